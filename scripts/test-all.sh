@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The one test command: sets up a fresh Debian machine and runs every tier.
+#   1. unit tests of the portable core (ASan + UBSan, virtual time)
+#   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
+#   3. the Windows build, and the real Lumet.exe under Wine (end to end)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+start=$(date +%s)
+stage() { printf '\n== %s (%ss)\n' "$*" "$(( $(date +%s) - start ))"; }
+
+stage "dependencies"
+bash scripts/install-deps.sh
+
+stage "native build"
+cmake --preset native >/dev/null
+cmake --build --preset native
+
+stage "unit tests"
+ctest --preset unit -j2
+
+stage "wire tests"
+ctest --preset wire
+
+stage "windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+if [ -x tests/e2e/run-e2e.sh ]; then
+  stage "end-to-end tests under Wine"
+  tests/e2e/run-e2e.sh
+fi
+
+stage "all tiers passed"

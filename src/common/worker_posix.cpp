@@ -1,0 +1,13 @@
+#include <system_error>
+#include <thread>
+
+#include "common/worker.h"
+
+bool StartWorker(WorkerEntry entry, void* argument) {
+  try {
+    std::thread(entry, argument).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}

@@ -1,0 +1,185 @@
+#include "protocol/exchange.h"
+
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "common/pause.h"
+#include "transport/serial_port.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+std::int32_t FramedMode = 0;
+
+namespace {
+std::atomic<SerialLink*> CurrentLink{nullptr};
+std::atomic<Controls*> CurrentDialog{nullptr};
+
+constexpr std::size_t FrameOverhead = 11;     // header 6, length 2, trailer 2, XOR 1
+constexpr std::uint32_t AckWaitMs = 3000;     // device acknowledgement, wake-up answer
+constexpr std::uint32_t PlainPauseMs = 1000;  // before and after a plain command
+constexpr std::uint32_t PlainAckTotalMs = 500;
+constexpr std::uint32_t PlainAckIntervalMs = 20;
+
+std::uint8_t Xor(const std::uint8_t* bytes, std::size_t length) {
+  std::uint8_t x = 0;
+  for (std::size_t i = 0; i < length; ++i) x ^= bytes[i];
+  return x;
+}
+
+// The device acknowledgement: 5 bytes, of which only byte 2 counts.
+bool ReadDeviceAck() {
+  std::uint8_t ack[6] = {};
+  std::size_t n = ExchangeLink().Read(ack, 5, AckWaitMs, 0);
+  return n >= 3 && ack[2] == Ack;
+}
+
+bool WriteHostAck(bool valid) {
+  const std::uint8_t ack[6] = {0x02, 0x01, valid ? Ack : Nak, GetResponseMode(), 0x3B, 0x03};
+  return ExchangeLink().Write(ack, sizeof ack);
+}
+}  // namespace
+
+SerialLink& ExchangeLink() {
+  SerialLink* link = CurrentLink.load();
+  return link ? *link : DevicePort;
+}
+
+void SetExchangeLink(SerialLink* link) { CurrentLink.store(link); }
+
+void SetExchangeDialog(Controls* dialog) { CurrentDialog.store(dialog); }
+
+std::size_t BuildCommandFrame(const std::uint8_t* command, std::size_t length, std::uint8_t* out,
+                              std::size_t outCapacity) {
+  if (length > 0xFFFF || outCapacity < length + FrameOverhead) return 0;
+  const std::uint8_t head[6] = {0x7E, 0x01, 0x30, 0x30, 0x30, 0x30};
+  std::memcpy(out, head, sizeof head);
+  out[6] = static_cast<std::uint8_t>(length >> 8);
+  out[7] = static_cast<std::uint8_t>(length & 0xFF);
+  if (length) std::memcpy(out + 8, command, length);
+  out[8 + length] = 0x3B;
+  out[9 + length] = 0x03;
+  out[10 + length] = Xor(command, length);
+  return length + FrameOverhead;
+}
+
+int CheckDataFrame(const std::uint8_t* bytes, std::size_t count) {
+  if (count < FrameOverhead) return -1;
+  std::size_t n = (static_cast<std::size_t>(bytes[6]) << 8) | bytes[7];
+  if (count != n + FrameOverhead) return -1;
+  if (bytes[10 + n] != Xor(bytes + 8, n)) return -1;
+  return static_cast<int>(n);
+}
+
+bool EndsWithMarker(const char* text, const char* marker) {
+  std::size_t length = std::strlen(text);
+  if (length < MarkerLength) return false;
+  return std::memcmp(text + length - MarkerLength, marker, MarkerLength) == 0;
+}
+
+bool WakeDevice() {
+  SerialLink& link = ExchangeLink();
+  link.DiscardInput();
+  const std::uint8_t wake = WakeByte;
+  if (!link.Write(&wake, 1)) return false;
+  std::uint8_t answer = 0;
+  std::size_t n = link.Read(&answer, 1, AckWaitMs, 0);
+  if (n == 0 || answer == Nak)
+    FramedMode = 0;
+  else if (answer == Ack)
+    FramedMode = 1;
+  return true;
+}
+
+bool SendCommand(const char* command, std::size_t length, bool waitForAck) {
+  SerialLink& link = ExchangeLink();
+  link.DiscardInput();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(command);
+  bool written;
+  if (FramedMode) {
+    std::vector<std::uint8_t> frame(length + FrameOverhead + 1, 0);
+    std::size_t size = BuildCommandFrame(bytes, length, frame.data(), frame.size());
+    written = size != 0 && link.Write(frame.data(), size);
+  } else {
+    Pause(PlainPauseMs);
+    written = link.Write(bytes, length);
+    Pause(PlainPauseMs);
+  }
+  if (!written) return false;
+  if (!waitForAck) return true;
+  if (FramedMode) return ReadDeviceAck();
+
+  char reply[MarkerLength + 1] = {};
+  std::size_t n = link.Read(reinterpret_cast<std::uint8_t*>(reply), MarkerLength, PlainAckTotalMs,
+                            PlainAckIntervalMs);
+  if (n == 0) return false;
+  return EndsWithMarker(reply, OkMarker);
+}
+
+int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
+                 std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker) {
+  SerialLink& link = ExchangeLink();
+  if (FramedMode) {
+    std::vector<std::uint8_t> buffer(maxPayload + FrameOverhead + 1, 0);
+    std::size_t n = link.Read(buffer.data(), maxPayload + FrameOverhead, totalTimeoutMs,
+                              intervalTimeoutMs);
+    if (n == 0) return 0;
+    int payload = CheckDataFrame(buffer.data(), n);
+    bool valid = payload >= 0;
+    int result = ReplyRetry;
+    if (valid) {
+      if (payload > 0) std::memcpy(destination, buffer.data() + 8, static_cast<std::size_t>(payload));
+      result = payload;
+    }
+    if (!WriteHostAck(valid)) return ReplyRetry;
+    if (!bulk && !ReadDeviceAck()) return ReplyRetry;
+    return result;
+  }
+
+  std::vector<std::uint8_t> buffer(maxPayload + MarkerLength + 1, 0);
+  std::size_t n =
+      link.Read(buffer.data(), maxPayload + MarkerLength, totalTimeoutMs, intervalTimeoutMs);
+  const char* text = reinterpret_cast<const char*>(buffer.data());
+  if (!bulk) {
+    if (EndsWithMarker(text, ErMarker) || !EndsWithMarker(text, OkMarker)) return ReplyError;
+  }
+  std::size_t copy = n;
+  if (stripMarker && n >= MarkerLength) copy = n - MarkerLength;
+  if (copy) std::memcpy(destination, buffer.data(), copy);
+  return static_cast<int>(copy);
+}
+
+int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
+                      std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
+                      bool stripMarker) {
+  for (int attempt = 0; attempt <= MaxReplyRetries; ++attempt) {
+    int result = ReceiveReply(destination, maxPayload, totalTimeoutMs, intervalTimeoutMs, bulk,
+                              stripMarker);
+    if (result != ReplyRetry) return result;
+  }
+  return 0;
+}
+
+std::uint8_t GetResponseMode() {
+  Controls* dialog = CurrentDialog.load();
+  if (!dialog) return 0;
+  int selected = dialog->ComboSelection(IDC_RESPONSE);
+  if (selected < 0) return 0;
+  std::wstring text = dialog->ComboItemText(IDC_RESPONSE, selected).substr(0, 20);
+  if (text == L"Beep") return 1;
+  if (text == L"Vibration") return 2;
+  return 0;
+}
+
+void FillResponseModeList(Controls& dialog) {
+  dialog.ComboAppend(IDC_RESPONSE, L"None");
+  dialog.ComboAppend(IDC_RESPONSE, L"Beep");
+  dialog.ComboAppend(IDC_RESPONSE, L"Vibration");
+  dialog.ComboSelect(IDC_RESPONSE, 0);
+}
+
+bool CheckPortsOpen(Controls& dialog) {
+  if (!dialog.IsEnabled(IDC_OPEN)) return true;
+  dialog.ShowMessage(L"Please Open Ports!", L"Tip", BoxIconWarning);
+  return false;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The conversation with one scanner: the wake-up, and commands and replies in
+// framed mode (checked frames with acknowledgements) or plain mode (bare text
+// with the OK and ER markers).
+#include <cstddef>
+#include <cstdint>
+
+class Controls;
+class SerialLink;
+
+constexpr std::uint8_t Ack = 0x06;
+constexpr std::uint8_t Nak = 0x15;
+constexpr std::uint8_t WakeByte = '*';
+
+constexpr int ReplyRetry = -21;
+constexpr int ReplyError = -1001;
+// A scanner that keeps sending broken frames is given up on after this many
+// refused reads of one reply; the reply then counts as not received.
+constexpr int MaxReplyRetries = 20;
+
+constexpr char OkMarker[] = "\r\n$$%~OK\r\n";
+constexpr char ErMarker[] = "\r\n$$%~ER\r\n";
+constexpr std::size_t MarkerLength = 10;
+
+// 1 after the scanner answered the wake-up with ACK, 0 otherwise.
+extern std::int32_t FramedMode;
+
+// The link every exchange uses: DevicePort unless a test puts another in place
+// (nullptr puts DevicePort back).
+SerialLink& ExchangeLink();
+void SetExchangeLink(SerialLink* link);
+
+// The window the exchange reads its two dialog facts from (whether a port is
+// open, the "Response" choice) and warns through. nullptr: none.
+void SetExchangeDialog(Controls* dialog);
+
+bool WakeDevice();
+bool SendCommand(const char* command, std::size_t length, bool waitForAck);
+int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
+                 std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker);
+// ReceiveReply again while it says ReplyRetry, at most MaxReplyRetries times;
+// past that the result is 0.
+int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
+                      std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
+                      bool stripMarker);
+
+std::uint8_t GetResponseMode();
+void FillResponseModeList(Controls& dialog);
+bool CheckPortsOpen(Controls& dialog);
+
+// Frame helpers, exposed for tests and the simulator.
+std::size_t BuildCommandFrame(const std::uint8_t* command, std::size_t length, std::uint8_t* out,
+                              std::size_t outCapacity);
+// Payload length when the bytes are exactly one valid data frame, otherwise -1.
+int CheckDataFrame(const std::uint8_t* bytes, std::size_t count);
+// Whether the text (up to its first zero byte) ends with the 10-byte marker.
+bool EndsWithMarker(const char* text, const char* marker);

@@ -1,0 +1,28 @@
+#pragma once
+// The few byte operations the scanner protocol needs from a COM port. The real
+// port (SerialPort) implements them; tests put a scripted link in its place.
+#include <cstddef>
+#include <cstdint>
+
+enum FlowControl : std::uint32_t { FlowNone = 0, FlowHardware = 1, FlowSoftware = 2 };
+
+class SerialLink {
+ public:
+  virtual ~SerialLink() = default;
+
+  // parity and stopBits are the Windows DCB codes (NOPARITY 0 .., ONESTOPBIT 0 ..).
+  virtual bool Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
+                    std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) = 0;
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+  // True only when every byte was written; false for length 0 or a closed port.
+  virtual bool Write(const std::uint8_t* bytes, std::size_t length) = 0;
+  // Bytes placed in buffer. Ends when count bytes arrived, totalTimeoutMs passed
+  // since the start, or (intervalTimeoutMs > 0) the gap between two bytes grew
+  // larger than intervalTimeoutMs. totalTimeoutMs 0: take only what is waiting.
+  virtual std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t totalTimeoutMs,
+                           std::uint32_t intervalTimeoutMs) = 0;
+  // Drops everything in the input queue.
+  virtual void DiscardInput() = 0;
+  virtual std::size_t BytesWaiting() = 0;
+};

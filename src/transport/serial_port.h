@@ -1,0 +1,46 @@
+#pragma once
+// One COM port opened for overlapped I/O with one event (Windows), or one tty
+// in raw mode (POSIX). At most one is open at a time: Open closes first.
+#include <cstdint>
+#include <string>
+
+#include "transport/serial_link.h"
+
+class SerialPort final : public SerialLink {
+ public:
+  SerialPort();
+  ~SerialPort() override;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  bool Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
+            std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) override;
+  void Close() override;
+  bool IsOpen() const override;
+  bool Write(const std::uint8_t* bytes, std::size_t length) override;
+  std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t totalTimeoutMs,
+                   std::uint32_t intervalTimeoutMs) override;
+  void DiscardInput() override;
+  std::size_t BytesWaiting() override;
+
+  // Configuration steps of Open, each true on success.
+  bool SetQueueSizes(std::uint32_t inBytes, std::uint32_t outBytes);
+  bool SetReadTimeouts(std::uint32_t totalConstantMs, std::uint32_t intervalMs,
+                       std::uint32_t multiplier);
+  bool SetLineFormat(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t stopBits,
+                     std::uint8_t parity);
+  bool SetFlowControl(std::uint32_t flowControl);
+
+  // Where COM<n> lives. Windows: "\\.\COM<n>". POSIX: "<folder>/com<n>", the
+  // folder taken from LUMET_COM_FOLDER (default /dev/lumet), like Wine's dosdevices.
+  static std::string DevicePath(std::uint32_t portNumber);
+
+ private:
+  // Win32: the port HANDLE and the event HANDLE. POSIX: the descriptor in
+  // handle_ (-1 closed); event_ unused.
+  void* handle_;
+  void* event_;
+};
+
+// The one port all scanner traffic goes through.
+extern SerialPort DevicePort;

@@ -1,0 +1,204 @@
+// SerialPort on a POSIX tty: raw 115200 8N1 through termios, time-outs with
+// poll, the queue count with FIONREAD. Results and time-outs match the Win32
+// port, so the protocol runs unchanged against a pty.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+
+#include "transport/serial_port.h"
+
+namespace {
+constexpr std::size_t DiscardBlock = 1024;
+
+int Fd(void* handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
+void* Handle(int fd) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)); }
+
+speed_t SpeedFor(std::uint32_t baud) {
+  switch (baud) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return 0;
+  }
+}
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// Waits up to ms (negative: forever) for input; true when some is readable.
+bool WaitReadable(int fd, long ms) {
+  pollfd p{fd, POLLIN, 0};
+  for (;;) {
+    int r = poll(&p, 1, ms < 0 ? -1 : static_cast<int>(ms));
+    if (r > 0) return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    if (r == 0) return false;
+    if (errno != EINTR) return false;
+  }
+}
+}  // namespace
+
+SerialPort::SerialPort() : handle_(Handle(-1)), event_(nullptr) {}
+
+SerialPort::~SerialPort() { Close(); }
+
+std::string SerialPort::DevicePath(std::uint32_t portNumber) {
+  const char* folder = std::getenv("LUMET_COM_FOLDER");
+  std::string path = (folder && *folder) ? folder : "/dev/lumet";
+  return path + "/com" + std::to_string(portNumber);
+}
+
+bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
+                      std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
+  if (flowControl > FlowSoftware) return false;
+  Close();
+  int fd = ::open(DevicePath(portNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  handle_ = Handle(fd);
+  if (!SetQueueSizes(4096, 4096) || !SetReadTimeouts(0, 0, 0) ||
+      !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
+    Close();
+    return false;
+  }
+  SetFlowControl(flowControl);
+  tcflush(fd, TCIOFLUSH);
+  return true;
+}
+
+void SerialPort::Close() {
+  if (!IsOpen()) return;
+  ::close(Fd(handle_));
+  handle_ = Handle(-1);
+}
+
+bool SerialPort::IsOpen() const { return Fd(handle_) >= 0; }
+
+// A tty's queues are the kernel's; there is nothing to size.
+bool SerialPort::SetQueueSizes(std::uint32_t, std::uint32_t) { return IsOpen(); }
+
+// Time-outs are applied per read with poll; nothing is kept on the tty.
+bool SerialPort::SetReadTimeouts(std::uint32_t, std::uint32_t, std::uint32_t) { return IsOpen(); }
+
+bool SerialPort::SetLineFormat(std::uint32_t baudRate, std::uint8_t dataBits,
+                               std::uint8_t stopBits, std::uint8_t parity) {
+  int fd = Fd(handle_);
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  cfmakeraw(&t);
+  speed_t speed = SpeedFor(baudRate);
+  if (speed == 0) return false;
+  cfsetispeed(&t, speed);
+  cfsetospeed(&t, speed);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
+  switch (dataBits) {
+    case 5: t.c_cflag |= CS5; break;
+    case 6: t.c_cflag |= CS6; break;
+    case 7: t.c_cflag |= CS7; break;
+    case 8: t.c_cflag |= CS8; break;
+    default: return false;
+  }
+  if (stopBits == 2) t.c_cflag |= CSTOPB;          // TWOSTOPBITS
+  if (parity == 1) t.c_cflag |= PARENB | PARODD;   // ODDPARITY
+  if (parity == 2) t.c_cflag |= PARENB;            // EVENPARITY
+  t.c_cflag |= CLOCAL | CREAD;
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+bool SerialPort::SetFlowControl(std::uint32_t flowControl) {
+  int fd = Fd(handle_);
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
+  if (flowControl == FlowHardware) t.c_cflag |= CRTSCTS;
+  if (flowControl == FlowSoftware) t.c_iflag |= IXON | IXOFF;
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+std::size_t SerialPort::BytesWaiting() {
+  if (!IsOpen()) return 0;
+  int n = 0;
+  if (ioctl(Fd(handle_), FIONREAD, &n) != 0 || n < 0) return 0;
+  return static_cast<std::size_t>(n);
+}
+
+bool SerialPort::Write(const std::uint8_t* bytes, std::size_t length) {
+  if (!IsOpen() || length == 0) return false;
+  int fd = Fd(handle_);
+  std::size_t written = 0;
+  while (written < length) {
+    ssize_t r = ::write(fd, bytes + written, length - written);
+    if (r > 0) {
+      written += static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, -1) < 0 && errno != EINTR) return false;
+      if (p.revents & (POLLERR | POLLHUP)) return false;
+      continue;
+    }
+    return false;
+  }
+  return written == length;
+}
+
+std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint32_t totalTimeoutMs,
+                             std::uint32_t intervalTimeoutMs) {
+  if (!IsOpen() || count == 0) return 0;
+  int fd = Fd(handle_);
+  if (totalTimeoutMs == 0) {
+    std::size_t waiting = BytesWaiting();
+    if (waiting == 0) return 0;
+    if (count > waiting) count = waiting;
+    ssize_t r = ::read(fd, buffer, count);
+    return r > 0 ? static_cast<std::size_t>(r) : 0;
+  }
+  Clock::time_point start = Clock::now();
+  Clock::time_point lastByte = start;
+  std::size_t got = 0;
+  while (got < count) {
+    long left = static_cast<long>(totalTimeoutMs) - MsSince(start);
+    if (left <= 0) break;
+    if (got > 0 && intervalTimeoutMs) {
+      long gapLeft = static_cast<long>(intervalTimeoutMs) - MsSince(lastByte);
+      if (gapLeft <= 0) break;
+      if (gapLeft < left) left = gapLeft;
+    }
+    if (!WaitReadable(fd, left)) continue;  // the loop re-checks both limits
+    ssize_t r = ::read(fd, buffer + got, count - got);
+    if (r > 0) {
+      got += static_cast<std::size_t>(r);
+      lastByte = Clock::now();
+    } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
+      // Hang-up or error: the line has no more to give; wait out the window
+      // as a silent line would, without spinning.
+      long rest = static_cast<long>(totalTimeoutMs) - MsSince(start);
+      if (got == 0 && rest > 0) usleep(static_cast<useconds_t>(rest) * 1000);
+      break;
+    }
+  }
+  return got;
+}
+
+void SerialPort::DiscardInput() {
+  std::uint8_t scratch[DiscardBlock];
+  while (Read(scratch, sizeof scratch, 0, 0) != 0) {
+  }
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Control and resource ids of the main dialog and the About box. Shared by the
+// resource script and the code, so it holds plain #defines only.
+
+#define IDS_DIALOG_NAME 103
+#define IDS_ABOUTBOX 109
+#define IDM_ABOUTBOX 104
+#define IDD_ABOUTBOX 105
+#define IDI_LUMET 107
+
+#define IDC_GET_BARCODES 1001
+#define IDC_BARCODE_DATA 1002
+#define IDC_LANGUAGE 1003
+#define IDC_PORT_LIST 1004
+#define IDC_OPEN 1005
+#define IDC_CLOSE 1006
+#define IDC_EXPORT 1007
+#define IDC_GET_TIME 1008
+#define IDC_SET_TIME 1009
+#define IDC_TIME_BOX 1010
+#define IDC_FORMAT_US 1011
+#define IDC_FORMAT_CN 1012
+#define IDC_FORMAT_EU 1013
+#define IDC_FIRMWARE_FILE 1014
+#define IDC_FIRMWARE_BROWSE 1015
+#define IDC_FIRMWARE_UPDATE 1016
+#define IDC_SAVE_TO_FILE 1017
+#define IDC_CHOOSE_FOLDER 1018
+#define IDC_TYPE_TXT 1019
+#define IDC_TYPE_CSV 1020
+#define IDC_SEPARATOR 1021
+#define IDC_LINE_WINDOWS 1022
+#define IDC_LINE_UNIX 1023
+#define IDC_AUTO_MODE 1024
+#define IDC_DEVICE_LIST 1026
+#define IDC_DELETE_BARCODES 1027
+#define IDC_REFRESH 1028
+#define IDC_AUTO_NAMING 1029
+#define IDC_FILE_NAME 1030
+#define IDC_SHOW_TIME_STAMP 1039
+#define IDC_SHOW_SERIAL_NUMBER 1040
+#define IDC_GET_DEVICE_INFO 1041
+#define IDC_COLUMN_LIST_1 1044
+#define IDC_COLUMN_LIST_2 1045
+#define IDC_COLUMN_LIST_3 1046
+#define IDC_COLUMN_LABEL_1 1054
+#define IDC_COLUMN_LABEL_2 1055
+#define IDC_COLUMN_LABEL_3 1056
+#define IDC_COLUMN_CHECK_1 1061
+#define IDC_COLUMN_CHECK_2 1062
+#define IDC_COLUMN_CHECK_3 1063
+#define IDC_RESPONSE 1064

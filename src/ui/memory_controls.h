@@ -1,0 +1,88 @@
+#pragma once
+// Controls kept in memory: the window for tests and for runs without one.
+// Every call takes one lock, so a worker thread and the test's own thread may
+// use it at once.
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ui/controls.h"
+
+class MemoryControls final : public Controls {
+ public:
+  struct Message {
+    std::wstring text;
+    std::wstring caption;
+    unsigned flags = 0;
+  };
+
+  bool IsChecked(int id) override;
+  void SetChecked(int id, bool checked) override;
+  std::wstring GetText(int id, std::size_t capacity) override;
+  std::string GetTextAnsi(int id, std::size_t capacity) override;
+  void SetText(int id, const std::wstring& text) override;
+  std::size_t TextLength(int id) override;
+  void SetTextLimit(int id, std::size_t characters) override;
+  void SetReadOnly(int id, bool readOnly) override;
+  bool IsReadOnly(int id) override;
+  void ClearEdit(int id) override;
+  void AppendAnsi(int id, const std::string& text) override;
+  bool IsEnabled(int id) override;
+  void SetEnabled(int id, bool enabled) override;
+  void SetVisible(int id, bool visible) override;
+  bool IsVisible(int id) override;
+  void ComboReset(int id) override;
+  void ComboAppend(int id, const std::wstring& text) override;
+  int ComboCount(int id) override;
+  int ComboSelection(int id) override;
+  void ComboSelect(int id, int index) override;
+  std::wstring ComboItemText(int id, int index) override;
+  int ComboSelectPrefix(int id, const std::wstring& text) override;
+  void ListSetFullRowSelect(int id) override;
+  void ListDeleteColumn(int id, int column) override;
+  void ListInsertColumn(int id, int index, const std::wstring& header, int width) override;
+  int ListColumnCount(int id) override;
+  void ListDeleteAllRows(int id) override;
+  void ListInsertRow(int id, int row, const std::wstring& text) override;
+  void ListSetCell(int id, int row, int column, const std::wstring& text) override;
+  std::wstring ListCell(int id, int row, int column) override;
+  int ListRowCount(int id) override;
+  void ResizeClient(int widthDialogUnits, int heightDialogUnits) override;
+  int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
+
+  // For tests.
+  std::vector<Message> Messages();
+  void ClearMessages();
+  // Answers for the next boxes, in order; afterwards every box gets AnswerOk
+  // (AnswerYes for a yes/no box).
+  void QueueAnswers(std::vector<int> answers);
+  std::vector<std::wstring> ListColumns(int id);
+  bool IsFullRowSelect(int id);
+  int ClientWidth();
+  int ClientHeight();
+
+ private:
+  struct Control {
+    bool checked = false;
+    bool enabled = true;
+    bool visible = true;
+    bool readOnly = false;
+    bool fullRowSelect = false;
+    std::size_t textLimit = 30000;  // an edit box's default limit
+    std::wstring text;
+    std::vector<std::wstring> items;
+    int selection = -1;
+    std::vector<std::wstring> columns;
+    std::vector<std::vector<std::wstring>> rows;
+  };
+  Control& At(int id);
+
+  std::mutex lock_;
+  std::map<int, Control> controls_;
+  std::vector<Message> messages_;
+  std::deque<int> answers_;
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
+};
