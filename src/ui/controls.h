@@ -76,6 +76,11 @@ class Controls {
   // The dialog itself: client area in dialog units.
   virtual void ResizeClient(int widthDialogUnits, int heightDialogUnits) = 0;
 
+  // The folder browser owned by the dialog, starting at startFolder. False when
+  // cancelled or the choice has no file-system path.
+  virtual bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
+                               std::wstring& chosen) = 0;
+
   // A message box owned by the dialog; returns the answer.
   virtual int ShowMessage(const std::wstring& text, const std::wstring& caption,
                           unsigned flags) = 0;

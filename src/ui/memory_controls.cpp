@@ -269,3 +269,22 @@ int MemoryControls::ClientHeight() {
   std::lock_guard<std::mutex> hold(lock_);
   return clientHeight_;
 }
+
+bool MemoryControls::BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
+                                     std::wstring& chosen) {
+  std::lock_guard<std::mutex> hold(lock_);
+  browses_.push_back({title, startFolder});
+  if (browseResult_.empty()) return false;
+  chosen = browseResult_;
+  return true;
+}
+
+void MemoryControls::SetBrowseResult(const std::wstring& folder) {
+  std::lock_guard<std::mutex> hold(lock_);
+  browseResult_ = folder;
+}
+
+std::vector<MemoryControls::Browse> MemoryControls::Browses() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return browses_;
+}

@@ -50,6 +50,8 @@ class MemoryControls final : public Controls {
   std::wstring ListCell(int id, int row, int column) override;
   int ListRowCount(int id) override;
   void ResizeClient(int widthDialogUnits, int heightDialogUnits) override;
+  bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
+                       std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
 
   // For tests.
@@ -60,6 +62,13 @@ class MemoryControls final : public Controls {
   void QueueAnswers(std::vector<int> answers);
   std::vector<std::wstring> ListColumns(int id);
   bool IsFullRowSelect(int id);
+  // The folder the next browse returns; empty: the browse is cancelled.
+  void SetBrowseResult(const std::wstring& folder);
+  struct Browse {
+    std::wstring title;
+    std::wstring startFolder;
+  };
+  std::vector<Browse> Browses();
   int ClientWidth();
   int ClientHeight();
 
@@ -83,6 +92,8 @@ class MemoryControls final : public Controls {
   std::map<int, Control> controls_;
   std::vector<Message> messages_;
   std::deque<int> answers_;
+  std::wstring browseResult_;
+  std::vector<Browse> browses_;
   int clientWidth_ = 0;
   int clientHeight_ = 0;
 };

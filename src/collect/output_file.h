@@ -1,0 +1,38 @@
+#pragma once
+// The output file of one download, and the few folder operations naming needs.
+// Paths are wide text; the Windows backend uses the wide file API.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Opens for writing at the end: created when missing, content kept, not shared.
+  bool OpenForAppend(const std::wstring& path);
+  bool IsOpen() const;
+  // Appends all bytes; false when not all could be written.
+  bool Append(const char* bytes, std::size_t length);
+  std::uint64_t Length();
+  void Close();
+
+ private:
+  void* handle_ = nullptr;  // Win32 HANDLE or FILE*
+};
+
+bool RemoveFile(const std::wstring& path);
+
+struct FolderEntry {
+  std::wstring name;
+  bool isDirectory = false;
+};
+// Entries of the folder that match "*<extension>" (for example ".txt").
+std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& extension);
+
+// The folder holding the program file, without a trailing backslash.
+std::wstring ProgramFolder();

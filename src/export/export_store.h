@@ -1,0 +1,29 @@
+#pragma once
+// The records of the last download run, kept for the workbook export, and the
+// statement texts that follow the dialog's three column slots.
+#include <string>
+#include <vector>
+
+class Controls;
+
+class ExportODBC {
+ public:
+  virtual ~ExportODBC();
+
+  void Reset();
+  void AppendRecord(const std::wstring& serial, const std::wstring& time,
+                    const std::wstring& barcode);
+  void FillColumnSlots(Controls& dialog);
+  std::wstring BuildColumnDefinitions(Controls& dialog);
+  // False when k is not below RecordCount.
+  bool BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values, int k);
+
+  std::vector<std::wstring> SerialNumbers;
+  std::vector<std::wstring> TimeStamps;
+  std::vector<std::wstring> Barcodes;
+  int RecordCount = 0;
+  const int ColumnSlotCount = 3;
+  std::wstring SheetColumns;
+};
+
+extern ExportODBC BarcodeExport;
