@@ -33,7 +33,7 @@ bool ScriptedLink::Write(const std::uint8_t* bytes, std::size_t length) {
 
 std::size_t ScriptedLink::Read(std::uint8_t* buffer, std::size_t count,
                                std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs) {
-  ++reads;
+  readRequests.push_back({count, totalTimeoutMs, intervalTimeoutMs});
   if (count == 0) return 0;
   while (!input_.empty() && input_.front().empty()) input_.pop_front();
   if (input_.empty()) {

@@ -35,12 +35,17 @@ class ScriptedLink final : public SerialLink {
   // Called after every successful write (after scripted replies were released).
   std::function<void(ScriptedLink&, const Bytes& written)> onWrite;
 
+  struct ReadRequest {
+    std::size_t count;
+    std::uint32_t totalMs;
+    std::uint32_t intervalMs;
+  };
   std::vector<Bytes> writes;          // every successful write, in order
+  std::vector<ReadRequest> readRequests;
   std::vector<std::uint32_t> openedPorts;
   bool failOpen = false;
   bool failWrites = false;
   std::size_t discardedBytes = 0;
-  int reads = 0;
 
  private:
   bool open_ = false;

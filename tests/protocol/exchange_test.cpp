@@ -1,0 +1,384 @@
+// The command exchange on a scripted link, on virtual time.
+#include "protocol/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/scripted_link.h"
+#include "support/virtual_time.h"
+#include "ui/control_ids.h"
+#include "ui/memory_controls.h"
+
+namespace {
+using Bytes = ScriptedLink::Bytes;
+
+Bytes Frame(const std::string& payload) {
+  Bytes out(payload.size() + 11);
+  std::size_t n = BuildCommandFrame(reinterpret_cast<const std::uint8_t*>(payload.data()),
+                                    payload.size(), out.data(), out.size());
+  out.resize(n);
+  return out;
+}
+
+const Bytes DeviceAck = {0x02, 0x01, Ack, 0x00, 0x03};
+const Bytes DeviceRefusal = {0x02, 0x01, Nak, 0x00, 0x03};
+
+class Exchange : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetExchangeLink(&link);
+    SetExchangeDialog(&dialog);
+    FillResponseModeList(dialog);
+    link.Open(3, 115200, 8, 0, 0, 0);
+    FramedMode = 0;
+  }
+  void TearDown() override {
+    SetExchangeLink(nullptr);
+    SetExchangeDialog(nullptr);
+    FramedMode = 0;
+  }
+  void Framed() { FramedMode = 1; }
+  int Receive(std::uint8_t* out, std::size_t max, bool bulk = false, bool strip = true) {
+    return ReceiveReply(out, max, 1000, 20, bulk, strip);
+  }
+
+  VirtualTimeScope time;
+  ScriptedLink link;
+  MemoryControls dialog;
+};
+
+TEST(CommandFrame, WrapsCommandWithLengthTrailerAndXor) {
+  const Bytes expected = {0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x08, 0x24, 0x24,
+                          0x25, 0x5E, 0x35, 0x32, 0x30, 0x37, 0x3B, 0x03, 0x7B};
+  EXPECT_EQ(Frame("$$%^5207"), expected);
+}
+
+TEST(CommandFrame, RefusesTooSmallBuffer) {
+  std::uint8_t out[18];
+  EXPECT_EQ(0u, BuildCommandFrame(reinterpret_cast<const std::uint8_t*>("$$%^5207"), 8, out,
+                                  sizeof out));
+}
+
+TEST(DataFrame, ValidOnlyWhenCountAndXorAgree) {
+  Bytes frame = Frame("12345");
+  EXPECT_EQ(5, CheckDataFrame(frame.data(), frame.size()));
+  Bytes badXor = frame;
+  badXor.back() ^= 0xFF;
+  EXPECT_EQ(-1, CheckDataFrame(badXor.data(), badXor.size()));
+  EXPECT_EQ(-1, CheckDataFrame(frame.data(), frame.size() - 1));
+  EXPECT_EQ(-1, CheckDataFrame(frame.data(), 10));
+  Bytes empty = Frame("");
+  EXPECT_EQ(0, CheckDataFrame(empty.data(), empty.size()));
+}
+
+TEST(Markers, CountOnlyTheLastTenCharactersUpToTheFirstZero) {
+  EXPECT_TRUE(EndsWithMarker("12345\r\n$$%~OK\r\n", OkMarker));
+  EXPECT_TRUE(EndsWithMarker("\r\n$$%~OK\r\n", OkMarker));
+  EXPECT_FALSE(EndsWithMarker("\n$$%~OK\r\n", OkMarker));
+  EXPECT_FALSE(EndsWithMarker("12345\r\n$$%~OK\r\nx", OkMarker));
+  EXPECT_TRUE(EndsWithMarker("x\r\n$$%~ER\r\n", ErMarker));
+  const char zeroInside[] = "\r\n$$%~OK\r\n\0tail";
+  EXPECT_TRUE(EndsWithMarker(zeroInside, OkMarker));
+  EXPECT_FALSE(EndsWithMarker("", OkMarker));
+}
+
+TEST_F(Exchange, WakeUpAnsweredWithAckSelectsFramedMode) {
+  link.QueueNow({0x41, 0x42});  // stale bytes are dropped first
+  link.ReplyToNextWrite({{Ack}});
+  EXPECT_TRUE(WakeDevice());
+  EXPECT_EQ(1, FramedMode);
+  EXPECT_EQ(2u, link.discardedBytes);
+  ASSERT_EQ(1u, link.writes.size());
+  EXPECT_EQ(Bytes{'*'}, link.writes[0]);
+  EXPECT_EQ(3000u, link.readRequests.back().totalMs);
+  EXPECT_EQ(0u, link.readRequests.back().intervalMs);
+}
+
+TEST_F(Exchange, WakeUpAnsweredWithNakOrSilenceSelectsPlainMode) {
+  Framed();
+  link.ReplyToNextWrite({{Nak}});
+  EXPECT_TRUE(WakeDevice());
+  EXPECT_EQ(0, FramedMode);
+
+  Framed();
+  std::uint64_t before = virtual_time::NowMs();
+  EXPECT_TRUE(WakeDevice());  // silence is no failure
+  EXPECT_EQ(0, FramedMode);
+  EXPECT_EQ(3000u, virtual_time::NowMs() - before);
+}
+
+TEST_F(Exchange, WakeUpAnsweredWithOtherByteKeepsTheMode) {
+  Framed();
+  link.ReplyToNextWrite({{'?'}});
+  EXPECT_TRUE(WakeDevice());
+  EXPECT_EQ(1, FramedMode);
+  FramedMode = 0;
+  link.ReplyToNextWrite({{'?'}});
+  EXPECT_TRUE(WakeDevice());
+  EXPECT_EQ(0, FramedMode);
+}
+
+TEST_F(Exchange, WakeUpFailsOnlyWhenTheByteCannotBeWritten) {
+  Framed();
+  link.failWrites = true;
+  EXPECT_FALSE(WakeDevice());
+  EXPECT_EQ(1, FramedMode);
+}
+
+TEST_F(Exchange, FramedSettingWaitsForTheDeviceAcknowledgement) {
+  Framed();
+  link.ReplyToNextWrite({DeviceAck});
+  EXPECT_TRUE(SendCommand("$$%^1200", 8, true));
+  ASSERT_EQ(1u, link.writes.size());
+  EXPECT_EQ(Frame("$$%^1200"), link.writes[0]);
+  EXPECT_EQ(5u, link.readRequests.back().count);
+  EXPECT_EQ(3000u, link.readRequests.back().totalMs);
+
+  link.ReplyToNextWrite({DeviceRefusal});
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  link.ReplyToNextWrite({{0x02, 0x01}});  // too short to hold the verdict
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));  // nothing at all
+}
+
+TEST_F(Exchange, FramedQueryDoesNotWaitAndSendsNoPause) {
+  Framed();
+  EXPECT_TRUE(SendCommand("$$%^5202", 8, false));
+  EXPECT_TRUE(link.readRequests.empty());
+  EXPECT_EQ(0u, virtual_time::NowMs());
+}
+
+TEST_F(Exchange, CommandThatCannotBeWrittenFails) {
+  Framed();
+  link.failWrites = true;
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_TRUE(link.readRequests.empty());
+}
+
+TEST_F(Exchange, PlainCommandIsSentBareBetweenTwoPauses) {
+  link.ReplyToNextWrite({ToBytes(OkMarker)});
+  EXPECT_TRUE(SendCommand("$$%^1200", 8, true));
+  ASSERT_EQ(1u, link.writes.size());
+  EXPECT_EQ(ToBytes("$$%^1200"), link.writes[0]);
+  EXPECT_EQ(2000u + 0u, virtual_time::NowMs());  // the OK arrived whole: no wait
+  EXPECT_EQ(10u, link.readRequests.back().count);
+  EXPECT_EQ(500u, link.readRequests.back().totalMs);
+  EXPECT_EQ(20u, link.readRequests.back().intervalMs);
+}
+
+TEST_F(Exchange, PlainPausesAreTakenEvenWhenTheWriteFails) {
+  link.failWrites = true;
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_EQ(2000u, virtual_time::NowMs());
+}
+
+TEST_F(Exchange, PlainAcknowledgementMustBeExactlyTheOkMarker) {
+  link.ReplyToNextWrite({ToBytes(ErMarker)});
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  link.ReplyToNextWrite({ToBytes("\r\n$$%~OK")});
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  link.ReplyToNextWrite({ToBytes("x\r\n$$%~OK\r\n")});  // the first 10 bytes are not the marker
+  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+}
+
+// The scripted replies are released by writes; drive the receive after one.
+class FramedReply : public Exchange {
+ protected:
+  void SetUp() override {
+    Exchange::SetUp();
+    Framed();
+  }
+  // Makes the next read see bursts, then the confirmation after our host ack.
+  void Arrive(const Bytes& reply, const Bytes& confirmation = DeviceAck) {
+    link.QueueNow(reply);
+    link.ReplyToNextWrite({confirmation});
+  }
+  Bytes HostAck(std::uint8_t verdict, std::uint8_t mode) {
+    return {0x02, 0x01, verdict, mode, 0x3B, 0x03};
+  }
+};
+
+TEST_F(FramedReply, ValidFrameGivesPayloadAndAck) {
+  Arrive(Frame("SN001"));
+  std::uint8_t out[101] = {};
+  EXPECT_EQ(5, Receive(out, 100));
+  EXPECT_EQ(0, std::memcmp(out, "SN001", 5));
+  ASSERT_EQ(1u, link.writes.size());
+  EXPECT_EQ(HostAck(Ack, 0), link.writes[0]);
+  EXPECT_EQ(111u, link.readRequests[0].count);  // max + 11
+  EXPECT_EQ(5u, link.readRequests[1].count);    // the confirmation
+  EXPECT_EQ(3000u, link.readRequests[1].totalMs);
+}
+
+TEST_F(FramedReply, HostAcknowledgementCarriesTheResponseChoice) {
+  dialog.ComboSelect(IDC_RESPONSE, 2);
+  Arrive(Frame("x"));
+  std::uint8_t out[8] = {};
+  EXPECT_EQ(1, Receive(out, 4));
+  EXPECT_EQ(HostAck(Ack, 2), link.writes[0]);
+  dialog.ComboSelect(IDC_RESPONSE, 1);
+  Arrive(Frame("x"));
+  EXPECT_EQ(1, Receive(out, 4));
+  EXPECT_EQ(HostAck(Ack, 1), link.writes[1]);
+}
+
+TEST_F(FramedReply, LengthFieldThatDisagreesWithTheCountIsRefused) {
+  Bytes frame = Frame("123456");  // 17 bytes
+  frame[7] = 5;                   // says 5
+  Arrive(frame);
+  std::uint8_t out[32];
+  std::memset(out, 0xAA, sizeof out);
+  EXPECT_EQ(ReplyRetry, Receive(out, 20));
+  EXPECT_EQ(HostAck(Nak, 0), link.writes[0]);
+  EXPECT_EQ(0xAA, out[0]);  // destination untouched
+}
+
+TEST_F(FramedReply, WrongXorShortReadAndTwoFramesAreRefused) {
+  std::uint8_t out[64];
+  Bytes badXor = Frame("ABC");
+  badXor.back() ^= 1;
+  Arrive(badXor);
+  EXPECT_EQ(ReplyRetry, Receive(out, 20));
+
+  Arrive(Bytes{0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x00, 0x3B, 0x03});  // 10 bytes
+  EXPECT_EQ(ReplyRetry, Receive(out, 20));
+
+  Bytes two = Frame("AB");
+  Bytes second = Frame("CD");
+  two.insert(two.end(), second.begin(), second.end());
+  Arrive(two);
+  EXPECT_EQ(ReplyRetry, Receive(out, 20));
+
+  for (const auto& w : link.writes) EXPECT_EQ(HostAck(Nak, 0), w);
+}
+
+TEST_F(FramedReply, UnconfirmedAcknowledgementMeansRetry) {
+  Arrive(Frame("SN1"), DeviceRefusal);
+  std::uint8_t out[16] = {};
+  EXPECT_EQ(ReplyRetry, Receive(out, 8));
+  link.QueueNow(Frame("SN1"));  // and no confirmation at all
+  EXPECT_EQ(ReplyRetry, Receive(out, 8));
+}
+
+TEST_F(FramedReply, HostAcknowledgementThatCannotBeWrittenMeansRetry) {
+  link.QueueNow(Frame("SN1"));
+  link.failWrites = true;
+  std::uint8_t out[16] = {};
+  EXPECT_EQ(ReplyRetry, Receive(out, 8));
+}
+
+TEST_F(FramedReply, NothingReceivedGivesZeroAndNoAcknowledgement) {
+  std::uint8_t out[16] = {};
+  EXPECT_EQ(0, Receive(out, 8));
+  EXPECT_TRUE(link.writes.empty());
+}
+
+TEST_F(FramedReply, BulkReceiveDoesNotWaitForConfirmation) {
+  link.QueueNow(Frame("A\r"));
+  std::uint8_t out[32] = {};
+  EXPECT_EQ(2, ReceiveReply(out, 20, 500, 2000, true, false));
+  EXPECT_EQ(1u, link.readRequests.size());
+  EXPECT_EQ(HostAck(Ack, 0), link.writes[0]);
+}
+
+TEST_F(FramedReply, WholeReplyReadsAgainAfterABrokenFrame) {
+  Bytes bad = Frame("SN001");
+  bad.back() ^= 1;
+  link.QueueNow(bad);
+  link.ReplyToNextWrite({DeviceAck, Frame("SN001")});  // our NAK confirmed, the frame resent
+  link.ReplyToNextWrite({DeviceAck});                  // our ACK confirmed
+  std::uint8_t out[101] = {};
+  EXPECT_EQ(5, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+  EXPECT_EQ(0, std::memcmp(out, "SN001", 5));
+  ASSERT_EQ(2u, link.writes.size());
+  EXPECT_EQ(HostAck(Nak, 0), link.writes[0]);
+  EXPECT_EQ(HostAck(Ack, 0), link.writes[1]);
+}
+
+TEST_F(FramedReply, WholeReplyGivesUpOnAScannerThatKeepsSendingBrokenFrames) {
+  Bytes bad = Frame("SN001");
+  bad.back() ^= 1;
+  link.QueueNow(bad);
+  link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
+    if (written.size() == 6 && written[2] == Nak) {
+      l.QueueNow(DeviceAck);
+      l.QueueNow(bad);
+    }
+  };
+  std::uint8_t out[101] = {};
+  EXPECT_EQ(0, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+  EXPECT_EQ(static_cast<std::size_t>(MaxReplyRetries) + 1, link.writes.size());
+}
+
+TEST_F(Exchange, PlainReplyStripsTheOkMarker) {
+  link.QueueNow(ToBytes(std::string("12345") + OkMarker));
+  std::uint8_t out[32] = {};
+  EXPECT_EQ(5, Receive(out, 20));
+  EXPECT_EQ(0, std::memcmp(out, "12345", 5));
+  EXPECT_EQ(30u, link.readRequests[0].count);  // max + 10
+  EXPECT_TRUE(link.writes.empty());             // plain replies are not acknowledged
+}
+
+TEST_F(Exchange, PlainReplyKeepsTheMarkerWithoutStrip) {
+  link.QueueNow(ToBytes(std::string("AB") + OkMarker));
+  std::uint8_t out[32] = {};
+  EXPECT_EQ(12, Receive(out, 20, false, false));
+  EXPECT_EQ(0, std::memcmp(out, "AB\r\n$$%~OK\r\n", 12));
+}
+
+TEST_F(Exchange, PlainReplyWithErMarkerOrWithoutOkMarkerIsAnError) {
+  std::uint8_t out[32];
+  std::memset(out, 0xAA, sizeof out);
+  link.QueueNow(ToBytes(std::string("12") + ErMarker));
+  EXPECT_EQ(ReplyError, Receive(out, 20));
+  link.QueueNow(ToBytes("12345"));
+  EXPECT_EQ(ReplyError, Receive(out, 20));
+  EXPECT_EQ(ReplyError, Receive(out, 20));  // an empty read
+  EXPECT_EQ(0xAA, out[0]);
+}
+
+TEST_F(Exchange, PlainBulkReplyTestsNothing) {
+  std::uint8_t out[64] = {};
+  EXPECT_EQ(0, ReceiveReply(out, 40, 500, 2000, true, false));
+  link.QueueNow(ToBytes("A,1\rB,2\r"));
+  EXPECT_EQ(8, ReceiveReply(out, 40, 500, 2000, true, false));
+  EXPECT_EQ(0, std::memcmp(out, "A,1\rB,2\r", 8));
+}
+
+TEST_F(Exchange, ResponseModeFollowsTheSelectedEntry) {
+  EXPECT_EQ(0, GetResponseMode());
+  dialog.ComboSelect(IDC_RESPONSE, 1);
+  EXPECT_EQ(1, GetResponseMode());
+  dialog.ComboSelect(IDC_RESPONSE, 2);
+  EXPECT_EQ(2, GetResponseMode());
+  dialog.ComboSelect(IDC_RESPONSE, -1);
+  EXPECT_EQ(0, GetResponseMode());
+  SetExchangeDialog(nullptr);
+  EXPECT_EQ(0, GetResponseMode());
+}
+
+TEST_F(Exchange, ResponseListOffersThreeChoicesWithNoneSelected) {
+  MemoryControls fresh;
+  FillResponseModeList(fresh);
+  ASSERT_EQ(3, fresh.ComboCount(IDC_RESPONSE));
+  EXPECT_EQ(L"None", fresh.ComboItemText(IDC_RESPONSE, 0));
+  EXPECT_EQ(L"Beep", fresh.ComboItemText(IDC_RESPONSE, 1));
+  EXPECT_EQ(L"Vibration", fresh.ComboItemText(IDC_RESPONSE, 2));
+  EXPECT_EQ(0, fresh.ComboSelection(IDC_RESPONSE));
+}
+
+TEST_F(Exchange, PortCheckWarnsWhenNoPortIsOpen) {
+  EXPECT_FALSE(CheckPortsOpen(dialog));
+  auto boxes = dialog.Messages();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"Please Open Ports!", boxes[0].text);
+  EXPECT_EQ(L"Tip", boxes[0].caption);
+  EXPECT_EQ(static_cast<unsigned>(BoxIconWarning), boxes[0].flags);
+
+  dialog.SetEnabled(IDC_OPEN, false);  // a port is open
+  EXPECT_TRUE(CheckPortsOpen(dialog));
+  EXPECT_EQ(1u, dialog.Messages().size());
+}
+}  // namespace
