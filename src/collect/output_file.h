@@ -31,8 +31,13 @@ struct FolderEntry {
   std::wstring name;
   bool isDirectory = false;
 };
-// Entries of the folder that match "*<extension>" (for example ".txt").
+// Entries of the folder whose names end with the extension (for example
+// ".txt"), letter case ignored as the Windows file system does. A folder that
+// cannot be read has no entries.
 std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& extension);
+
+// Whether name ends with extension, ASCII letter case ignored.
+bool HasExtension(const std::wstring& name, const std::wstring& extension);
 
 // The folder holding the program file, without a trailing backslash.
 std::wstring ProgramFolder();

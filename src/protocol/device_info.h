@@ -6,8 +6,13 @@ class Controls;
 
 // The "Get Device Info" button: shows the scanner's information, one group a line.
 bool ShowDeviceInfo(Controls& dialog);
-// The scanner's serial number (port open, scanner woken). False on no reply.
+struct ReplyRead;
+
+// The scanner's serial number (port open, scanner woken), read with the device
+// list's read times. False on no reply. The text ends at a zero byte, if any.
 bool QuerySerialNumber(std::wstring& out);
+// The same with other read times (file naming uses its own).
+bool QuerySerialNumber(std::wstring& out, const ReplyRead& read);
 // One group ("...}" or "...};") a line, each ending with CR LF; text after the
 // last group is dropped.
 void FormatDeviceInfo(std::wstring& text);

@@ -1,0 +1,85 @@
+// Output files on Windows, through the wide file API.
+#include <windows.h>
+
+#include "collect/output_file.h"
+
+namespace {
+HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }
+}  // namespace
+
+OutputFile::~OutputFile() { Close(); }
+
+bool OutputFile::OpenForAppend(const std::wstring& path) {
+  Close();
+  // Created when missing, content kept, no sharing with other openers.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = file;
+  return true;
+}
+
+bool OutputFile::IsOpen() const { return handle_ != nullptr; }
+
+bool OutputFile::Append(const char* bytes, std::size_t length) {
+  if (!handle_) return false;
+  HANDLE file = AsHandle(handle_);
+  LARGE_INTEGER zero = {};
+  if (!SetFilePointerEx(file, zero, nullptr, FILE_END)) return false;
+  while (length > 0) {
+    DWORD part = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, part, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    length -= written;
+  }
+  return true;
+}
+
+std::uint64_t OutputFile::Length() {
+  if (!handle_) return 0;
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(AsHandle(handle_), &size)) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void OutputFile::Close() {
+  if (!handle_) return;
+  CloseHandle(AsHandle(handle_));
+  handle_ = nullptr;
+}
+
+bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& extension) {
+  std::vector<FolderEntry> entries;
+  std::wstring pattern = folder + L"\\*" + extension;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    // "*.txt" also matches longer extensions through their short 8.3 names.
+    std::wstring name = found.cFileName;
+    if (!HasExtension(name, extension)) continue;
+    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return L".";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    if (path.size() >= 32768) return L".";
+    path.resize(path.size() * 2);
+  }
+  std::size_t slash = path.rfind(L'\\');
+  path.resize(slash == std::wstring::npos ? 0 : slash);
+  return path;
+}

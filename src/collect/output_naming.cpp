@@ -1,0 +1,127 @@
+#include "collect/output_naming.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+#include "collect/output_file.h"
+#include "common/local_time.h"
+#include "export/export_store.h"
+#include "protocol/catalogue.h"
+#include "protocol/device_info.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+std::wstring OutputFolder;
+std::wstring OutputFileName;
+std::wstring CustomFileName;
+bool IsAutoNaming = true;
+int NextFileNumber = 1;
+
+namespace {
+const wchar_t* Extension(bool textType) { return textType ? L".txt" : L".csv"; }
+
+std::wstring Format(const wchar_t* format, int value) {
+  wchar_t text[32] = {};
+  std::swprintf(text, sizeof text / sizeof text[0], format, value);
+  return text;
+}
+
+std::wstring AutoNamePrefix(const std::wstring& serial) {
+  LocalTime today = CurrentLocalTime();
+  return serial + L"_" + Format(L"%04d", today.year) + Format(L"%02d", today.month) +
+         Format(L"%02d", today.day) + L"_";
+}
+
+// The number after the prefix: every digit up to the first other character.
+// False when there is none or it does not fit below INT_MAX.
+bool NumberAfterPrefix(const std::wstring& name, std::size_t prefixLength, std::uint32_t& number) {
+  std::uint64_t value = 0;
+  std::size_t i = prefixLength;
+  for (; i < name.size() && name[i] >= L'0' && name[i] <= L'9'; ++i) {
+    value = value * 10 + static_cast<std::uint64_t>(name[i] - L'0');
+    if (value >= INT_MAX) return false;
+  }
+  if (i == prefixLength) return false;
+  number = static_cast<std::uint32_t>(value);
+  return true;
+}
+}  // namespace
+
+void InitDataControls(Controls& dialog) {
+  dialog.SetChecked(IDC_TYPE_TXT, true);
+  dialog.SetChecked(IDC_SAVE_TO_FILE, true);
+  dialog.SetChecked(IDC_AUTO_NAMING, true);
+  OnAutoNamingClicked(dialog);
+  OutputFolder = ProgramFolder();
+  dialog.SetChecked(IDC_LINE_WINDOWS, true);
+  dialog.ComboAppend(IDC_SEPARATOR, L",");
+  dialog.ComboAppend(IDC_SEPARATOR, L";");
+  dialog.ComboAppend(IDC_SEPARATOR, L"tab");
+  dialog.ComboSelect(IDC_SEPARATOR, 0);
+  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, true);
+  dialog.SetChecked(IDC_SHOW_TIME_STAMP, true);
+  BarcodeExport.FillColumnSlots(dialog);
+}
+
+void OnAutoNamingClicked(Controls& dialog) {
+  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
+  if (IsAutoNaming) {
+    dialog.SetText(IDC_FILE_NAME, L"");
+    dialog.SetReadOnly(IDC_FILE_NAME, true);
+  } else {
+    dialog.SetText(IDC_FILE_NAME, CustomFileName);
+    dialog.SetReadOnly(IDC_FILE_NAME, false);
+  }
+}
+
+void OnFileNameEdited(Controls& dialog) {
+  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
+  if (!IsAutoNaming) CustomFileName = dialog.GetText(IDC_FILE_NAME, PathCapacity);
+}
+
+bool ChooseOutputFolder(Controls& dialog) {
+  std::wstring chosen;
+  if (!dialog.BrowseForFolder(L"Please Select a Directory...", OutputFolder, chosen)) return false;
+  if (chosen.empty()) return false;
+  OutputFolder = chosen;
+  return true;
+}
+
+bool MakeOutputFileName(Controls& dialog, bool textType) {
+  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
+  if (IsAutoNaming) {
+    std::wstring serial;
+    if (!QuerySerialNumber(serial, Reply::SerialNumberForFileName)) return false;
+    const std::wstring prefix = AutoNamePrefix(serial);
+    OutputFileName = prefix;
+    FindNextFileNumber(textType);
+    int number = NextFileNumber;
+    if (NextFileNumber < INT_MAX) ++NextFileNumber;
+    OutputFileName = prefix + Format(L"%03d", number) + Extension(textType);
+  } else {
+    std::wstring name = dialog.GetText(IDC_FILE_NAME, PathCapacity);
+    if (name.empty()) return false;
+    if (HasExtension(name, L".csv") || HasExtension(name, L".txt")) name.resize(name.size() - 4);
+    OutputFileName = name + Extension(textType);
+  }
+  dialog.SetText(IDC_FILE_NAME, OutputFileName);
+  // The box's change notification does the same in the window; done here too
+  // so the remembered custom name never depends on it.
+  OnFileNameEdited(dialog);
+  return true;
+}
+
+void FindNextFileNumber(bool textType) {
+  const std::wstring& prefix = OutputFileName;
+  std::uint32_t highest = 0;
+  for (const FolderEntry& entry : ListFolder(OutputFolder, Extension(textType))) {
+    if (entry.isDirectory) continue;
+    if (entry.name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::uint32_t number = 0;
+    if (NumberAfterPrefix(entry.name, prefix.size(), number) && number > highest) highest = number;
+  }
+  NextFileNumber = static_cast<int>(highest) + 1;
+}
+
+std::wstring OutputFilePath() { return OutputFolder + L"\\" + OutputFileName; }

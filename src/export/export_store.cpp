@@ -1,0 +1,99 @@
+#include "export/export_store.h"
+
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+ExportODBC BarcodeExport;
+
+namespace {
+const wchar_t* const ColumnChoices[] = {L"SN", L"Time", L"Data"};
+constexpr std::size_t ChoiceBufferSize = 10;  // characters, with the terminating zero
+
+int SlotCheckBox(int slot) { return IDC_COLUMN_CHECK_1 + slot; }
+int SlotList(int slot) { return IDC_COLUMN_LIST_1 + slot; }
+
+// The column choice of a ticked slot; false for an unticked one.
+bool ReadSlot(Controls& dialog, int slot, std::wstring& choice) {
+  if (!dialog.IsChecked(SlotCheckBox(slot))) return false;
+  int selected = dialog.ComboSelection(SlotList(slot));
+  choice = selected < 0 ? std::wstring() : dialog.ComboItemText(SlotList(slot), selected);
+  if (choice.size() >= ChoiceBufferSize) choice.resize(ChoiceBufferSize - 1);
+  return true;
+}
+
+// A value between single quotes, its own quotes doubled so the statement
+// keeps its shape and the sheet gets the text as stored.
+std::wstring QuotedValue(const std::wstring& value) {
+  std::wstring quoted = L"'";
+  for (wchar_t c : value) {
+    if (c == L'\'') quoted += L'\'';
+    quoted += c;
+  }
+  quoted += L'\'';
+  return quoted;
+}
+}  // namespace
+
+ExportODBC::~ExportODBC() { Reset(); }
+
+void ExportODBC::Reset() {
+  SerialNumbers.clear();
+  TimeStamps.clear();
+  Barcodes.clear();
+  RecordCount = 0;
+}
+
+void ExportODBC::AppendRecord(const std::wstring& serial, const std::wstring& time,
+                              const std::wstring& barcode) {
+  SerialNumbers.push_back(serial);
+  TimeStamps.push_back(time);
+  Barcodes.push_back(barcode);
+  ++RecordCount;
+}
+
+void ExportODBC::FillColumnSlots(Controls& dialog) {
+  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
+    dialog.SetChecked(SlotCheckBox(slot), true);
+    for (const wchar_t* choice : ColumnChoices) dialog.ComboAppend(SlotList(slot), choice);
+    dialog.ComboSelect(SlotList(slot), slot);
+  }
+}
+
+std::wstring ExportODBC::BuildColumnDefinitions(Controls& dialog) {
+  std::wstring definitions;
+  std::wstring choice;
+  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
+    if (!ReadSlot(dialog, slot, choice)) continue;
+    definitions += definitions.empty() ? L"[" : L", [";
+    definitions += choice;
+    definitions += L"] longTEXT";
+  }
+  return definitions;
+}
+
+bool ExportODBC::BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values,
+                                  int k) {
+  columns.clear();
+  values.clear();
+  if (k < 0 || k >= RecordCount) return false;
+  std::size_t row = static_cast<std::size_t>(k);
+  if (row >= SerialNumbers.size() || row >= TimeStamps.size() || row >= Barcodes.size())
+    return false;
+  std::wstring choice;
+  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
+    if (!ReadSlot(dialog, slot, choice)) continue;
+    columns += columns.empty() ? L"[" : L",[";
+    columns += choice;
+    columns += L"]";
+    std::wstring value;
+    if (choice == L"SN")
+      value = SerialNumbers[row];
+    else if (choice == L"Time")
+      value = TimeStamps[row];
+    else if (choice == L"Data")
+      value = Barcodes[row];
+    if (!values.empty()) values += L",";
+    values += QuotedValue(value);
+  }
+  return true;
+}
