@@ -1,0 +1,231 @@
+// Cutting downloaded chunks into records, lines and export entries.
+#include "collect/record_format.h"
+
+#include <gtest/gtest.h>
+
+#include "collect/output_file.h"
+#include "export/export_store.h"
+#include "support/temp_folder.h"
+#include "ui/control_ids.h"
+#include "ui/memory_controls.h"
+
+namespace {
+using Pieces = std::vector<std::string>;
+
+TEST(SplitAtDelimiter, ReturnsThePiecesBeforeEachDelimiterAndTheRest) {
+  EXPECT_EQ(SplitAtDelimiter("A\rB", '\r'), (Pieces{"A", "B"}));
+  EXPECT_EQ(SplitAtDelimiter("A\r", '\r'), (Pieces{"A", ""}));
+  EXPECT_EQ(SplitAtDelimiter("\r\r", '\r'), (Pieces{"", "", ""}));
+  EXPECT_EQ(SplitAtDelimiter("", '\r'), (Pieces{""}));
+  EXPECT_EQ(SplitAtDelimiter("A,B,,C", ','), (Pieces{"A", "B", "", "C"}));
+}
+
+TEST(OutputSeparator, FollowsTheSeparatorBox) {
+  EXPECT_EQ(OutputSeparator(""), ",");
+  EXPECT_EQ(OutputSeparator("tab"), "\t");
+  EXPECT_EQ(OutputSeparator("Tab"), "Tab");
+  EXPECT_EQ(OutputSeparator(";"), ";");
+  EXPECT_EQ(OutputSeparator(" | "), " | ");
+}
+
+class RecordFormat : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BarcodeExport.Reset();
+    Show(true, true);
+    ASSERT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
+  }
+  void TearDown() override { BarcodeExport.Reset(); }
+
+  void Show(bool serial, bool time) {
+    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, serial);
+    dialog.SetChecked(IDC_SHOW_TIME_STAMP, time);
+  }
+  // Formats the chunks of one download; the written bytes.
+  std::string Download(const std::vector<std::string>& chunks, const std::string& separator = ",",
+                       bool unixEnds = false, bool saveToFile = true) {
+    RecordCarry carry;
+    for (const std::string& chunk : chunks)
+      EXPECT_TRUE(FormatChunk(dialog, chunk.c_str(), separator, unixEnds, saveToFile, &file, carry));
+    return Written();
+  }
+  std::string Written() {
+    file.Close();
+    std::string bytes = folder.Read("out.txt");
+    EXPECT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
+    return bytes;
+  }
+  struct Entry {
+    std::wstring serial, time, barcode;
+    bool operator==(const Entry&) const = default;
+  };
+  std::vector<Entry> Stored() {
+    std::vector<Entry> entries;
+    for (int k = 0; k < BarcodeExport.RecordCount; ++k)
+      entries.push_back({BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
+                         BarcodeExport.Barcodes[k]});
+    return entries;
+  }
+
+  MemoryControls dialog;
+  TempFolder folder;
+  OutputFile file;
+};
+
+TEST_F(RecordFormat, BothFieldsWithCommaAndWindowsEnds) {
+  EXPECT_EQ(Download({"S,D,T,ABC\r"}), "S,D,T,ABC\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"ABC"}}));
+}
+
+TEST_F(RecordFormat, SemicolonWithUnixEndsKeepsTheTimeStampComma) {
+  EXPECT_EQ(Download({"S,D,T,ABC\r"}, ";", true), "S;D,T;ABC\n");
+}
+
+TEST_F(RecordFormat, SerialNumberOnlyWithTab) {
+  Show(true, false);
+  EXPECT_EQ(Download({"S,ABC\r"}, "tab"), "S\tABC\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"", L"ABC"}}));
+}
+
+TEST_F(RecordFormat, TimeStampOnly) {
+  Show(false, true);
+  EXPECT_EQ(Download({"D,T,A,B\r"}, ";"), "D,T;A,B\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"D,T", L"A,B"}}));
+}
+
+TEST_F(RecordFormat, NeitherFieldKeepsTheCommasOfTheBarcode) {
+  Show(false, false);
+  EXPECT_EQ(Download({"A,B,C\r"}), "A,B,C\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"A,B,C"}}));
+}
+
+TEST_F(RecordFormat, SeparatorTextOtherThanTabIsUsedAsItStands) {
+  EXPECT_EQ(Download({"S,D,T,ABC\r"}, "Tab"), "STabD,TTabABC\r\n");
+  EXPECT_EQ(Download({"S,D,T,X\r"}, ""), "STabD,TTabABC\r\nS,D,T,X\r\n");
+}
+
+TEST_F(RecordFormat, OnlyCrEndsARecord) {
+  Show(false, false);
+  EXPECT_EQ(Download({"A\r\nB\r"}), "A\r\n\nB\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"A"}, {L"", L"", L"\nB"}}));
+}
+
+TEST_F(RecordFormat, EmptyRecordsBetweenCrsAreKept) {
+  Show(false, false);
+  EXPECT_EQ(Download({"\r\r"}), "\r\n\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L""}, {L"", L"", L""}}));
+}
+
+TEST_F(RecordFormat, OneTrailingLineFeedIsRemovedFromTheBarcode) {
+  Show(false, false);
+  EXPECT_EQ(Download({"X\n\rY\n\n\r"}), "X\r\nY\n\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"X"}, {L"", L"", L"Y\n"}}));
+  BarcodeExport.Reset();
+  Show(true, false);
+  EXPECT_EQ(Download({"S\n,X\n\r"}, ";"), "X\r\nY\n\r\nS\n;X\r\n");
+}
+
+TEST_F(RecordFormat, TextAfterTheLastCrWaitsForTheNextChunk) {
+  Show(false, false);
+  RecordCarry carry;
+  ASSERT_TRUE(FormatChunk(dialog, "A\rB", ",", false, true, &file, carry));
+  EXPECT_EQ(Written(), "A\r\n");
+  EXPECT_EQ(carry.pending, "B");
+  // The download ends here: B never got its CR and is no record.
+  EXPECT_EQ(Stored().size(), 1u);
+}
+
+TEST_F(RecordFormat, RecordSplitOverTwoChunksBecomesOneLine) {
+  EXPECT_EQ(Download({"S1,2019/01/02,10:00:00,AB", "C\rS1,2019/01/02,10:00:01,XYZ\r"}),
+            "S1,2019/01/02,10:00:00,ABC\r\nS1,2019/01/02,10:00:01,XYZ\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S1", L"2019/01/02,10:00:00", L"ABC"},
+                                          {L"S1", L"2019/01/02,10:00:01", L"XYZ"}}));
+}
+
+TEST_F(RecordFormat, RecordSplitOverThreeChunksBecomesOneLine) {
+  EXPECT_EQ(Download({"S1,2019/01/", "02,10:00:00,1234", "5678\r"}),
+            "S1,2019/01/02,10:00:00,12345678\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S1", L"2019/01/02,10:00:00", L"12345678"}}));
+}
+
+TEST_F(RecordFormat, AnySplitOfADownloadGivesTheSameLinesAsTheWhole) {
+  const std::string data = "S1,D1,T1,AAA\rS1,D2,T2,B,B\n\r\rS1,D3,T3,\r\nC\rS1,D4,T4,DDD\r";
+  const std::string whole = Download({data});
+  const std::vector<Entry> stored = Stored();
+  for (std::size_t cut = 1; cut < data.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    BarcodeExport.Reset();
+    file.Close();
+    folder.Write("out.txt", "");
+    ASSERT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
+    EXPECT_EQ(Download({data.substr(0, cut), data.substr(cut)}), whole);
+    EXPECT_EQ(Stored(), stored);
+  }
+}
+
+TEST_F(RecordFormat, RecordThatCannotBeSplitSkipsOnlyItself) {
+  Show(true, false);
+  EXPECT_EQ(Download({"S,A\rNOCOMMA\rS,B\r"}), "S,A\r\nS,B\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"", L"A"}, {L"S", L"", L"B"}}));
+  BarcodeExport.Reset();
+  Show(true, true);
+  EXPECT_EQ(Download({"S,D\rS,D,T,C\r"}), "S,A\r\nS,B\r\nS,D,T,C\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"C"}}));
+}
+
+TEST_F(RecordFormat, SaveToFileOffFillsTheStoreOnly) {
+  EXPECT_EQ(Download({"S,D,T,ABC\r"}, ",", false, false), "");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"ABC"}}));
+  RecordCarry carry;
+  EXPECT_TRUE(FormatChunk(dialog, "S,D,T,X\r", ",", false, false, nullptr, carry));
+  EXPECT_EQ(Stored().size(), 2u);
+}
+
+TEST_F(RecordFormat, EmptyChunkChangesNothing) {
+  RecordCarry carry;
+  carry.pending = "S,D";
+  EXPECT_TRUE(FormatChunk(dialog, "", ",", false, true, &file, carry));
+  EXPECT_EQ(carry.pending, "S,D");
+  EXPECT_EQ(Written(), "");
+  EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(RecordFormat, ChunksAreAppendedToWhatTheFileHeld) {
+  file.Close();
+  folder.Write("out.txt", "old\r\n");
+  ASSERT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
+  EXPECT_EQ(Download({"S,D,T,A\r", "S,D,T,B\r"}), "old\r\nS,D,T,A\r\nS,D,T,B\r\n");
+}
+
+TEST_F(RecordFormat, FailedWriteIsReported) {
+  RecordCarry carry;
+  OutputFile closed;
+  EXPECT_FALSE(FormatChunk(dialog, "S,D,T,A\r", ",", false, true, &closed, carry));
+  EXPECT_FALSE(FormatChunk(dialog, "S,D,T,A\r", ",", false, true, nullptr, carry));
+  // A chunk without a complete record writes nothing, so nothing can fail.
+  EXPECT_TRUE(FormatChunk(dialog, "S,D", ",", false, true, &closed, carry));
+  std::size_t expected = 2;
+#ifndef _WIN32
+  OutputFile full;  // every write to it fails: the disk is full
+  if (full.OpenForAppend(L"/dev/full")) {
+    EXPECT_FALSE(FormatChunk(dialog, ",T,A\r", ",", false, true, &full, carry));
+    ++expected;
+  }
+#endif
+  EXPECT_EQ(Stored().size(), expected);  // the records are kept for the export all the same
+}
+
+TEST_F(RecordFormat, OverlongOpenRecordIsDroppedUpToItsCr) {
+  Show(false, false);
+  RecordCarry carry;
+  const std::string block(MaxRecordCarry / 2 + 1, 'x');
+  ASSERT_TRUE(FormatChunk(dialog, "A\rx", ",", false, true, &file, carry));
+  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
+  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
+  EXPECT_TRUE(carry.pending.empty());
+  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
+  ASSERT_TRUE(FormatChunk(dialog, "tail\rB\r", ",", false, true, &file, carry));
+  EXPECT_EQ(Written(), "A\r\nB\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"A"}, {L"", L"", L"B"}}));
+}
+}  // namespace

@@ -1,0 +1,132 @@
+// The export store and the statement texts that follow the column slots.
+#include "export/export_store.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/control_ids.h"
+#include "ui/memory_controls.h"
+
+namespace {
+class ExportStore : public ::testing::Test {
+ protected:
+  void SetUp() override { store.FillColumnSlots(dialog); }
+
+  // Slot n (1..3): ticked or not, showing the item "SN", "Time" or "Data".
+  void Slot(int n, bool ticked, const std::wstring& choice) {
+    dialog.SetChecked(IDC_COLUMN_CHECK_1 + n - 1, ticked);
+    for (int i = 0; i < dialog.ComboCount(IDC_COLUMN_LIST_1 + n - 1); ++i)
+      if (dialog.ComboItemText(IDC_COLUMN_LIST_1 + n - 1, i) == choice)
+        dialog.ComboSelect(IDC_COLUMN_LIST_1 + n - 1, i);
+  }
+  void Insert(int k) { ok = store.BuildInsertLists(dialog, columns, values, k); }
+
+  MemoryControls dialog;
+  ExportODBC store;
+  std::wstring columns = L"old", values = L"old";
+  bool ok = false;
+};
+
+TEST_F(ExportStore, StartsEmptyWithAllThreeSlotsTickedInOrder) {
+  EXPECT_EQ(store.RecordCount, 0);
+  EXPECT_TRUE(store.SerialNumbers.empty());
+  EXPECT_TRUE(store.TimeStamps.empty());
+  EXPECT_TRUE(store.Barcodes.empty());
+  const wchar_t* shown[] = {L"SN", L"Time", L"Data"};
+  for (int n = 0; n < 3; ++n) {
+    EXPECT_TRUE(dialog.IsChecked(IDC_COLUMN_CHECK_1 + n));
+    ASSERT_EQ(dialog.ComboCount(IDC_COLUMN_LIST_1 + n), 3);
+    EXPECT_EQ(dialog.ComboItemText(IDC_COLUMN_LIST_1 + n, 0), L"SN");
+    EXPECT_EQ(dialog.ComboItemText(IDC_COLUMN_LIST_1 + n, 1), L"Time");
+    EXPECT_EQ(dialog.ComboItemText(IDC_COLUMN_LIST_1 + n, 2), L"Data");
+    EXPECT_EQ(dialog.ComboItemText(IDC_COLUMN_LIST_1 + n, dialog.ComboSelection(IDC_COLUMN_LIST_1 + n)),
+              shown[n]);
+  }
+}
+
+TEST_F(ExportStore, RecordsAreAppendedInOrderAndResetEmptiesThem) {
+  store.AppendRecord(L"S1", L"2019/01/02,10:00:00", L"ABC");
+  store.AppendRecord(L"", L"", L"XYZ");
+  store.SheetColumns = L"[SN] longTEXT";
+  ASSERT_EQ(store.RecordCount, 2);
+  EXPECT_EQ(store.SerialNumbers, (std::vector<std::wstring>{L"S1", L""}));
+  EXPECT_EQ(store.TimeStamps, (std::vector<std::wstring>{L"2019/01/02,10:00:00", L""}));
+  EXPECT_EQ(store.Barcodes, (std::vector<std::wstring>{L"ABC", L"XYZ"}));
+
+  store.Reset();
+  EXPECT_EQ(store.RecordCount, 0);
+  EXPECT_TRUE(store.SerialNumbers.empty() && store.TimeStamps.empty() && store.Barcodes.empty());
+  EXPECT_EQ(store.SheetColumns, L"[SN] longTEXT");
+}
+
+TEST_F(ExportStore, DefaultSlotsGiveAllThreeColumns) {
+  store.AppendRecord(L"S1", L"2019/01/02,10:00:00", L"ABC");
+  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[SN] longTEXT, [Time] longTEXT, [Data] longTEXT");
+  Insert(0);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(columns, L"[SN],[Time],[Data]");
+  EXPECT_EQ(values, L"'S1','2019/01/02,10:00:00','ABC'");
+}
+
+TEST_F(ExportStore, ColumnsFollowTheTickedSlotsInSlotOrder) {
+  store.AppendRecord(L"S1", L"T", L"ABC");
+  Slot(1, true, L"Data");
+  Slot(2, false, L"Time");
+  Slot(3, true, L"SN");
+  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[Data] longTEXT, [SN] longTEXT");
+  Insert(0);
+  EXPECT_EQ(columns, L"[Data],[SN]");
+  EXPECT_EQ(values, L"'ABC','S1'");
+
+  Slot(1, true, L"Data");
+  Slot(2, true, L"Data");
+  Slot(3, false, L"SN");
+  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[Data] longTEXT, [Data] longTEXT");
+  Insert(0);
+  EXPECT_EQ(columns, L"[Data],[Data]");
+  EXPECT_EQ(values, L"'ABC','ABC'");
+}
+
+TEST_F(ExportStore, NoTickedSlotGivesEmptyTexts) {
+  store.AppendRecord(L"S1", L"T", L"ABC");
+  for (int n = 1; n <= 3; ++n) Slot(n, false, L"SN");
+  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"");
+  Insert(0);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(columns, L"");
+  EXPECT_EQ(values, L"");
+}
+
+TEST_F(ExportStore, EmptyEntriesGiveTwoQuotes) {
+  store.AppendRecord(L"", L"", L"ABC");
+  Insert(0);
+  EXPECT_EQ(values, L"'','','ABC'");
+}
+
+TEST_F(ExportStore, QuotesInsideValuesAreDoubled) {
+  store.AppendRecord(L"O'Neil", L"''", L"x');DROP TABLE [KT52];--");
+  Insert(0);
+  EXPECT_EQ(values, L"'O''Neil','''''','x'');DROP TABLE [KT52];--'");
+}
+
+TEST_F(ExportStore, RecordOutsideTheStoreIsRefused) {
+  store.AppendRecord(L"S1", L"T", L"ABC");
+  Insert(1);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(columns, L"");
+  EXPECT_EQ(values, L"");
+  Insert(-1);
+  EXPECT_FALSE(ok);
+  store.Reset();
+  Insert(0);
+  EXPECT_FALSE(ok);
+}
+
+TEST_F(ExportStore, RowsOfSeveralRecordsTakeTheirOwnEntries) {
+  store.AppendRecord(L"S1", L"T1", L"A");
+  store.AppendRecord(L"S2", L"T2", L"B");
+  Insert(1);
+  EXPECT_EQ(values, L"'S2','T2','B'");
+  Insert(0);
+  EXPECT_EQ(values, L"'S1','T1','A'");
+}
+}  // namespace
