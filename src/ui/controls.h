@@ -84,6 +84,9 @@ class Controls {
   // A message box owned by the dialog; returns the answer.
   virtual int ShowMessage(const std::wstring& text, const std::wstring& caption,
                           unsigned flags) = 0;
+
+  // Closes the dialog with result (from the dialog's own thread).
+  virtual void EndDialog(int result) = 0;
 };
 
 // The program's own error box: no title of its own, so it carries AppCaption.

@@ -288,3 +288,13 @@ std::vector<MemoryControls::Browse> MemoryControls::Browses() {
   std::lock_guard<std::mutex> hold(lock_);
   return browses_;
 }
+
+void MemoryControls::EndDialog(int result) {
+  std::lock_guard<std::mutex> hold(lock_);
+  dialogResult_ = result;
+}
+
+int MemoryControls::DialogResult() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return dialogResult_;
+}

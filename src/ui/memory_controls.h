@@ -53,6 +53,7 @@ class MemoryControls final : public Controls {
   bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
                        std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
+  void EndDialog(int result) override;
 
   // For tests.
   std::vector<Message> Messages();
@@ -71,6 +72,8 @@ class MemoryControls final : public Controls {
   std::vector<Browse> Browses();
   int ClientWidth();
   int ClientHeight();
+  // The result EndDialog was given; -1 while the dialog is open.
+  int DialogResult();
 
  private:
   struct Control {
@@ -96,4 +99,5 @@ class MemoryControls final : public Controls {
   std::vector<Browse> browses_;
   int clientWidth_ = 0;
   int clientHeight_ = 0;
+  int dialogResult_ = -1;
 };

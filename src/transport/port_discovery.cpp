@@ -1,0 +1,180 @@
+#include "transport/port_discovery.h"
+
+#include <atomic>
+#include <cwchar>
+
+#include "protocol/exchange.h"
+#include "transport/serial_link.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+PortList PortNumbers;
+
+namespace {
+constexpr std::uint32_t HighestPort = 65536;
+// The combo box text remembered across a refill: 10 wide characters with the zero.
+constexpr std::size_t RememberedChars = 10;
+
+std::atomic<const std::vector<PortDeviceRecord>*> InjectedRecords{nullptr};
+
+wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+// Whether text begins with prefix, capital A-Z matching a-z and nothing else folded.
+bool StartsWithFolded(std::wstring_view text, std::wstring_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
+  return true;
+}
+
+constexpr std::wstring_view UsbScanner = L"USB\\VID_2F3C&PID_0A17";
+constexpr std::wstring_view SerialPortProfile =
+    L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}";
+constexpr std::wstring_view LocalSerialPortProfile =
+    L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0000";
+constexpr std::wstring_view RemoteDeviceMark = L"&0&000000000000";
+constexpr std::wstring_view VirtualPortEnumerator = L"{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}\\";
+
+// A device given as a record: the limits the Windows buffers set apply too.
+class RecordDevice final : public PortDevice {
+ public:
+  explicit RecordDevice(const PortDeviceRecord& record) : record_(record) {}
+
+  bool InstanceId(std::wstring& id) override {
+    if (!record_.instanceId || record_.instanceId->size() + 1 > InstanceIdChars) return false;
+    id = *record_.instanceId;
+    return true;
+  }
+
+  bool RegistryText(const wchar_t* name, std::size_t maxBytes, std::wstring& text) override {
+    const std::optional<std::wstring>* value = nullptr;
+    if (std::wcscmp(name, L"HardwareDevinstpath") == 0) value = &record_.hardwareDevinstpath;
+    if (std::wcscmp(name, L"PortName") == 0) value = &record_.portName;
+    // A REG_SZ value is UTF-16 with its terminating zero.
+    if (!value || !*value || ((*value)->size() + 1) * 2 > maxBytes) return false;
+    text = **value;
+    return true;
+  }
+
+ private:
+  const PortDeviceRecord& record_;
+};
+}  // namespace
+
+bool MatchScannerInstanceId(std::wstring_view id) {
+  if (StartsWithFolded(id, UsbScanner)) return true;
+  // The local-manufacturer form is tested first: it needs no remote-device mark.
+  if (StartsWithFolded(id, LocalSerialPortProfile)) return true;
+  if (StartsWithFolded(id, SerialPortProfile) &&
+      id.substr(SerialPortProfile.size()).find(RemoteDeviceMark) != std::wstring_view::npos)
+    return true;
+  return StartsWithFolded(id, VirtualPortEnumerator);
+}
+
+std::uint32_t PortNumberFromDigits(std::wstring_view digits) {
+  if (digits.empty()) return 0;
+  std::uint32_t value = 0;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+    if (value > HighestPort) return 0;
+  }
+  return value;
+}
+
+std::uint32_t PortNumberFromName(std::wstring_view name) {
+  if (!StartsWithFolded(name, L"COM")) return 0;
+  return PortNumberFromDigits(name.substr(3));
+}
+
+std::uint32_t ScannerPortNumber(PortDevice& device) {
+  std::wstring id;
+  if (!device.InstanceId(id)) return 0;
+  if (!MatchScannerInstanceId(id)) {
+    // A virtual port: the device underneath it may be a scanner.
+    std::wstring underneath;
+    if (!device.RegistryText(L"HardwareDevinstpath", HardwarePathBytes, underneath)) return 0;
+    if (!MatchScannerInstanceId(underneath)) return 0;
+  }
+  std::wstring name;
+  if (!device.RegistryText(L"PortName", PortNameBytes, name)) return 0;
+  return PortNumberFromName(name);
+}
+
+void SortPortNumbers(std::uint32_t* numbers, std::uint32_t count) {
+  for (std::uint32_t i = 0; i + 1 < count; ++i) {
+    std::uint32_t smallest = i;
+    for (std::uint32_t k = i + 1; k < count; ++k)
+      if (numbers[k] < numbers[smallest]) smallest = k;
+    std::uint32_t kept = numbers[i];
+    numbers[i] = numbers[smallest];
+    numbers[smallest] = kept;
+  }
+}
+
+std::uint32_t CollectScannerPorts(const std::vector<PortDeviceRecord>& devices,
+                                  std::uint32_t* numbers, std::uint32_t capacity) {
+  std::uint32_t count = 0;
+  for (std::size_t i = 0; i < devices.size() && count < capacity; ++i) {
+    RecordDevice device(devices[i]);
+    std::uint32_t number = ScannerPortNumber(device);
+    if (number != 0) numbers[count++] = number;
+  }
+  SortPortNumbers(numbers, count);
+  return count;
+}
+
+void SetPortDeviceRecords(const std::vector<PortDeviceRecord>* records) {
+  InjectedRecords.store(records);
+}
+
+const std::vector<PortDeviceRecord>* PortDeviceRecords() { return InjectedRecords.load(); }
+
+void FillPortList(Controls& dialog, bool selectFirst) {
+  std::wstring remembered;
+  if (!selectFirst) {
+    int selected = dialog.ComboSelection(IDC_PORT_LIST);
+    if (selected >= 0)
+      remembered = dialog.ComboItemText(IDC_PORT_LIST, selected).substr(0, RememberedChars - 1);
+  }
+  dialog.ComboReset(IDC_PORT_LIST);
+  PortNumbers.count = EnumerateDevicePorts(PortNumbers.numbers, MaxPorts);
+  for (std::uint32_t i = 0; i < PortNumbers.count; ++i)
+    dialog.ComboAppend(IDC_PORT_LIST, L"COM" + std::to_wstring(PortNumbers.numbers[i]));
+  if (PortNumbers.count == 0) return;
+  if (selectFirst)
+    dialog.ComboSelect(IDC_PORT_LIST, 0);
+  else
+    dialog.ComboSelectPrefix(IDC_PORT_LIST, remembered);
+}
+
+bool OpenDevicePort(std::uint32_t number) {
+  return ExchangeLink().Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
+}
+
+bool OpenSelectedPort(Controls& dialog) {
+  int selected = dialog.ComboSelection(IDC_PORT_LIST);
+  // The selection indexes PortNumbers; an index past its count is no port.
+  bool listed = selected >= 0 && static_cast<std::uint32_t>(selected) < PortNumbers.count;
+  if (!listed || PortNumbers.numbers[selected] == 0 ||
+      !OpenDevicePort(PortNumbers.numbers[selected])) {
+    dialog.ShowMessage(L"Open Com Error!", L"Error", BoxIconError);
+    return false;
+  }
+  dialog.SetEnabled(IDC_PORT_LIST, false);
+  dialog.SetEnabled(IDC_OPEN, false);
+  dialog.SetEnabled(IDC_CLOSE, true);
+  return true;
+}
+
+bool ClosePorts(Controls& dialog, bool keepControls) {
+  SerialLink& link = ExchangeLink();
+  link.DiscardInput();
+  link.Close();
+  if (!keepControls) {
+    dialog.SetEnabled(IDC_PORT_LIST, true);
+    dialog.SetEnabled(IDC_OPEN, true);
+    dialog.SetEnabled(IDC_CLOSE, false);
+  }
+  return true;
+}

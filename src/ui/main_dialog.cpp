@@ -1,0 +1,75 @@
+#include "ui/main_dialog.h"
+
+#include "protocol/exchange.h"
+#include "transport/port_discovery.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+namespace {
+void CloseMainDialog(Controls& dialog) {
+  // Saving the settings (SaveSettings) comes first here; the dialog closes
+  // whatever the save gives.
+  dialog.EndDialog(CloseDialogResult);
+}
+
+void RefillPortList(Controls& dialog) { FillPortList(dialog, false); }
+void OpenPort(Controls& dialog) { OpenSelectedPort(dialog); }
+void ClosePort(Controls& dialog) { ClosePorts(dialog, false); }
+
+// Operations of the other subsystems join this table as they are built:
+//   1001 "Get Barcodes"      BN_CLICKED          StartCollection
+//   1007 "Export"            BN_CLICKED          ExportODBC::Export on BarcodeExport
+//   1008 "Get Time"          BN_CLICKED          GetDeviceTime
+//   1009 "Set Time"          BN_CLICKED          StartSetTime
+//   1018 "..." (Data)        BN_CLICKED          ChooseOutputFolder
+//   1024 "Auto>>"/"Auto<<"   BN_CLICKED          ToggleAutoMode
+//   1027 "Delete Barcodes"   BN_CLICKED          DeleteBarcodes
+//   1028 "Refresh"           BN_CLICKED          RefreshDeviceList
+//   1029 "Auto Naming"       BN_CLICKED          OnAutoNamingClicked
+//   1030 file-name box       EN_CHANGE, EN_UPDATE OnFileNameEdited (two rows)
+//   1041 "Get Device Info"   BN_CLICKED          ShowDeviceInfo
+// IDOK (1) has no row: Enter does nothing in the main dialog.
+constexpr CommandRow Commands[] = {
+    {CloseCommandId, AnyNotification, CloseMainDialog},
+    {IDC_PORT_LIST, NotifyDropDown, RefillPortList},
+    {IDC_OPEN, NotifyClicked, OpenPort},
+    {IDC_CLOSE, NotifyClicked, ClosePort},
+};
+
+void FillLanguageList(Controls& dialog) {
+  dialog.ComboAppend(IDC_LANGUAGE, LanguageEnglish);
+  dialog.ComboAppend(IDC_LANGUAGE, LanguageChinese);
+  dialog.ComboSelect(IDC_LANGUAGE, 0);
+}
+}  // namespace
+
+std::span<const CommandRow> CommandTable() { return Commands; }
+
+bool DispatchCommand(Controls& dialog, int id, int notification) {
+  for (const CommandRow& row : Commands) {
+    if (row.id != id) continue;
+    if (row.notification != AnyNotification && row.notification != notification) continue;
+    row.action(dialog);
+    return true;
+  }
+  return false;
+}
+
+void PrepareMainDialog(Controls& dialog) {
+  // The exchange reads the "Response" choice and the port state from here.
+  SetExchangeDialog(&dialog);
+  // 3. The normal, narrow layout.
+  dialog.ResizeClient(NormalWidth, DialogHeight);
+  // 4. The hidden language list.
+  FillLanguageList(dialog);
+  // 5. The scanner ports, the first selected.
+  FillPortList(dialog, true);
+  // 6.
+  dialog.SetTextLimit(IDC_BARCODE_DATA, BarcodeTextLimit);
+  // 7. Defaults of the data and export controls (InitDataControls) go here.
+  // 8. CN is the default date format.
+  dialog.SetChecked(IDC_FORMAT_CN, true);
+  // 9. The saved settings (LoadSettings) go here; they overwrite steps 7 and 8.
+  // 10.
+  FillResponseModeList(dialog);
+}
