@@ -12,13 +12,19 @@ constexpr std::size_t ChoiceBufferSize = 10;  // characters, with the terminatin
 int SlotCheckBox(int slot) { return IDC_COLUMN_CHECK_1 + slot; }
 int SlotList(int slot) { return IDC_COLUMN_LIST_1 + slot; }
 
-// The column choice of a ticked slot; false for an unticked one.
-bool ReadSlot(Controls& dialog, int slot, std::wstring& choice) {
-  if (!dialog.IsChecked(SlotCheckBox(slot))) return false;
-  int selected = dialog.ComboSelection(SlotList(slot));
-  choice = selected < 0 ? std::wstring() : dialog.ComboItemText(SlotList(slot), selected);
-  if (choice.size() >= ChoiceBufferSize) choice.resize(ChoiceBufferSize - 1);
-  return true;
+// The column choices of the ticked slots, in slot order, read afresh from the
+// dialog (the item text through a buffer of ChoiceBufferSize characters).
+std::vector<std::wstring> TickedChoices(Controls& dialog, int slotCount) {
+  std::vector<std::wstring> choices;
+  for (int slot = 0; slot < slotCount; ++slot) {
+    if (!dialog.IsChecked(SlotCheckBox(slot))) continue;
+    int selected = dialog.ComboSelection(SlotList(slot));
+    std::wstring choice =
+        selected < 0 ? std::wstring() : dialog.ComboItemText(SlotList(slot), selected);
+    if (choice.size() >= ChoiceBufferSize) choice.resize(ChoiceBufferSize - 1);
+    choices.push_back(std::move(choice));
+  }
+  return choices;
 }
 
 // A value between single quotes, its own quotes doubled so the statement
@@ -61,9 +67,7 @@ void ExportODBC::FillColumnSlots(Controls& dialog) {
 
 std::wstring ExportODBC::BuildColumnDefinitions(Controls& dialog) {
   std::wstring definitions;
-  std::wstring choice;
-  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
-    if (!ReadSlot(dialog, slot, choice)) continue;
+  for (const std::wstring& choice : TickedChoices(dialog, ColumnSlotCount)) {
     definitions += definitions.empty() ? L"[" : L", [";
     definitions += choice;
     definitions += L"] longTEXT";
@@ -79,9 +83,7 @@ bool ExportODBC::BuildInsertLists(Controls& dialog, std::wstring& columns, std::
   std::size_t row = static_cast<std::size_t>(k);
   if (row >= SerialNumbers.size() || row >= TimeStamps.size() || row >= Barcodes.size())
     return false;
-  std::wstring choice;
-  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
-    if (!ReadSlot(dialog, slot, choice)) continue;
+  for (const std::wstring& choice : TickedChoices(dialog, ColumnSlotCount)) {
     columns += columns.empty() ? L"[" : L",[";
     columns += choice;
     columns += L"]";

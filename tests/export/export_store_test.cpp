@@ -19,6 +19,15 @@ class ExportStore : public ::testing::Test {
         dialog.ComboSelect(IDC_COLUMN_LIST_1 + n - 1, i);
   }
   void Insert(int k) { ok = store.BuildInsertLists(dialog, columns, values, k); }
+  // The three statement texts for record 0.
+  void ExpectTexts(const std::wstring& definitions, const std::wstring& columnList,
+                   const std::wstring& valueList) {
+    EXPECT_EQ(store.BuildColumnDefinitions(dialog), definitions);
+    Insert(0);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(columns, columnList);
+    EXPECT_EQ(values, valueList);
+  }
 
   MemoryControls dialog;
   ExportODBC store;
@@ -60,11 +69,8 @@ TEST_F(ExportStore, RecordsAreAppendedInOrderAndResetEmptiesThem) {
 
 TEST_F(ExportStore, DefaultSlotsGiveAllThreeColumns) {
   store.AppendRecord(L"S1", L"2019/01/02,10:00:00", L"ABC");
-  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[SN] longTEXT, [Time] longTEXT, [Data] longTEXT");
-  Insert(0);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(columns, L"[SN],[Time],[Data]");
-  EXPECT_EQ(values, L"'S1','2019/01/02,10:00:00','ABC'");
+  ExpectTexts(L"[SN] longTEXT, [Time] longTEXT, [Data] longTEXT", L"[SN],[Time],[Data]",
+              L"'S1','2019/01/02,10:00:00','ABC'");
 }
 
 TEST_F(ExportStore, ColumnsFollowTheTickedSlotsInSlotOrder) {
@@ -72,28 +78,18 @@ TEST_F(ExportStore, ColumnsFollowTheTickedSlotsInSlotOrder) {
   Slot(1, true, L"Data");
   Slot(2, false, L"Time");
   Slot(3, true, L"SN");
-  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[Data] longTEXT, [SN] longTEXT");
-  Insert(0);
-  EXPECT_EQ(columns, L"[Data],[SN]");
-  EXPECT_EQ(values, L"'ABC','S1'");
+  ExpectTexts(L"[Data] longTEXT, [SN] longTEXT", L"[Data],[SN]", L"'ABC','S1'");
 
   Slot(1, true, L"Data");
   Slot(2, true, L"Data");
   Slot(3, false, L"SN");
-  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"[Data] longTEXT, [Data] longTEXT");
-  Insert(0);
-  EXPECT_EQ(columns, L"[Data],[Data]");
-  EXPECT_EQ(values, L"'ABC','ABC'");
+  ExpectTexts(L"[Data] longTEXT, [Data] longTEXT", L"[Data],[Data]", L"'ABC','ABC'");
 }
 
 TEST_F(ExportStore, NoTickedSlotGivesEmptyTexts) {
   store.AppendRecord(L"S1", L"T", L"ABC");
   for (int n = 1; n <= 3; ++n) Slot(n, false, L"SN");
-  EXPECT_EQ(store.BuildColumnDefinitions(dialog), L"");
-  Insert(0);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(columns, L"");
-  EXPECT_EQ(values, L"");
+  ExpectTexts(L"", L"", L"");
 }
 
 TEST_F(ExportStore, EmptyEntriesGiveTwoQuotes) {
