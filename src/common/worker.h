@@ -4,3 +4,10 @@ using WorkerEntry = void (*)(void* argument);
 
 // False when the thread could not be created.
 bool StartWorker(WorkerEntry entry, void* argument);
+
+// The platform's own starter (_beginthreadex, or std::thread).
+bool StartPlatformWorker(WorkerEntry entry, void* argument);
+
+// Tests put a starter of their own in place (nullptr: the real one again).
+using WorkerStarter = bool (*)(WorkerEntry entry, void* argument);
+void SetWorkerStarter(WorkerStarter starter);

@@ -3,7 +3,7 @@
 
 #include "common/worker.h"
 
-bool StartWorker(WorkerEntry entry, void* argument) {
+bool StartPlatformWorker(WorkerEntry entry, void* argument) {
   try {
     std::thread(entry, argument).detach();
     return true;

@@ -17,7 +17,7 @@ unsigned __stdcall RunWorker(void* raw) {
 }
 }  // namespace
 
-bool StartWorker(WorkerEntry entry, void* argument) {
+bool StartPlatformWorker(WorkerEntry entry, void* argument) {
   Start* start = new Start{entry, argument};
   // Created suspended, then resumed and let go: the handle is closed at once.
   uintptr_t handle = _beginthreadex(nullptr, 0, &RunWorker, start, CREATE_SUSPENDED, nullptr);

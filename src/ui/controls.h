@@ -87,6 +87,9 @@ class Controls {
 
   // Closes the dialog with result (from the dialog's own thread).
   virtual void EndDialog(int result) = 0;
+  // Queues a command for the dialog's own thread, as if its control sent it;
+  // returns at once (safe from a worker thread).
+  virtual void PostCommand(int id) = 0;
 };
 
 // The program's own error box: no title of its own, so it carries AppCaption.

@@ -1,12 +1,19 @@
 #include "ui/main_dialog.h"
 
+#include "collect/collection_job.h"
+#include "collect/output_naming.h"
+#include "protocol/device_info.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/device_list.h"
 
 namespace {
 void CloseMainDialog(Controls& dialog) {
+  // A download still running stops at its next safe point and posts this
+  // command again when its file is closed.
+  if (RequestCloseDuringJob()) return;
   // Saving the settings (SaveSettings) comes first here; the dialog closes
   // whatever the save gives.
   dialog.EndDialog(CloseDialogResult);
@@ -15,25 +22,30 @@ void CloseMainDialog(Controls& dialog) {
 void RefillPortList(Controls& dialog) { FillPortList(dialog, false); }
 void OpenPort(Controls& dialog) { OpenSelectedPort(dialog); }
 void ClosePort(Controls& dialog) { ClosePorts(dialog, false); }
+void GetBarcodes(Controls& dialog) { StartCollection(dialog); }
+void ChooseFolder(Controls& dialog) { ChooseOutputFolder(dialog); }
+void SwitchAutoMode(Controls& dialog) { ToggleAutoMode(dialog); }
+void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
 
 // Operations of the other subsystems join this table as they are built:
-//   1001 "Get Barcodes"      BN_CLICKED          StartCollection
 //   1007 "Export"            BN_CLICKED          ExportODBC::Export on BarcodeExport
 //   1008 "Get Time"          BN_CLICKED          GetDeviceTime
 //   1009 "Set Time"          BN_CLICKED          StartSetTime
-//   1018 "..." (Data)        BN_CLICKED          ChooseOutputFolder
-//   1024 "Auto>>"/"Auto<<"   BN_CLICKED          ToggleAutoMode
 //   1027 "Delete Barcodes"   BN_CLICKED          DeleteBarcodes
-//   1028 "Refresh"           BN_CLICKED          RefreshDeviceList
-//   1029 "Auto Naming"       BN_CLICKED          OnAutoNamingClicked
-//   1030 file-name box       EN_CHANGE, EN_UPDATE OnFileNameEdited (two rows)
-//   1041 "Get Device Info"   BN_CLICKED          ShowDeviceInfo
 // IDOK (1) has no row: Enter does nothing in the main dialog.
 constexpr CommandRow Commands[] = {
     {CloseCommandId, AnyNotification, CloseMainDialog},
     {IDC_PORT_LIST, NotifyDropDown, RefillPortList},
     {IDC_OPEN, NotifyClicked, OpenPort},
     {IDC_CLOSE, NotifyClicked, ClosePort},
+    {IDC_GET_BARCODES, NotifyClicked, GetBarcodes},
+    {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder},
+    {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode},
+    {IDC_REFRESH, NotifyClicked, RefreshDeviceList},
+    {IDC_AUTO_NAMING, NotifyClicked, OnAutoNamingClicked},
+    {IDC_FILE_NAME, NotifyEditChange, OnFileNameEdited},
+    {IDC_FILE_NAME, NotifyEditUpdate, OnFileNameEdited},
+    {IDC_GET_DEVICE_INFO, NotifyClicked, GetDeviceInfo},
 };
 
 void FillLanguageList(Controls& dialog) {
@@ -66,7 +78,8 @@ void PrepareMainDialog(Controls& dialog) {
   FillPortList(dialog, true);
   // 6.
   dialog.SetTextLimit(IDC_BARCODE_DATA, BarcodeTextLimit);
-  // 7. Defaults of the data and export controls (InitDataControls) go here.
+  // 7. Defaults of the data and export controls.
+  InitDataControls(dialog);
   // 8. CN is the default date format.
   dialog.SetChecked(IDC_FORMAT_CN, true);
   // 9. The saved settings (LoadSettings) go here; they overwrite steps 7 and 8.

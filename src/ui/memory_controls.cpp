@@ -298,3 +298,15 @@ int MemoryControls::DialogResult() {
   std::lock_guard<std::mutex> hold(lock_);
   return dialogResult_;
 }
+
+void MemoryControls::PostCommand(int id) {
+  std::lock_guard<std::mutex> hold(lock_);
+  posted_.push_back(id);
+}
+
+std::vector<int> MemoryControls::TakePostedCommands() {
+  std::lock_guard<std::mutex> hold(lock_);
+  std::vector<int> taken;
+  taken.swap(posted_);
+  return taken;
+}

@@ -54,6 +54,7 @@ class MemoryControls final : public Controls {
                        std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
   void EndDialog(int result) override;
+  void PostCommand(int id) override;
 
   // For tests.
   std::vector<Message> Messages();
@@ -74,6 +75,8 @@ class MemoryControls final : public Controls {
   int ClientHeight();
   // The result EndDialog was given; -1 while the dialog is open.
   int DialogResult();
+  // Commands posted so far, oldest first; TakePostedCommands empties the queue.
+  std::vector<int> TakePostedCommands();
 
  private:
   struct Control {
@@ -97,6 +100,7 @@ class MemoryControls final : public Controls {
   std::deque<int> answers_;
   std::wstring browseResult_;
   std::vector<Browse> browses_;
+  std::vector<int> posted_;
   int clientWidth_ = 0;
   int clientHeight_ = 0;
   int dialogResult_ = -1;

@@ -224,3 +224,7 @@ int WindowControls::ShowMessage(const std::wstring& text, const std::wstring& ca
 }
 
 void WindowControls::EndDialog(int result) { ::EndDialog(dialog_, result); }
+
+void WindowControls::PostCommand(int id) {
+  PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}

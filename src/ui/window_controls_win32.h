@@ -49,6 +49,7 @@ class WindowControls final : public Controls {
                        std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
   void EndDialog(int result) override;
+  void PostCommand(int id) override;
 
  private:
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }

@@ -1,0 +1,269 @@
+#include "collect/collection_job.h"
+
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "collect/output_file.h"
+#include "collect/output_naming.h"
+#include "collect/record_format.h"
+#include "common/worker.h"
+#include "export/export_store.h"
+#include "protocol/catalogue.h"
+#include "protocol/exchange.h"
+#include "transport/port_discovery.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/device_list.h"
+#include "ui/main_dialog.h"
+
+namespace {
+std::atomic<bool> JobRunning{false};
+std::atomic<bool> CloseRequested{false};
+
+constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
+
+// Controls that start scanner work or change an output choice, in the order
+// they are switched. "Export" is among them so the store is never read while
+// the job fills it.
+constexpr int AlwaysSwitched[] = {
+    IDC_SET_TIME,     IDC_SAVE_TO_FILE, IDC_CHOOSE_FOLDER, IDC_AUTO_NAMING,        IDC_FILE_NAME,
+    IDC_TYPE_TXT,     IDC_TYPE_CSV,     IDC_LINE_WINDOWS,  IDC_LINE_UNIX,          IDC_DELETE_BARCODES,
+    IDC_SEPARATOR,    IDC_GET_BARCODES, IDC_AUTO_MODE,     IDC_REFRESH,            IDC_SHOW_SERIAL_NUMBER,
+    IDC_SHOW_TIME_STAMP, IDC_EXPORT};
+
+enum class PortOutcome { Next, EndJob };
+
+struct Job {
+  Controls& dialog;
+  bool manual;
+  std::string defaultSeparator;
+  std::vector<char> chunk = std::vector<char>(ChunkCapacity + 1, 0);
+};
+
+void ErrorBox(Controls& dialog, const std::wstring& text) {
+  dialog.ShowMessage(text, L"Error", BoxIconError);
+}
+
+void InformationBox(Controls& dialog, const std::wstring& text) {
+  dialog.ShowMessage(text, L"Information", BoxIconInformation);
+}
+
+bool Stopping() { return CloseRequested.load(); }
+
+// Wakes the scanner and prepares its records; on failure names what failed.
+bool PrepareScanner(Job& job, const wchar_t** failure) {
+  if (!WakeDevice()) {
+    *failure = L"Send '*' Failed!";
+    return false;
+  }
+  if (!SetDisplayItems(job.dialog)) {
+    *failure = L"Set KT52 Display Items Failed!";
+    return false;
+  }
+  if (!FramedMode && !QueryDefaultSeparator(job.defaultSeparator)) {
+    *failure = L"Get KT52 Default Separator Failed!";
+    return false;
+  }
+  return true;
+}
+
+// The file name could not be made: what the user is told, and whether the
+// job goes on. An empty custom name ends even an auto-mode job.
+PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
+  IsAutoNaming = job.dialog.IsChecked(IDC_AUTO_NAMING);
+  if (!job.manual && IsAutoNaming) {
+    SetPortStatus(job.dialog, i, L"Get File Name Failed!");
+    ClosePorts(job.dialog, true);
+    return PortOutcome::Next;
+  }
+  ErrorBox(job.dialog, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
+  if (!job.manual) ClosePorts(job.dialog, true);
+  return PortOutcome::EndJob;
+}
+
+// Receives chunks until a read window passes empty. False when a write to the
+// file failed; the download still runs to its end so the store gets every record.
+bool Download(Job& job, bool saveToFile, OutputFile& file) {
+  const bool unixLineFeeds = job.dialog.IsChecked(IDC_LINE_UNIX);
+  const std::string separatorText = job.dialog.GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
+  SendCommand(Command::DownloadBarcodes, CommandLength, true);  // received anyway
+  RecordCarry carry;
+  bool written = true;
+  char* chunk = job.chunk.data();
+  for (;;) {
+    std::memset(chunk, 0, job.chunk.size());
+    int n = ReceiveWholeReply(reinterpret_cast<std::uint8_t*>(chunk), Reply::Download.maxPayload,
+                              Reply::Download.totalMs, Reply::Download.intervalMs, true, false);
+    if (n < 0) n = 0;
+    chunk[n] = '\0';
+    if (!FramedMode) CutAtDefaultSeparator(chunk, job.defaultSeparator);
+    if (!FormatChunk(job.dialog, chunk, separatorText, unixLineFeeds, saveToFile && written, &file,
+                     carry))
+      written = false;
+    if (chunk[0] != '\0') job.dialog.AppendAnsi(IDC_BARCODE_DATA, chunk);
+    if (n == 0 || Stopping()) break;
+  }
+  return written;
+}
+
+PortOutcome CollectPort(Job& job, std::uint32_t i) {
+  Controls& dialog = job.dialog;
+  if (!job.manual) {
+    const wchar_t* failure = L"Open Ports Failed!";
+    if (!OpenDevicePort(PortNumbers.numbers[i]) || !PrepareScanner(job, &failure)) {
+      SetPortStatus(dialog, i, failure);
+      return PortOutcome::Next;
+    }
+  }
+  const bool saveToFile = dialog.IsChecked(IDC_SAVE_TO_FILE);
+  const bool textType = dialog.IsChecked(IDC_TYPE_TXT);
+  if (saveToFile && !MakeOutputFileName(dialog, textType)) return ReportNamingFailure(job, i);
+  const std::wstring path = OutputFilePath();
+
+  OutputFile file;
+  if (saveToFile && !file.OpenForAppend(path)) {
+    if (job.manual) {
+      ErrorBox(dialog, L"Open File Failed!");
+      return PortOutcome::EndJob;
+    }
+    SetPortStatus(dialog, i, L"Open File Failed!");
+    ClosePorts(dialog, true);
+    return PortOutcome::Next;
+  }
+
+  dialog.ClearEdit(IDC_BARCODE_DATA);
+  if (!job.manual) SetPortStatus(dialog, i, L"Getting Data...");
+  const bool written = Download(job, saveToFile, file);
+  const bool quiet = Stopping();  // the window is closing: no boxes
+
+  if (dialog.TextLength(IDC_BARCODE_DATA) > 0) {
+    file.Close();
+    const wchar_t* outcome = !written       ? WriteFailedText
+                             : saveToFile ? L"Save Data Succeed!"
+                                          : L"Get Data Succeed!";
+    if (!job.manual) {
+      SetPortStatus(dialog, i, outcome);
+      ClosePorts(dialog, true);
+    } else if (!written && !quiet) {
+      ErrorBox(dialog, WriteFailedText);
+    } else if (!quiet) {
+      InformationBox(dialog, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
+                                        : std::wstring(L"Get Data Succeed!"));
+    }
+    return PortOutcome::Next;
+  }
+
+  if (saveToFile) {
+    std::uint64_t length = file.Length();
+    file.Close();
+    if (length == 0) {
+      RemoveFile(path);  // no empty files are left behind
+      dialog.SetText(IDC_FILE_NAME, L"");
+    }
+  }
+  if (!job.manual) {
+    SetPortStatus(dialog, i, L"No Data!");
+    ClosePorts(dialog, true);
+    return PortOutcome::Next;
+  }
+  if (!quiet) InformationBox(dialog, L"No Data!");
+  return PortOutcome::EndJob;
+}
+
+void RunJob(Controls& dialog) {
+  Job job{dialog, AutoMode == 0, {}};
+  std::uint32_t portCount = PortNumbers.count;
+  if (job.manual) {
+    if (!CheckPortsOpen(dialog)) return;
+    const wchar_t* failure = nullptr;
+    if (!PrepareScanner(job, &failure)) {
+      ShowAppMessage(dialog, failure, BoxIconError);
+      return;
+    }
+    portCount = 1;
+  }
+  BarcodeExport.Reset();
+  for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !Stopping(); ++i) {
+    if (CollectPort(job, i) == PortOutcome::EndJob) return;
+  }
+}
+}  // namespace
+
+void SetJobControls(Controls& dialog, bool enable) {
+  if (!AutoMode) {
+    if (!dialog.IsEnabled(IDC_OPEN)) dialog.SetEnabled(IDC_CLOSE, enable);
+    dialog.SetEnabled(IDC_GET_TIME, enable);
+    dialog.SetEnabled(IDC_GET_DEVICE_INFO, enable);
+  }
+  for (int id : AlwaysSwitched) dialog.SetEnabled(id, enable);
+}
+
+bool SetDisplayItems(Controls& dialog) {
+  const char* serial = dialog.IsChecked(IDC_SHOW_SERIAL_NUMBER) ? Command::ShowSerialNumber
+                                                                 : Command::HideSerialNumber;
+  if (!SendSetting(serial)) return false;
+  const char* time = dialog.IsChecked(IDC_SHOW_TIME_STAMP) ? Command::ShowTimeStamp
+                                                             : Command::HideTimeStamp;
+  return SendSetting(time);
+}
+
+bool QueryDefaultSeparator(std::string& separator) {
+  SendCommand(Command::GetDefaultSeparator, CommandLength, false);  // the reply decides
+  std::uint8_t reply[DefaultSeparatorCapacity + 1] = {};
+  int n = ReceiveWholeReply(reply, Reply::DefaultSeparator.maxPayload,
+                            Reply::DefaultSeparator.totalMs, Reply::DefaultSeparator.intervalMs,
+                            false, true);
+  if (n <= 0) return false;
+  std::string text(reinterpret_cast<const char*>(reply), static_cast<std::size_t>(n));
+  std::size_t colon = text.find(':');
+  separator = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+  return true;
+}
+
+void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
+  if (separator.empty()) return;
+  std::string_view text(chunk);
+  std::size_t last = std::string_view::npos;
+  for (std::size_t at = text.find(separator, 1); at != std::string_view::npos;
+       at = text.find(separator, at + 1))
+    last = at;
+  if (last == std::string_view::npos) return;
+  if (text.substr(0, separator.size()) == separator)
+    std::memset(chunk, 0, text.size());
+  else
+    chunk[last] = '\0';
+}
+
+void CollectionJob(Controls& dialog) {
+  RunJob(dialog);
+  SetJobControls(dialog, true);
+  JobRunning = false;
+  // A close that came while the job ran is carried out now.
+  if (CloseRequested.exchange(false)) dialog.PostCommand(CloseCommandId);
+}
+
+namespace {
+void CollectionWorker(void* dialog) { CollectionJob(*static_cast<Controls*>(dialog)); }
+}  // namespace
+
+bool StartCollection(Controls& dialog) {
+  SetJobControls(dialog, false);
+  JobRunning = true;
+  if (!StartWorker(&CollectionWorker, &dialog)) {
+    JobRunning = false;
+    SetJobControls(dialog, true);
+    ErrorBox(dialog, ThreadFailedText);
+    return false;
+  }
+  return true;
+}
+
+bool IsCollectionRunning() { return JobRunning.load(); }
+
+bool RequestCloseDuringJob() {
+  CloseRequested = true;
+  if (JobRunning.load()) return true;
+  CloseRequested = false;
+  return false;
+}
