@@ -1,0 +1,396 @@
+#include "kt52sim/kt52_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kt52 {
+namespace {
+constexpr std::uint8_t Ack = 0x06;
+constexpr std::uint8_t Nak = 0x15;
+constexpr std::uint8_t WakeByte = '*';
+constexpr std::uint8_t FrameStart = 0x7E;
+constexpr std::uint8_t HostAckStart = 0x02;
+constexpr std::uint8_t FrameHeader[] = {0x7E, 0x01, 0x30, 0x30, 0x30, 0x30};
+constexpr std::uint8_t FrameTrailer[] = {0x3B, 0x03};
+constexpr std::size_t FrameOverhead = 11;  // header 6, length 2, trailer 2, XOR 1
+constexpr std::size_t HostAckLength = 6;
+constexpr char OkMarker[] = "\r\n$$%~OK\r\n";
+constexpr char ErMarker[] = "\r\n$$%~ER\r\n";
+constexpr char CommandPrefix[] = "$$%^";
+constexpr std::size_t PlainCommandLength = 8;
+constexpr std::size_t SetTimeCommandLength = 27;
+// The host reads a plain download 10240 + 10 bytes at a time.
+constexpr std::size_t PlainHostRead = 10250;
+constexpr std::uint64_t StaleInputMs = 2000;
+constexpr std::int64_t SecondsBetweenScans = 37;
+
+std::uint8_t Xor(const std::uint8_t* bytes, std::size_t length) {
+  std::uint8_t x = 0;
+  for (std::size_t i = 0; i < length; ++i) x ^= bytes[i];
+  return x;
+}
+
+// Whether the bytes seen so far agree with the start of pattern.
+bool MatchesSoFar(const Bytes& input, const std::uint8_t* pattern, std::size_t length) {
+  std::size_t n = std::min(input.size(), length);
+  return std::memcmp(input.data(), pattern, n) == 0;
+}
+
+// What may follow "$$%^" in a plain command: printable, and neither the
+// wake-up byte nor the start of another command.
+bool IsCommandChar(std::uint8_t c) { return c > 0x20 && c < 0x7F && c != '*' && c != '$'; }
+
+std::string Ean13(std::size_t number) {
+  std::string digits = "690" + std::to_string(1000000000 + number % 1000000000).substr(1);
+  int sum = 0;
+  for (std::size_t i = 0; i < 12; ++i) sum += (digits[i] - '0') * (i % 2 ? 3 : 1);
+  digits += static_cast<char>('0' + (10 - sum % 10) % 10);
+  return digits;
+}
+
+std::string GeneratedBarcode(std::size_t index) {
+  if (index % 4 == 3) {
+    std::string number = std::to_string(1000000 + (index + 1) % 1000000).substr(1);
+    return "PN-" + number + "/A";
+  }
+  return Ean13(index + 1);
+}
+}  // namespace
+
+std::vector<StoredRecord> InitialRecords(const DeviceOptions& options) {
+  std::vector<StoredRecord> records;
+  records.reserve(options.generatedRecords + options.records.size());
+  const std::int64_t first = ToSeconds(options.clock) - 86400;
+  for (std::size_t i = 0; i < options.generatedRecords; ++i)
+    records.push_back({FromSeconds(first + static_cast<std::int64_t>(i) * SecondsBetweenScans),
+                       GeneratedBarcode(i)});
+  records.insert(records.end(), options.records.begin(), options.records.end());
+  return records;
+}
+
+Kt52Device::Kt52Device(DeviceOptions options)
+    : options_(std::move(options)),
+      records_(InitialRecords(options_)),
+      clockSeconds_(ToSeconds(options_.clock)),
+      dateFormat_(options_.dateFormat),
+      showSerial_(options_.showSerial),
+      showTime_(options_.showTime),
+      silent_(options_.silentAfter && *options_.silentAfter == 0) {}
+
+void Kt52Device::Receive(const std::uint8_t* bytes, std::size_t count) {
+  if (count == 0) return;
+  received_.insert(received_.end(), bytes, bytes + count);
+  if (lineClosed_) return;
+  input_.insert(input_.end(), bytes, bytes + count);
+  idleMillis_ = 0;
+  if (options_.transport == Transport::Framed)
+    ParseFramed();
+  else
+    ParsePlain();
+}
+
+Bytes Kt52Device::TakeOutput() {
+  Bytes out;
+  out.swap(output_);
+  return out;
+}
+
+void Kt52Device::PassTime(std::uint64_t milliseconds) {
+  clockMillis_ += milliseconds;
+  clockSeconds_ += static_cast<std::int64_t>(clockMillis_ / 1000);
+  clockMillis_ %= 1000;
+  if (input_.empty()) return;
+  idleMillis_ += milliseconds;
+  if (idleMillis_ >= StaleInputMs) input_.clear();
+}
+
+void Kt52Device::Reconnect() {
+  input_.clear();
+  output_.clear();
+  awaiting_ = Awaiting::Nothing;
+  downloadText_.clear();
+}
+
+void Kt52Device::ParseFramed() {
+  while (!input_.empty()) {
+    const std::uint8_t first = input_[0];
+    if (first == WakeByte) {
+      input_.erase(input_.begin());
+      WakeUp();
+      continue;
+    }
+    if (first == FrameStart) {
+      if (!MatchesSoFar(input_, FrameHeader, sizeof FrameHeader)) {
+        input_.erase(input_.begin());
+        continue;
+      }
+      if (input_.size() < 8) return;
+      const std::size_t length = (static_cast<std::size_t>(input_[6]) << 8) | input_[7];
+      if (input_.size() < length + FrameOverhead) return;
+      const std::uint8_t* command = input_.data() + 8;
+      if (std::memcmp(command + length, FrameTrailer, sizeof FrameTrailer) != 0) {
+        input_.erase(input_.begin());
+        continue;
+      }
+      const bool intact = command[length + 2] == Xor(command, length);
+      std::string text(reinterpret_cast<const char*>(command), length);
+      input_.erase(input_.begin(), input_.begin() + static_cast<long>(length + FrameOverhead));
+      if (intact) {
+        HandleCommand(text);
+      } else if (!silent_) {
+        SendGarbage();
+        Acknowledge(false);
+      }
+      continue;
+    }
+    if (first == HostAckStart) {
+      if (input_.size() >= 2 && input_[1] != 0x01) {
+        input_.erase(input_.begin());
+        continue;
+      }
+      if (input_.size() < HostAckLength) return;
+      if (input_[4] != 0x3B || input_[5] != 0x03) {
+        input_.erase(input_.begin());
+        continue;
+      }
+      const std::uint8_t verdict = input_[2];
+      const std::uint8_t mode = input_[3];
+      input_.erase(input_.begin(), input_.begin() + HostAckLength);
+      HandleHostAck(verdict, mode);
+      continue;
+    }
+    input_.erase(input_.begin());  // noise between messages
+  }
+}
+
+void Kt52Device::ParsePlain() {
+  const auto* prefix = reinterpret_cast<const std::uint8_t*>(CommandPrefix);
+  while (!input_.empty()) {
+    if (input_[0] == WakeByte) {
+      input_.erase(input_.begin());
+      WakeUp();
+      continue;
+    }
+    if (input_[0] != '$' || !MatchesSoFar(input_, prefix, 4)) {
+      input_.erase(input_.begin());
+      continue;
+    }
+    std::size_t length = PlainCommandLength;
+    if (input_.size() >= 6 && input_[4] == '1' && input_[5] == '1') length = SetTimeCommandLength;
+    // A byte that cannot belong to a command ends the unfinished one.
+    std::size_t seen = std::min(input_.size(), length);
+    std::size_t bad = 4;
+    while (bad < seen && IsCommandChar(input_[bad])) ++bad;
+    if (bad < seen) {
+      input_.erase(input_.begin(), input_.begin() + static_cast<long>(bad));
+      continue;
+    }
+    if (input_.size() < length) return;
+    std::string text(input_.begin(), input_.begin() + static_cast<long>(length));
+    input_.erase(input_.begin(), input_.begin() + static_cast<long>(length));
+    HandleCommand(text);
+  }
+}
+
+void Kt52Device::WakeUp() {
+  ++wakeUps_;
+  awaiting_ = Awaiting::Nothing;
+  switch (options_.wake.kind) {
+    case WakeAnswer::Silence: return;
+    case WakeAnswer::Byte: Send(Bytes{options_.wake.byte}); return;
+    case WakeAnswer::Usual: break;
+  }
+  Send(Bytes{options_.transport == Transport::Framed ? Ack : Nak});
+}
+
+bool Kt52Device::IsRefused(const std::string& command) const {
+  const std::string code = command.substr(std::min<std::size_t>(4, command.size()));
+  for (const std::string& refused : options_.refused) {
+    if (refused == "all") return true;
+    if (!refused.empty() && code.compare(0, refused.size(), refused) == 0) return true;
+  }
+  return false;
+}
+
+void Kt52Device::HandleCommand(const std::string& command) {
+  commands_.push_back(command);
+  if (options_.silentAfter && commands_.size() > *options_.silentAfter) silent_ = true;
+  if (silent_) return;
+  awaiting_ = Awaiting::Nothing;
+  SendGarbage();
+  if (command.compare(0, 4, CommandPrefix) != 0 || IsRefused(command)) {
+    Acknowledge(false);
+    return;
+  }
+  const std::string code = command.substr(4);
+  if (code == "0206") {
+    Acknowledge(true);
+    StartDownload();
+  } else if (code == "0300" || code == "0301") {
+    showTime_ = code == "0300";
+    Acknowledge(true);
+  } else if (code == "1400" || code == "1401") {
+    showSerial_ = code == "1400";
+    Acknowledge(true);
+  } else if (code == "1000" || code == "1001" || code == "1002") {
+    dateFormat_ = code == "1000" ? DateFormat::CH : code == "1001" ? DateFormat::EU : DateFormat::US;
+    Acknowledge(true);
+  } else if (code == "1200") {
+    records_.clear();
+    Acknowledge(true);
+  } else if (code.size() == 23 && code.compare(0, 2, "11") == 0) {
+    DeviceTime time;
+    const bool valid = ParseSetTimeText(code.substr(2), time);
+    if (valid) {
+      clockSeconds_ = ToSeconds(time);
+      clockMillis_ = 0;
+    }
+    Acknowledge(valid);
+  } else if (code == "1003") {
+    Reply(ClockText(Clock(), dateFormat_));
+  } else if (code == "1004") {
+    Reply(DateFormatName(dateFormat_));
+  } else if (code == "5202") {
+    Reply(options_.serialNumber);
+  } else if (code == "5207") {
+    Reply(DeviceInfo());
+  } else if (code == "5603") {
+    Reply("Separator:" + options_.separator);
+  } else {
+    Acknowledge(false);
+  }
+}
+
+void Kt52Device::HandleHostAck(std::uint8_t verdict, std::uint8_t responseMode) {
+  lastResponseMode_ = responseMode;
+  const bool accepted = verdict == Ack;
+  if (accepted) ++hostAcks_;
+  else ++hostNaks_;
+  if (silent_) return;
+  switch (awaiting_) {
+    case Awaiting::QueryAck:
+      Send(Bytes{0x02, 0x01, Ack, 0x3B, 0x03});
+      if (accepted) awaiting_ = Awaiting::Nothing;
+      else SendDataFrame(lastPayload_);
+      break;
+    case Awaiting::DownloadAck:
+      if (accepted) SendNextDownloadFrame();
+      else SendDataFrame(lastPayload_);
+      break;
+    case Awaiting::Nothing:
+      break;
+  }
+}
+
+void Kt52Device::Send(const Bytes& bytes) {
+  if (silent_ || lineClosed_) return;
+  output_.insert(output_.end(), bytes.begin(), bytes.end());
+}
+
+void Kt52Device::Send(const std::string& text) { Send(Bytes(text.begin(), text.end())); }
+
+void Kt52Device::SendGarbage() {
+  if (!options_.garbage.empty()) Send(options_.garbage);
+}
+
+void Kt52Device::Acknowledge(bool accepted) {
+  if (options_.transport == Transport::Framed)
+    Send(Bytes{0x02, 0x01, accepted ? Ack : Nak, 0x3B, 0x03});
+  else
+    Send(std::string(accepted ? OkMarker : ErMarker));
+}
+
+void Kt52Device::Reply(const std::string& text) {
+  if (options_.transport == Transport::Plain) {
+    Send(text + OkMarker);
+    return;
+  }
+  SendDataFrame(text);
+  awaiting_ = Awaiting::QueryAck;
+}
+
+void Kt52Device::SendDataFrame(const std::string& payload) {
+  lastPayload_ = payload;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(payload.data());
+  const std::size_t n = payload.size();
+  Bytes frame(FrameHeader, FrameHeader + sizeof FrameHeader);
+  frame.push_back(static_cast<std::uint8_t>(n >> 8));
+  frame.push_back(static_cast<std::uint8_t>(n & 0xFF));
+  frame.insert(frame.end(), bytes, bytes + n);
+  frame.insert(frame.end(), FrameTrailer, FrameTrailer + sizeof FrameTrailer);
+  ++dataFramesSent_;
+  const bool broken = options_.badXorFrame != 0 &&
+                      (dataFramesSent_ == options_.badXorFrame ||
+                       (options_.badXorAlways && dataFramesSent_ > options_.badXorFrame));
+  frame.push_back(static_cast<std::uint8_t>(Xor(bytes, n) ^ (broken ? 0xFF : 0x00)));
+  Send(frame);
+}
+
+void Kt52Device::StartDownload() {
+  downloadUnits_ = 0;
+  if (options_.transport == Transport::Framed) {
+    downloadText_ = DownloadText();
+    downloadSent_ = 0;
+    SendNextDownloadFrame();
+    return;
+  }
+  for (const std::string& piece : PlainPieces()) {
+    CountDownloadUnit();
+    Send(piece);
+  }
+}
+
+void Kt52Device::SendNextDownloadFrame() {
+  awaiting_ = Awaiting::Nothing;
+  if (downloadSent_ >= downloadText_.size()) return;
+  CountDownloadUnit();
+  const std::string payload = downloadText_.substr(downloadSent_, options_.frameSize);
+  downloadSent_ += payload.size();
+  SendDataFrame(payload);
+  awaiting_ = Awaiting::DownloadAck;
+}
+
+// The line closes when the download is about to send one unit more than
+// closeAfter allows.
+void Kt52Device::CountDownloadUnit() {
+  if (options_.closeAfter && downloadUnits_ >= *options_.closeAfter) lineClosed_ = true;
+  ++downloadUnits_;
+}
+
+std::string Kt52Device::DeviceInfo() const {
+  if (!options_.deviceInfo.empty()) return options_.deviceInfo;
+  return "{Model:KT52};{SN:" + options_.serialNumber + "};{Firmware:3.1.7};{Records:" +
+         std::to_string(records_.size()) + "}";
+}
+
+std::string Kt52Device::FormatRecord(const StoredRecord& record) const {
+  std::string text;
+  if (showSerial_) text += options_.serialNumber + ",";
+  if (showTime_) text += FormatDate(record.scanned, dateFormat_) + "," + FormatClock(record.scanned) + ",";
+  return text + record.barcode + "\r";
+}
+
+std::string Kt52Device::DownloadText() const {
+  std::string text;
+  for (const StoredRecord& record : records_) text += FormatRecord(record);
+  return text;
+}
+
+std::vector<std::string> Kt52Device::PlainPieces() const {
+  const std::string text = DownloadText();
+  const std::size_t separator = options_.separator.size();
+  std::size_t size = options_.pieceSize;
+  if (size == 0) size = PlainHostRead > separator ? PlainHostRead - separator : 1;
+  std::vector<std::string> pieces;
+  for (std::size_t at = 0; at < text.size(); at += size)
+    pieces.push_back(text.substr(at, size) + options_.separator);
+  return pieces;
+}
+
+std::string Kt52Device::PlainDownloadStream() const {
+  std::string stream;
+  for (const std::string& piece : PlainPieces()) stream += piece;
+  return stream;
+}
+
+}  // namespace kt52

@@ -1,0 +1,132 @@
+#pragma once
+// A KT52 scanner as a byte-stream state machine, with no I/O and no clock of
+// its own: feed it what the host wrote (Receive), send what it answers
+// (TakeOutput), tell it how much time passed (PassTime).
+//
+// It speaks one transport, chosen by its options:
+// - framed: "*" is answered with ACK; commands come as 7E 01 "0000" L(2) cmd
+//   3B 03 XOR. A setting is answered with a 5-byte device acknowledgement
+//   (02 01 ACK|NAK 3B 03); a query with a data frame, which the host
+//   acknowledges (02 01 ACK|NAK mode 3B 03) and the device confirms (ACK) or
+//   confirms and sends again (NAK). The download is acknowledged, then sent
+//   frame by frame, each after the host's ACK of the one before (a NAK gets
+//   the same frame again, unconfirmed).
+// - plain: "*" is answered with NAK (or not at all); commands are bare text,
+//   "$$%^" + 4 characters, or "$$%^11" + 21 for set-time. Replies are text +
+//   "\r\n$$%~OK\r\n", refusals "\r\n$$%~ER\r\n". The download is the OK marker
+//   and then the record text in pieces, each followed by the separator, sent
+//   back to back.
+// A record reads [serial ","] [date "," time ","] barcode CR, with the fields
+// chosen by the show/hide commands and the date in the clock's date order.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kt52sim/device_options.h"
+
+namespace kt52 {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class Kt52Device {
+ public:
+  explicit Kt52Device(DeviceOptions options = {});
+
+  // Bytes the host wrote. Answers are queued for TakeOutput.
+  void Receive(const std::uint8_t* bytes, std::size_t count);
+  void Receive(const Bytes& bytes) { Receive(bytes.data(), bytes.size()); }
+  // Everything the device has to send now, in order; empties the queue.
+  Bytes TakeOutput();
+  bool HasOutput() const { return !output_.empty(); }
+  // The clock runs; input left unfinished for two seconds is dropped.
+  void PassTime(std::uint64_t milliseconds);
+  // The host opened the port afresh: unfinished input, unsent answers and an
+  // unfinished exchange are forgotten.
+  void Reconnect();
+  // The line was closed by a fault: nothing more is answered.
+  bool LineClosed() const { return lineClosed_; }
+  bool Silent() const { return silent_; }
+
+  // What went on, for tests.
+  const Bytes& Received() const { return received_; }
+  // Every complete command, as text, in order (wake-ups not included).
+  const std::vector<std::string>& Commands() const { return commands_; }
+  std::size_t WakeUps() const { return wakeUps_; }
+  std::size_t DataFramesSent() const { return dataFramesSent_; }
+  std::size_t HostAcks() const { return hostAcks_; }
+  std::size_t HostNaks() const { return hostNaks_; }
+  std::uint8_t LastResponseMode() const { return lastResponseMode_; }
+
+  // The device's state.
+  const std::vector<StoredRecord>& Records() const { return records_; }
+  const std::string& SerialNumber() const { return options_.serialNumber; }
+  std::string DeviceInfo() const;
+  DeviceTime Clock() const { return FromSeconds(clockSeconds_); }
+  DateFormat CurrentDateFormat() const { return dateFormat_; }
+  bool ShowsSerial() const { return showSerial_; }
+  bool ShowsTime() const { return showTime_; }
+  const DeviceOptions& Options() const { return options_; }
+
+  // The records as a download would send them now (display items and date
+  // order applied), and that download as it goes over the wire in plain mode
+  // (pieces with their separators).
+  std::string DownloadText() const;
+  std::string PlainDownloadStream() const;
+  // The plain download's pieces, each with its separator.
+  std::vector<std::string> PlainPieces() const;
+  // One record as sent.
+  std::string FormatRecord(const StoredRecord& record) const;
+
+ private:
+  enum class Awaiting { Nothing, QueryAck, DownloadAck };
+
+  void ParseFramed();
+  void ParsePlain();
+  void WakeUp();
+  void HandleCommand(const std::string& command);
+  void HandleHostAck(std::uint8_t verdict, std::uint8_t responseMode);
+  bool IsRefused(const std::string& command) const;
+
+  void Send(const Bytes& bytes);
+  void Send(const std::string& text);
+  void SendGarbage();
+  void Acknowledge(bool accepted);
+  void Reply(const std::string& text);
+  void SendDataFrame(const std::string& payload);
+  void StartDownload();
+  void SendNextDownloadFrame();
+  void CountDownloadUnit();
+
+  DeviceOptions options_;
+  std::vector<StoredRecord> records_;
+  std::int64_t clockSeconds_;
+  std::uint64_t clockMillis_ = 0;
+  DateFormat dateFormat_;
+  bool showSerial_;
+  bool showTime_;
+
+  Bytes input_;
+  std::uint64_t idleMillis_ = 0;
+  Bytes output_;
+  Bytes received_;
+  std::vector<std::string> commands_;
+  std::size_t wakeUps_ = 0;
+  std::size_t dataFramesSent_ = 0;
+  std::size_t hostAcks_ = 0;
+  std::size_t hostNaks_ = 0;
+  std::uint8_t lastResponseMode_ = 0;
+  bool silent_ = false;
+  bool lineClosed_ = false;
+
+  Awaiting awaiting_ = Awaiting::Nothing;
+  std::string lastPayload_;     // the data frame that may have to be sent again
+  std::string downloadText_;    // framed download in progress
+  std::size_t downloadSent_ = 0;
+  std::size_t downloadUnits_ = 0;
+};
+
+// The stored records a device with these options starts with.
+std::vector<StoredRecord> InitialRecords(const DeviceOptions& options);
+
+}  // namespace kt52

@@ -1,0 +1,175 @@
+// kt52sim: serves a simulated KT52 on a pseudo-terminal (or a serial device)
+// in real time. The first line of stdout is the path the host opens.
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kt52sim/kt52_device.h"
+#include "sim_line.h"
+
+namespace {
+volatile std::sig_atomic_t StopRequested = 0;
+void OnStopSignal(int) { StopRequested = 1; }
+
+constexpr int PollMs = 100;
+constexpr int HungUpSleepUs = 50000;
+constexpr std::int64_t RecordsFileFirstScanOffset = -3600;
+
+void InstallSignals() {
+  struct sigaction stop {};
+  stop.sa_handler = OnStopSignal;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTERM, &stop, nullptr);  // no SA_RESTART: poll returns at once
+  sigaction(SIGINT, &stop, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGHUP, SIG_IGN);
+}
+
+bool LoadRecords(kt52::SimOptions& options, std::string& error) {
+  if (options.recordsFile.empty()) return true;
+  std::ifstream file(options.recordsFile, std::ios::binary);
+  if (!file) {
+    error = "cannot read " + options.recordsFile;
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  const kt52::DeviceTime first =
+      kt52::FromSeconds(kt52::ToSeconds(options.device.clock) + RecordsFileFirstScanOffset);
+  return kt52::ParseRecordLines(text.str(), first, options.device.records, error);
+}
+
+void LogRead(std::FILE* log, const std::uint8_t* bytes, std::size_t count) {
+  if (!log) return;
+  for (std::size_t i = 0; i < count; ++i) std::fprintf(log, i ? " %02X" : "%02X", bytes[i]);
+  std::fputc('\n', log);
+  std::fflush(log);
+}
+
+// Writes what the line takes now; the rest waits for the next turn.
+void WritePending(int fd, kt52::Bytes& pending) {
+  while (!pending.empty()) {
+    ssize_t n = write(fd, pending.data(), pending.size());
+    if (n > 0) {
+      pending.erase(pending.begin(), pending.begin() + n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return;  // full (EAGAIN) or no host on the line (EIO): try again later
+  }
+}
+
+class Server {
+ public:
+  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log)
+      : device_(std::move(options)), line_(line), log_(log) {}
+
+  void Run() {
+    auto last = std::chrono::steady_clock::now();
+    while (!StopRequested) {
+      Turn();
+      auto now = std::chrono::steady_clock::now();
+      auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
+      if (ms > 0) {
+        device_.PassTime(static_cast<std::uint64_t>(ms));
+        last += std::chrono::milliseconds(ms);
+      }
+    }
+    CloseLine(line_);
+  }
+
+ private:
+  void Turn() {
+    if (line_.fd < 0) {  // closed by a fault: idle until stopped
+      poll(nullptr, 0, PollMs);
+      return;
+    }
+    pollfd p{line_.fd, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0};
+    int r = poll(&p, 1, PollMs);
+    if (r < 0) return;  // EINTR: the loop checks for a stop request
+    bool hungUp = false;
+    if (p.revents & POLLIN) {
+      std::uint8_t buffer[4096];
+      ssize_t n = read(line_.fd, buffer, sizeof buffer);
+      if (n > 0) {
+        LogRead(log_, buffer, static_cast<std::size_t>(n));
+        device_.Receive(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        hungUp = true;
+      }
+    } else if (p.revents & (POLLHUP | POLLERR)) {
+      hungUp = true;
+    }
+    if (hungUp) {
+      OnHangUp();
+      return;
+    }
+    connected_ = true;
+    kt52::Bytes out = device_.TakeOutput();
+    pending_.insert(pending_.end(), out.begin(), out.end());
+    WritePending(line_.fd, pending_);
+    if (device_.LineClosed() && pending_.empty()) CloseLine(line_);
+  }
+
+  // No host has the pty open. Poll reports that at once, so sleep a little
+  // instead of spinning; a new host starts a new conversation.
+  void OnHangUp() {
+    if (connected_) {
+      device_.Reconnect();
+      pending_.clear();
+      connected_ = false;
+    }
+    usleep(HungUpSleepUs);
+  }
+
+  kt52::Kt52Device device_;
+  SimLine line_;
+  std::FILE* log_;
+  kt52::Bytes pending_;
+  bool connected_ = false;
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  kt52::SimOptions options;
+  std::string error;
+  if (!ParseSimArguments(arguments, options, error) || !LoadRecords(options, error)) {
+    std::fprintf(stderr, "kt52sim: %s\n\n%s", error.c_str(), kt52::UsageText());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kt52::UsageText(), stdout);
+    return 0;
+  }
+  InstallSignals();
+
+  SimLine line;
+  bool opened = options.devicePath.empty() ? OpenPtyLine(line, error)
+                                           : OpenDeviceLine(options.devicePath, line, error);
+  if (!opened || (!options.linkPath.empty() && !MakeLink(line.path, options.linkPath, error))) {
+    std::fprintf(stderr, "kt52sim: %s\n", error.c_str());
+    return 1;
+  }
+  std::FILE* log = nullptr;
+  if (!options.logPath.empty() && !(log = std::fopen(options.logPath.c_str(), "w"))) {
+    std::fprintf(stderr, "kt52sim: cannot write %s\n", options.logPath.c_str());
+    return 1;
+  }
+  std::printf("%s\n", line.path.c_str());
+  std::fflush(stdout);
+
+  Server(options.device, line, log).Run();
+  if (log) std::fclose(log);
+  if (!options.linkPath.empty()) unlink(options.linkPath.c_str());
+  return 0;
+}
