@@ -74,7 +74,7 @@ device_keys() {
     bt) instance="BTHENUM\\${spp}_LOCALMFG&0000\\7&2A1B3C4D&0&0000$number" ;;
     bt-paired) instance="BTHENUM\\${spp}_VID&0001000A_PID&0001\\7&1F2E3D4C&0&000000000000_0000$number" ;;
     bt-other) instance="BTHENUM\\${spp}_VID&0001000A_PID&0001\\7&1F2E3D4C&0&00190E12$number" ;;
-    enumerator) instance="{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}\\KT52&PORT$number" ;;
+    enumerator) instance="{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}\\KT52PORT\\$number" ;;
     virtual) instance="VIRTUALSERIAL\\PORT\\$number"
              hardware="USB\\VID_2F3C&PID_0A17\\KT52UNDER$number" ;;
     other) instance="FTDIBUS\\VID_0403+PID_6001+A1B2C3A\\$number" ;;

@@ -137,7 +137,10 @@ template <typename Check>
 bool Await(Driver& d, std::string& error, Check check) {
   for (DWORD waited = 0;; waited += kPollMs) {
     error.clear();
-    if (check(error)) return true;
+    if (check(error)) {
+      error.clear();
+      return true;
+    }
     if (waited >= d.timeout_ms) return false;
     Sleep(kPollMs);
   }
