@@ -372,7 +372,9 @@ bool PostKey(Driver& d, const std::string& name, std::string& error) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   DWORD thread = GetWindowThreadProcessId(d.dialog, nullptr);
-  HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : d.dialog;
+  // The focus of the program's window thread; right after a box closed it
+  // may still name the box's destroyed button, then the main window takes it.
+  HWND target = GetGUIThreadInfo(thread, &info) && IsWindow(info.hwndFocus) ? info.hwndFocus : d.dialog;
   LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
   if (!PostMessageW(target, WM_KEYDOWN, key, scan | 1) ||
       !PostMessageW(target, WM_KEYUP, key, scan | 1 | (1LL << 30) | (1LL << 31))) {

@@ -1,0 +1,176 @@
+# Shared by tests/e2e/run-e2e.sh and scripts/run-lumet.sh (sourced, not run):
+# the Wine prefix, the builds, scanner ports in the registry and simulated
+# scanners on ptys. Expects $build (Windows build folder), $native (native
+# build folder) and WINEPREFIX to be set by the caller.
+
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+enum_key='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum'
+ports_class='{4D36E978-E325-11CE-BFC1-08002BE10318}'
+spp='{00001101-0000-1000-8000-00805F9B34FB}'
+# Every registry tree a scenario may add to; purged before and after each one.
+test_roots=("USB\\VID_2F3C&PID_0A17" "BTHENUM" "{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}" "VIRTUALSERIAL" "FTDIBUS")
+
+now() { date +%s.%N; }
+seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+build_programs() {
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake --preset windows -B "$build" >/dev/null
+  fi
+  cmake --build "$build" --target Lumet lumet_driver
+  if [ -z "${KT52SIM:-}" ]; then
+    if { [ -f "$native/build.ninja" ] || cmake --preset native -B "$native" >/dev/null; } &&
+       cmake --build "$native" --target help | grep -q '^kt52sim:'; then
+      cmake --build "$native" --target kt52sim || echo "warning: kt52sim did not build" >&2
+    else
+      echo "warning: no kt52sim target in $native" >&2
+    fi
+  fi
+}
+
+# The prefix is made once per build folder; "Managed"="N" spares the 2 s that
+# every box or dialog close otherwise stalls without a window manager.
+prepare_prefix() {
+  [ -f "$WINEPREFIX/.lumet-ready" ] && return
+  local started; started=$(now)
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$build"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
+    > "$WINEPREFIX/lumet-setup.reg"
+  wine regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.lumet-ready"
+  echo "wine prefix ready in $(seconds_since "$started") s: $WINEPREFIX"
+}
+
+# Registry lines for one port: its instance key under Enum and its device
+# parameters (the key SetupDiOpenDevRegKey opens).
+device_keys() {
+  local number=$1 kind=$2 instance hardware=""
+  case $kind in
+    usb) instance="USB\\VID_2F3C&PID_0A17\\KT52E2E$number" ;;
+    bt) instance="BTHENUM\\${spp}_LOCALMFG&0000\\7&2A1B3C4D&0&0000$number" ;;
+    bt-paired) instance="BTHENUM\\${spp}_VID&0001000A_PID&0001\\7&1F2E3D4C&0&000000000000_0000$number" ;;
+    bt-other) instance="BTHENUM\\${spp}_VID&0001000A_PID&0001\\7&1F2E3D4C&0&00190E12$number" ;;
+    enumerator) instance="{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}\\KT52PORT\\$number" ;;
+    virtual) instance="VIRTUALSERIAL\\PORT\\$number"
+             hardware="USB\\VID_2F3C&PID_0A17\\KT52UNDER$number" ;;
+    other) instance="FTDIBUS\\VID_0403+PID_6001+A1B2C3A\\$number" ;;
+    *) echo "unknown port kind '$kind'" >&2; return 1 ;;
+  esac
+  printf '[%s\\%s]\r\n"ClassGUID"="%s"\r\n"Class"="Ports"\r\n"FriendlyName"="e2e %s (COM%s)"\r\n\r\n' \
+    "$enum_key" "$instance" "$ports_class" "$kind" "$number"
+  printf '[%s\\%s\\Device Parameters]\r\n"PortName"="COM%s"\r\n' "$enum_key" "$instance" "$number"
+  [ -n "$hardware" ] && printf '"HardwareDevinstpath"="%s"\r\n' "${hardware//\\/\\\\}"
+  printf '\r\n'
+}
+
+purge_lines() {
+  local key
+  for key in "${test_roots[@]}"; do printf '[-%s\\%s]\r\n\r\n' "$enum_key" "$key"; done
+}
+
+com_number() {  # COM12 -> 12
+  local name=${1^^}
+  [[ $name =~ ^COM([0-9]+)$ ]] || { echo "bad port '$1' (COM<n> expected)" >&2; return 1; }
+  echo "${BASH_REMATCH[1]}"
+}
+
+sim_pids=()
+sim_links=()
+
+# A simulated scanner on a pty, linked as the port's DOS device.
+attach_scanner() {
+  local number=$1 work=$2; shift 2
+  local link=$WINEPREFIX/dosdevices/com$number
+  rm -f "$link"
+  if [ -n "$kt52sim" ]; then
+    "$kt52sim" --link "$link" "$@" >"$work/sim-com$number.log" 2>&1 &
+  else
+    socat "pty,raw,echo=0,link=$link" "pty,raw,echo=0" 2>"$work/sim-com$number.log" &
+  fi
+  sim_pids+=($!)
+  sim_links+=("$link")
+  local tries
+  for tries in $(seq 100); do [ -e "$link" ] && return 0; sleep 0.05; done
+  echo "the simulator for COM$number made no link (see $work/sim-com$number.log)" >&2
+  return 1
+}
+
+detach_scanners() {
+  local pid link
+  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${sim_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for link in "${sim_links[@]}"; do rm -f "$link"; done
+  sim_pids=()
+  sim_links=()
+}
+
+
+# The simulator: $KT52SIM, else the native build's; empty when there is none.
+find_kt52sim() {
+  if [ -n "${KT52SIM:-}" ]; then echo "$KT52SIM"
+  elif [ -x "$native/tools/kt52sim/kt52sim" ]; then echo "$native/tools/kt52sim/kt52sim"
+  fi
+}
+
+# A wineserver of our own for the next program, started inside the current X
+# display. A pty hang-up makes the wineserver dump its object table on stderr,
+# so that goes to a log.
+fresh_wineserver() {
+  stop_wineserver
+  wineserver -p 2>>"$1"
+}
+
+stop_wineserver() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+# Imports a .reg file that first unplugs every port a run may have left and
+# then adds the given ports ("NUMBER KIND" words, one port a line on stdin).
+plug_ports() {
+  local reg=$1 number kind
+  { printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    purge_lines
+    while read -r number kind; do
+      [ -n "$number" ] || continue
+      device_keys "$number" "$kind" || return 1
+    done
+  } >"$reg" || return 1
+  wine regedit /S "$reg"
+}
+
+unplug_ports() {
+  { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; purge_lines; } >"$1"
+  wine regedit /S "$1" || true
+}
+
+# Runs a driver command (in folder $1) and serves its screenshot requests
+# ("SHOT name x y w h"): a root-window capture cropped to the program's
+# windows, saved as $2/<prefix>name.png. The driver's lines go to $1/driver.log;
+# its failures are echoed. Returns the driver's exit code.
+run_driver() {
+  local work=$1 shots=$2 prefix=$3 line shot; shift 3
+  rm -f "$work/driver.out"
+  mkfifo "$work/driver.out"
+  (cd "$work" && exec timeout -k 5 300 wine "$@") >"$work/driver.out" 2>>"$work/driver.err" &
+  local driver=$!
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    echo "$line" >>"$work/driver.log"
+    if [[ $line =~ ^SHOT\ ([A-Za-z0-9_.-]+)\ (-?[0-9]+)\ (-?[0-9]+)\ ([0-9]+)\ ([0-9]+)$ ]]; then
+      shot=$shots/$prefix${BASH_REMATCH[1]}.png
+      local crop=()
+      [ "${BASH_REMATCH[4]}" -gt 0 ] && crop=(-crop "${BASH_REMATCH[4]}x${BASH_REMATCH[5]}+${BASH_REMATCH[2]}+${BASH_REMATCH[3]}" +repage)
+      /usr/bin/import -display "$DISPLAY" -window root "${crop[@]}" "$shot" 2>>"$work/driver.err" || true
+      echo "    screenshot $shot"
+      : >"$work/shot_${BASH_REMATCH[1]}.done"
+    elif [[ $line == FAIL* || $line == "bad scenario"* ]]; then
+      echo "    $line"
+    fi
+  done <"$work/driver.out"
+  wait "$driver"
+}
