@@ -11,6 +11,7 @@
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 #include "support/scanner_script.h"
+#include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
 
@@ -112,6 +113,22 @@ TEST_F(OutputNaming, HugeNumberInANameIsIgnored) {
 TEST_F(OutputNaming, FolderThatCannotBeSearchedStartsAtOne) {
   OutputFolder = folder.Wide() + L"\\missing";
   EXPECT_EQ(AutoName(), L"S1_20190102_001.txt");
+}
+
+TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
+  for (kt52::Transport transport : {kt52::Transport::Framed, kt52::Transport::Plain}) {
+    kt52::DeviceOptions options;
+    options.transport = transport;
+    options.serialNumber = "KT52SIM7";
+    SimulatedScannerLink scanner(options);
+    ASSERT_TRUE(scanner.OpenPort(3));
+    SetExchangeLink(&scanner);
+    ASSERT_TRUE(WakeDevice());
+    EXPECT_TRUE(MakeOutputFileName(dialog, true));
+    folder.Write(std::string(OutputFileName.begin(), OutputFileName.end()), "x\r\n");
+    SetExchangeLink(&link);
+  }
+  EXPECT_EQ(OutputFileName, L"KT52SIM7_20190102_002.txt");
 }
 
 TEST_F(OutputNaming, NoSerialNumberMeansNoName) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "collect/output_file.h"
+#include "common/ansi_text.h"
 #include "export/export_store.h"
+#include "kt52sim/kt52_device.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
 #include "ui/memory_controls.h"
@@ -227,5 +229,25 @@ TEST_F(RecordFormat, OverlongOpenRecordIsDroppedUpToItsCr) {
   ASSERT_TRUE(FormatChunk(dialog, "tail\rB\r", ",", false, true, &file, carry));
   EXPECT_EQ(Written(), "A\r\nB\r\n");
   EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"A"}, {L"", L"", L"B"}}));
+}
+
+TEST_F(RecordFormat, DownloadCutIntoSmallChunksLosesNoRecord) {
+  kt52::DeviceOptions options;
+  options.generatedRecords = 60;
+  kt52::Kt52Device scanner(options);
+  const std::string text = scanner.DownloadText();
+  std::vector<std::string> chunks;
+  for (std::size_t at = 0; at < text.size(); at += 97) chunks.push_back(text.substr(at, 97));
+  const std::string written = Download(chunks);
+
+  ASSERT_EQ(BarcodeExport.RecordCount, 60);
+  for (int k = 0; k < 60; ++k) {
+    EXPECT_EQ(BarcodeExport.SerialNumbers[k], L"KT5200001");
+    EXPECT_EQ(WideToAnsi(BarcodeExport.Barcodes[k]), scanner.Records()[k].barcode);
+  }
+  std::string expected = text;
+  for (std::size_t at = 0; (at = expected.find('\r', at)) != std::string::npos; at += 2)
+    expected.insert(at + 1, "\n");
+  EXPECT_EQ(written, expected);
 }
 }  // namespace

@@ -9,7 +9,10 @@
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 #include "support/scanner_script.h"
+#include "support/simulated_scanner_link.h"
+#include "support/virtual_time.h"
 #include "ui/control_ids.h"
+#include "ui/memory_controls.h"
 
 namespace {
 std::wstring Formatted(std::wstring text) {
@@ -179,4 +182,76 @@ TEST_F(DeviceInfo, SerialNumberEndsAtAZeroByte) {
   ASSERT_TRUE(QuerySerialNumber(out));
   EXPECT_EQ(out, L"S1");
 }
+
+// The same queries against a simulated KT52, in both transports.
+class DeviceInfoOnSimulator : public ::testing::TestWithParam<kt52::Transport> {
+ protected:
+  void SetUp() override {
+    options.transport = GetParam();
+    options.serialNumber = "KT52SIM7";
+    options.deviceInfo = "{Model:KT52};{SN:KT52SIM7};{Firmware:3.1.7}";
+  }
+  void TearDown() override {
+    SetExchangeLink(nullptr);
+    SetExchangeDialog(nullptr);
+    FramedMode = 0;
+  }
+  void Connect(SimulatedScannerLink& link) {
+    SetExchangeLink(&link);
+    SetExchangeDialog(&dialog);
+    FillResponseModeList(dialog);
+    dialog.SetEnabled(IDC_OPEN, false);
+    ASSERT_TRUE(link.OpenPort(3));
+  }
+
+  VirtualTimeScope time;
+  kt52::DeviceOptions options;
+  MemoryControls dialog;
+};
+
+TEST_P(DeviceInfoOnSimulator, ShowsTheDeviceInformation) {
+  SimulatedScannerLink link(options);
+  Connect(link);
+  EXPECT_TRUE(ShowDeviceInfo(dialog));
+  auto messages = dialog.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, L"{Model:KT52};\r\n{SN:KT52SIM7};\r\n{Firmware:3.1.7}\r\n");
+  EXPECT_EQ(messages[0].caption, L"Device Infomation");
+  EXPECT_EQ(link.Device().Commands(), (std::vector<std::string>{Command::GetDeviceInfo}));
+}
+
+TEST_P(DeviceInfoOnSimulator, ReadsTheSerialNumber) {
+  SimulatedScannerLink link(options);
+  Connect(link);
+  ASSERT_TRUE(WakeDevice());
+  std::wstring serial;
+  ASSERT_TRUE(QuerySerialNumber(serial));
+  EXPECT_EQ(serial, L"KT52SIM7");
+}
+
+TEST_P(DeviceInfoOnSimulator, RefusedQueryIsAnError) {
+  options.refused = {"5207"};
+  SimulatedScannerLink link(options);
+  Connect(link);
+  EXPECT_FALSE(ShowDeviceInfo(dialog));
+  ASSERT_EQ(dialog.Messages().size(), 1u);
+  EXPECT_EQ(dialog.Messages()[0].text, L"Get Devices Info Error!");
+}
+
+TEST_P(DeviceInfoOnSimulator, SilentScannerGivesAnErrorWithoutHanging) {
+  options.silentAfter = 0;
+  SimulatedScannerLink link(options);
+  Connect(link);
+  std::uint64_t start = virtual_time::NowMs();
+  EXPECT_FALSE(ShowDeviceInfo(dialog));
+  ASSERT_EQ(dialog.Messages().size(), 1u);
+  EXPECT_EQ(dialog.Messages()[0].text, L"Get Devices Info Error!");
+  EXPECT_LT(virtual_time::NowMs() - start, 10000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTransports, DeviceInfoOnSimulator,
+                         ::testing::Values(kt52::Transport::Framed, kt52::Transport::Plain),
+                         [](const auto& info) {
+                           return info.param == kt52::Transport::Framed ? "Framed" : "Plain";
+                         });
 }  // namespace
