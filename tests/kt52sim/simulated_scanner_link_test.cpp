@@ -8,6 +8,7 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
+#include "support/exchange_flow.h"
 #include "support/virtual_time.h"
 
 namespace {
@@ -24,28 +25,6 @@ class SimulatedLinkTest : public ::testing::Test {
     ASSERT_TRUE(link.OpenPort(3));
     SetExchangeLink(&link);
     ASSERT_TRUE(WakeDevice());
-  }
-
-  std::string QueryText(const char* command, const ReplyRead& read) {
-    std::vector<std::uint8_t> buffer(read.maxPayload + MarkerLength + 1, 0);
-    std::size_t length = 0;
-    if (Query(command, read, buffer.data(), buffer.size(), &length) != QueryOutcome::Ok)
-      return "<failed>";
-    return std::string(buffer.begin(), buffer.begin() + static_cast<long>(length));
-  }
-
-  // The whole download as the host receives it: every chunk until one is empty.
-  std::string Download() {
-    SendSetting(Command::DownloadBarcodes);
-    std::string all;
-    std::vector<std::uint8_t> chunk(Reply::Download.maxPayload + MarkerLength + 1);
-    for (;;) {
-      int n = ReceiveWholeReply(chunk.data(), Reply::Download.maxPayload, Reply::Download.totalMs,
-                                Reply::Download.intervalMs, true, false);
-      if (n <= 0) break;
-      all.append(chunk.begin(), chunk.begin() + n);
-    }
-    return all;
   }
 
   VirtualTimeScope time_;
@@ -74,10 +53,10 @@ TEST_F(SimulatedLinkTest, QueriesAndSettingsInBothModes) {
     options.serialNumber = "SN-42";
     SimulatedScannerLink link(options);
     Start(link);
-    EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "SN-42");
+    EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "SN-42");
     EXPECT_TRUE(SendSetting(Command::TimeFormatEU));
-    EXPECT_EQ(QueryText(Command::GetTimeFormat, Reply::TimeFormat), "EU");
-    EXPECT_EQ(QueryText(Command::GetTime, Reply::Time).substr(0, 10), "17/05/2024");
+    EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "EU");
+    EXPECT_EQ(AskText(Command::GetTime, Reply::Time).substr(0, 10), "17/05/2024");
     EXPECT_TRUE(SendSetting("$$%^112030/01/02,3;04:05:06"));
     // Plain mode: the clock was set before the pause after the command.
     std::int64_t late = kt52::ToSeconds(link.Device().Clock()) -
@@ -104,7 +83,7 @@ TEST_F(SimulatedLinkTest, SilentScannerLeavesThePlainModeAndFailsItsQueries) {
   Start(link);
   EXPECT_EQ(FramedMode, 0);
   std::uint64_t before = virtual_time::NowMs();
-  EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "<failed>");
+  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   EXPECT_EQ(virtual_time::NowMs() - before, 3000u);  // two pauses and one read window
 }
 
@@ -113,13 +92,13 @@ TEST_F(SimulatedLinkTest, BrokenFrameIsResentAndTheBoundedRetryEndsAnEndlessOne)
   options.badXorFrame = 1;
   SimulatedScannerLink once(options);
   Start(once);
-  EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
+  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
   EXPECT_EQ(once.Device().HostNaks(), 1u);
 
   options.badXorAlways = true;
   SimulatedScannerLink always(options);
   Start(always);
-  EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "<failed>");
+  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   EXPECT_EQ(always.Device().HostNaks(), static_cast<std::size_t>(MaxReplyRetries) + 1);
 }
 
@@ -129,12 +108,12 @@ TEST_F(SimulatedLinkTest, DownloadArrivesWholeInBothModes) {
   options.frameSize = 2000;
   SimulatedScannerLink framed(options);
   Start(framed);
-  EXPECT_EQ(Download(), framed.Device().DownloadText());
+  EXPECT_EQ(DownloadAll(), framed.Device().DownloadText());
 
   options.transport = kt52::Transport::Plain;
   SimulatedScannerLink plain(options);
   Start(plain);
-  EXPECT_EQ(Download(), plain.Device().PlainDownloadStream());
+  EXPECT_EQ(DownloadAll(), plain.Device().PlainDownloadStream());
 }
 
 TEST_F(SimulatedLinkTest, ClosedLineEndsTheDownloadAndRefusesWrites) {
@@ -144,7 +123,7 @@ TEST_F(SimulatedLinkTest, ClosedLineEndsTheDownloadAndRefusesWrites) {
   options.closeAfter = 2;
   SimulatedScannerLink link(options);
   Start(link);
-  EXPECT_EQ(Download(), link.Device().DownloadText().substr(0, 1000));
+  EXPECT_EQ(DownloadAll(), link.Device().DownloadText().substr(0, 1000));
   EXPECT_FALSE(WakeDevice());
   // Opening the port again does not plug the scanner back in.
   ASSERT_TRUE(link.OpenPort(3));
@@ -165,10 +144,10 @@ TEST_F(SimulatedLinkTest, SeveralScannersEachOnTheirOwnPort) {
   EXPECT_FALSE(link.IsOpen());
   ASSERT_TRUE(link.OpenPort(12));
   ASSERT_TRUE(WakeDevice());
-  EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "SECOND");
+  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "SECOND");
   ASSERT_TRUE(link.OpenPort(3));
   ASSERT_TRUE(WakeDevice());
-  EXPECT_EQ(QueryText(Command::GetSerialNumber, Reply::SerialNumberForList), "FIRST");
+  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "FIRST");
   EXPECT_EQ(link.Device(12).Commands(), std::vector<std::string>{"$$%^5202"});
   EXPECT_EQ(link.OpenCount(), 2u);
 }

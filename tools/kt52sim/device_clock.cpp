@@ -51,6 +51,20 @@ bool CharAt(const std::string& text, std::size_t at, char expected) {
   return at < text.size() && text[at] == expected;
 }
 
+// "YYYY/MM/DD" at the start of text; the numbers are not range-checked.
+bool ReadDate(const std::string& text, DeviceTime& t) {
+  return ReadNumber(text, 0, 4, t.year) && CharAt(text, 4, '/') &&
+         ReadNumber(text, 5, 2, t.month) && CharAt(text, 7, '/') && ReadNumber(text, 8, 2, t.day);
+}
+
+// "HH:MM:SS" at `at`; minutes and seconds must be below 60, the hour is the
+// caller's to check.
+bool ReadTimeOfDay(const std::string& text, std::size_t at, DeviceTime& t) {
+  return ReadNumber(text, at, 2, t.hour) && CharAt(text, at + 2, ':') &&
+         ReadNumber(text, at + 3, 2, t.minute) && CharAt(text, at + 5, ':') &&
+         ReadNumber(text, at + 6, 2, t.second) && t.minute <= 59 && t.second <= 59;
+}
+
 std::string TwoDigits(int value) {
   char text[8];
   std::snprintf(text, sizeof text, "%02d", value % 100);
@@ -128,16 +142,10 @@ std::string ClockText(const DeviceTime& time, DateFormat format) {
 
 bool ParseDeviceTime(const std::string& text, DeviceTime& time) {
   DeviceTime t;
-  if (text.size() != 19 || !ReadNumber(text, 0, 4, t.year) || !CharAt(text, 4, '/') ||
-      !ReadNumber(text, 5, 2, t.month) || !CharAt(text, 7, '/') ||
-      !ReadNumber(text, 8, 2, t.day) || (text[10] != ',' && text[10] != ' ') ||
-      !ReadNumber(text, 11, 2, t.hour) || !CharAt(text, 13, ':') ||
-      !ReadNumber(text, 14, 2, t.minute) || !CharAt(text, 16, ':') ||
-      !ReadNumber(text, 17, 2, t.second))
+  if (text.size() != 19 || !ReadDate(text, t) || (text[10] != ',' && text[10] != ' ') ||
+      !ReadTimeOfDay(text, 11, t))
     return false;
-  if (!IsValidDeviceDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 ||
-      t.second > 59)
-    return false;
+  if (!IsValidDeviceDate(t.year, t.month, t.day) || t.hour > 23) return false;
   time = t;
   return true;
 }
@@ -145,17 +153,10 @@ bool ParseDeviceTime(const std::string& text, DeviceTime& time) {
 bool ParseSetTimeText(const std::string& text, DeviceTime& time) {
   DeviceTime t;
   int weekday = 0;
-  if (text.size() != 21 || !ReadNumber(text, 0, 4, t.year) || !CharAt(text, 4, '/') ||
-      !ReadNumber(text, 5, 2, t.month) || !CharAt(text, 7, '/') ||
-      !ReadNumber(text, 8, 2, t.day) || !CharAt(text, 10, ',') ||
-      !ReadNumber(text, 11, 1, weekday) || !CharAt(text, 12, ';') ||
-      !ReadNumber(text, 13, 2, t.hour) || !CharAt(text, 15, ':') ||
-      !ReadNumber(text, 16, 2, t.minute) || !CharAt(text, 18, ':') ||
-      !ReadNumber(text, 19, 2, t.second))
+  if (text.size() != 21 || !ReadDate(text, t) || !CharAt(text, 10, ',') ||
+      !ReadNumber(text, 11, 1, weekday) || !CharAt(text, 12, ';') || !ReadTimeOfDay(text, 13, t))
     return false;
-  if (!IsValidDeviceDate(t.year, t.month, t.day) || t.hour > 24 || t.minute > 59 ||
-      t.second > 59)
-    return false;
+  if (!IsValidDeviceDate(t.year, t.month, t.day) || t.hour > 24) return false;
   time = FromSeconds(ToSeconds(t));  // 24:mm:ss rolls over into the next day
   return true;
 }

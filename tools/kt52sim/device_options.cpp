@@ -33,7 +33,8 @@ bool ParseWake(const std::string& text, WakeAnswer& wake) {
   else if (text == "ack") wake = {WakeAnswer::Byte, 0x06};
   else if (text == "nak") wake = {WakeAnswer::Byte, 0x15};
   else if (text.size() == 2 && HexDigit(text[0]) >= 0 && HexDigit(text[1]) >= 0)
-    wake = {WakeAnswer::Byte, static_cast<std::uint8_t>(HexDigit(text[0]) * 16 + HexDigit(text[1]))};
+    wake = {WakeAnswer::Byte,
+            static_cast<std::uint8_t>(HexDigit(text[0]) * 16 + HexDigit(text[1]))};
   else return false;
   return true;
 }
@@ -134,7 +135,7 @@ std::vector<std::string> DeviceArguments(const DeviceOptions& d, const std::stri
                                 "--wake", WakeName(d.wake),
                                 "--serial", EscapeText(d.serialNumber),
                                 "--records", Number(d.generatedRecords),
-                                "--clock", FormatDate(d.clock, DateFormat::CH) + "," + FormatClock(d.clock),
+                                "--clock", ClockText(d.clock, DateFormat::CH),
                                 "--date-format", DateFormatName(d.dateFormat),
                                 "--separator", EscapeText(d.separator),
                                 "--frame-size", Number(d.frameSize),
@@ -218,8 +219,7 @@ bool ParseRecordLines(const std::string& text, const DeviceTime& firstScan,
 std::string FormatRecordLines(const std::vector<StoredRecord>& records) {
   std::string text;
   for (const StoredRecord& r : records)
-    text += FormatDate(r.scanned, DateFormat::CH) + "," + FormatClock(r.scanned) + "\t" +
-            EscapeText(r.barcode) + "\n";
+    text += ClockText(r.scanned, DateFormat::CH) + "\t" + EscapeText(r.barcode) + "\n";
   return text;
 }
 

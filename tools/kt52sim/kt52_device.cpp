@@ -24,6 +24,8 @@ constexpr std::size_t PlainHostRead = 10250;
 constexpr std::uint64_t StaleInputMs = 2000;
 constexpr std::int64_t SecondsBetweenScans = 37;
 
+// The device keeps its own framing code rather than the host's, so that a
+// fault in one is not hidden by the same fault in the other.
 std::uint8_t Xor(const std::uint8_t* bytes, std::size_t length) {
   std::uint8_t x = 0;
   for (std::size_t i = 0; i < length; ++i) x ^= bytes[i];
@@ -233,7 +235,9 @@ void Kt52Device::HandleCommand(const std::string& command) {
     showSerial_ = code == "1400";
     Acknowledge(true);
   } else if (code == "1000" || code == "1001" || code == "1002") {
-    dateFormat_ = code == "1000" ? DateFormat::CH : code == "1001" ? DateFormat::EU : DateFormat::US;
+    dateFormat_ = code == "1000"   ? DateFormat::CH
+                  : code == "1001" ? DateFormat::EU
+                                   : DateFormat::US;
     Acknowledge(true);
   } else if (code == "1200") {
     records_.clear();
@@ -366,7 +370,7 @@ std::string Kt52Device::DeviceInfo() const {
 std::string Kt52Device::FormatRecord(const StoredRecord& record) const {
   std::string text;
   if (showSerial_) text += options_.serialNumber + ",";
-  if (showTime_) text += FormatDate(record.scanned, dateFormat_) + "," + FormatClock(record.scanned) + ",";
+  if (showTime_) text += ClockText(record.scanned, dateFormat_) + ",";
   return text + record.barcode + "\r";
 }
 

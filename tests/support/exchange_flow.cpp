@@ -1,0 +1,29 @@
+#include "support/exchange_flow.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "protocol/exchange.h"
+
+std::string AskText(const char* command, const ReplyRead& read) {
+  std::vector<std::uint8_t> buffer(read.maxPayload + MarkerLength + 1, 0);
+  std::size_t length = 0;
+  QueryOutcome outcome = Query(command, read, buffer.data(), buffer.size(), &length);
+  if (outcome == QueryOutcome::SendFailed) return "<send failed>";
+  if (outcome == QueryOutcome::ReplyFailed) return "<reply failed>";
+  return std::string(buffer.begin(), buffer.begin() + static_cast<long>(length));
+}
+
+std::string DownloadAll() {
+  SendSetting(Command::DownloadBarcodes);
+  const ReplyRead& read = Reply::Download;
+  std::vector<std::uint8_t> chunk(read.maxPayload + MarkerLength + 1);
+  std::string all;
+  for (;;) {
+    int n = ReceiveWholeReply(chunk.data(), read.maxPayload, read.totalMs, read.intervalMs,
+                              read.bulk, read.stripMarker);
+    if (n <= 0) break;
+    all.append(chunk.begin(), chunk.begin() + n);
+  }
+  return all;
+}
