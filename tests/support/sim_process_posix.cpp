@@ -47,7 +47,9 @@ std::string ReadFirstLine(int fd) {
   }
 }
 
-int HexValue(const std::string& hex) { return static_cast<int>(std::strtol(hex.c_str(), nullptr, 16)); }
+int HexValue(const std::string& hex) {
+  return static_cast<int>(std::strtol(hex.c_str(), nullptr, 16));
+}
 }  // namespace
 
 SimProcess::SimProcess(const kt52::DeviceOptions& options,
@@ -63,7 +65,8 @@ SimProcess::SimProcess(const kt52::DeviceOptions& options,
   kt52::DeviceOptions onCommandLine = options;
   onCommandLine.records.clear();
   std::vector<std::string> arguments = {KT52SIM_PATH};
-  for (const std::string& a : kt52::DeviceArguments(onCommandLine, recordsFile)) arguments.push_back(a);
+  for (const std::string& a : kt52::DeviceArguments(onCommandLine, recordsFile))
+    arguments.push_back(a);
   arguments.insert(arguments.end(), {"--log", logPath_});
   arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
   std::vector<char*> argv;
