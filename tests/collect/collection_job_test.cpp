@@ -1,0 +1,519 @@
+// "Get Barcodes" in manual and auto mode against simulated scanners.
+#include "collect/collection_job.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "collect/output_naming.h"
+#include "common/worker.h"
+#include "export/export_store.h"
+#include "protocol/exchange.h"
+#include "support/scanner_desk.h"
+#include "support/scanner_script.h"
+#include "ui/control_ids.h"
+#include "ui/device_list.h"
+#include "ui/main_dialog.h"
+
+namespace {
+kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
+                            kt52::Transport transport = kt52::Transport::Framed) {
+  kt52::DeviceOptions o;
+  o.serialNumber = serial;
+  o.generatedRecords = records;
+  o.transport = transport;
+  return o;
+}
+
+class CollectionJobTest : public ScannerDesk {
+ protected:
+  void OpenScanner(const kt52::DeviceOptions& options) {
+    Attach(3, options);
+    OpenPortAt(0);
+  }
+  void StartAuto() {
+    ASSERT_EQ(1, ToggleAutoMode(dialog));
+    dialog.ClearMessages();
+  }
+  std::vector<std::wstring> Statuses() {
+    std::vector<std::wstring> s;
+    for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
+      s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
+    return s;
+  }
+  bool JobControlsEnabled() {
+    for (int id : {IDC_GET_BARCODES, IDC_SET_TIME, IDC_SAVE_TO_FILE, IDC_AUTO_MODE, IDC_REFRESH,
+                   IDC_DELETE_BARCODES, IDC_SEPARATOR, IDC_EXPORT})
+      if (!dialog.IsEnabled(id)) return false;
+    return true;
+  }
+};
+
+TEST_F(CollectionJobTest, FramedDownloadGoesToTheFileTheBoxAndTheStore) {
+  kt52::DeviceOptions options = Scanner("S1", 300);
+  options.frameSize = 1000;  // records cut by frame boundaries
+  OpenScanner(options);
+  kt52::Kt52Device& scanner = link.Device(3);
+  const std::string sent = scanner.DownloadText();
+
+  CollectionJob(dialog);
+
+  const std::wstring name = AutoName("S1", 1);
+  EXPECT_EQ(WindowsLines(sent), ReadOutput(name));
+  EXPECT_EQ(std::wstring(sent.begin(), sent.end()), dialog.GetText(IDC_BARCODE_DATA, 1 << 20));
+  EXPECT_EQ(name, dialog.GetText(IDC_FILE_NAME, 260));
+  ASSERT_EQ(300, BarcodeExport.RecordCount);
+  EXPECT_EQ(L"S1", BarcodeExport.SerialNumbers[0]);
+  EXPECT_EQ(std::wstring::npos, BarcodeExport.TimeStamps[0].find(L"\r"));
+  auto boxes = dialog.Messages();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"Save Data Succeed!Barcodes in:\r\n" + folder.Wide() + L"\\" + name, boxes[0].text);
+  EXPECT_EQ(L"Information", boxes[0].caption);
+  EXPECT_EQ(static_cast<unsigned>(BoxIconInformation), boxes[0].flags);
+  EXPECT_EQ((std::vector<std::string>{"$$%^1400", "$$%^0300", "$$%^5202", "$$%^0206"}),
+            scanner.Commands());
+  EXPECT_TRUE(link.IsOpen());  // manual mode leaves the port open
+  EXPECT_TRUE(JobControlsEnabled());
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+}
+
+TEST_F(CollectionJobTest, PlainDownloadAsksForTheSeparatorAndCutsItOff) {
+  kt52::DeviceOptions options = Scanner("P7", 500, kt52::Transport::Plain);
+  options.separator = "<EOB>";
+  OpenScanner(options);
+  kt52::Kt52Device& scanner = link.Device(3);
+  const std::string sent = scanner.DownloadText();
+  ASSERT_GT(scanner.PlainPieces().size(), 1u);
+
+  CollectionJob(dialog);
+
+  EXPECT_EQ(WindowsLines(sent), ReadOutput(AutoName("P7", 1)));
+  EXPECT_EQ(std::wstring(sent.begin(), sent.end()), dialog.GetText(IDC_BARCODE_DATA, 1 << 20));
+  EXPECT_EQ(500, BarcodeExport.RecordCount);
+  EXPECT_EQ((std::vector<std::string>{"$$%^1400", "$$%^0300", "$$%^5603", "$$%^5202", "$$%^0206"}),
+            scanner.Commands());
+}
+
+TEST_F(CollectionJobTest, UncheckedItemsAreHiddenAndTheLinesFollowTheChoices) {
+  OpenScanner(Scanner("S1", 3));
+  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
+  dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
+  dialog.SetChecked(IDC_LINE_WINDOWS, false);
+  dialog.SetChecked(IDC_LINE_UNIX, true);
+  dialog.SetText(IDC_SEPARATOR, L";");
+  const auto& records = link.Device(3).Records();
+
+  CollectionJob(dialog);
+
+  std::string expected;
+  for (const auto& r : records) expected += r.barcode + "\n";
+  EXPECT_EQ(expected, ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ("$$%^1401", link.Device(3).Commands()[0]);
+  EXPECT_EQ("$$%^0301", link.Device(3).Commands()[1]);
+  EXPECT_EQ(L"", BarcodeExport.SerialNumbers[0]);
+}
+
+TEST_F(CollectionJobTest, SecondDownloadOfTheDayGetsTheNextNumber) {
+  OpenScanner(Scanner("S1", 2));
+  folder.Write("S1_20190102_007.txt", "old\r\n");
+  CollectionJob(dialog);
+  EXPECT_TRUE(OutputExists(AutoName("S1", 8)));
+  EXPECT_EQ("old\r\n", ReadOutput(AutoName("S1", 7)));
+}
+
+TEST_F(CollectionJobTest, EmptyScannerLeavesNoEmptyFileBehind) {
+  OpenScanner(Scanner("S1", 0));
+  CollectionJob(dialog);
+  EXPECT_FALSE(OutputExists(AutoName("S1", 1)));
+  EXPECT_EQ(L"", dialog.GetText(IDC_FILE_NAME, 260));
+  EXPECT_EQ((std::vector<std::wstring>{L"No Data!"}), MessageTexts());
+  EXPECT_EQ(L"Information", dialog.Messages()[0].caption);
+  EXPECT_EQ(0, BarcodeExport.RecordCount);
+}
+
+TEST_F(CollectionJobTest, EmptyScannerKeepsACustomFileThatHadContent) {
+  OpenScanner(Scanner("S1", 0));
+  dialog.SetChecked(IDC_AUTO_NAMING, false);
+  dialog.SetText(IDC_FILE_NAME, L"report");
+  folder.Write("report.txt", "kept\r\n");
+  CollectionJob(dialog);
+  EXPECT_EQ("kept\r\n", ReadOutput(L"report.txt"));
+  EXPECT_EQ((std::vector<std::wstring>{L"No Data!"}), MessageTexts());
+}
+
+TEST_F(CollectionJobTest, CustomNameGetsTheExtensionOfTheChosenType) {
+  OpenScanner(Scanner("S1", 2));
+  dialog.SetChecked(IDC_AUTO_NAMING, false);
+  dialog.SetChecked(IDC_TYPE_TXT, false);
+  dialog.SetChecked(IDC_TYPE_CSV, true);
+  dialog.SetText(IDC_FILE_NAME, L"shelf.txt");
+  CollectionJob(dialog);
+  EXPECT_TRUE(OutputExists(L"shelf.csv"));
+  EXPECT_EQ((std::vector<std::string>{"$$%^1400", "$$%^0300", "$$%^0206"}),
+            link.Device(3).Commands());  // no serial number asked for
+}
+
+TEST_F(CollectionJobTest, WithoutSaveToFileNothingIsNamedOrWritten) {
+  OpenScanner(Scanner("S1", 4));
+  dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  CollectionJob(dialog);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Succeed!"}), MessageTexts());
+  EXPECT_EQ(4, BarcodeExport.RecordCount);
+}
+
+TEST_F(CollectionJobTest, WithoutAnOpenPortOnlyWarns) {
+  Attach(3, Scanner("S1", 4));
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Please Open Ports!"}), MessageTexts());
+  EXPECT_EQ(0u, link.OpenCount());
+  EXPECT_TRUE(JobControlsEnabled());
+}
+
+TEST_F(CollectionJobTest, RefusedDisplayItemsEndTheJobAndKeepThePreviousRecords) {
+  kt52::DeviceOptions options = Scanner("S1", 4);
+  options.refused = {"0300"};
+  OpenScanner(options);
+  BarcodeExport.AppendRecord(L"S0", L"t", L"earlier");
+  CollectionJob(dialog);
+  auto boxes = dialog.Messages();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"Set KT52 Display Items Failed!", boxes[0].text);
+  EXPECT_EQ(L"Lumet", boxes[0].caption);
+  EXPECT_EQ(1, BarcodeExport.RecordCount);
+  EXPECT_EQ(2u, link.Device(3).Commands().size());
+}
+
+TEST_F(CollectionJobTest, MissingDefaultSeparatorEndsAPlainJob) {
+  kt52::DeviceOptions options = Scanner("S1", 4, kt52::Transport::Plain);
+  options.silentAfter = 2;  // the two display items, then nothing
+  OpenScanner(options);
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Get KT52 Default Separator Failed!"}), MessageTexts());
+  EXPECT_FALSE(OutputExists(AutoName("S1", 1)));
+}
+
+TEST_F(CollectionJobTest, UnansweredSerialNumberIsAFileNameFailure) {
+  kt52::DeviceOptions options = Scanner("S1", 4);
+  options.silentAfter = 2;
+  OpenScanner(options);
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Get File Name Failed!"}), MessageTexts());
+  EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
+  EXPECT_EQ(0, BarcodeExport.RecordCount);  // reset, then nothing stored
+}
+
+TEST_F(CollectionJobTest, EmptyCustomNameAsksForOne) {
+  OpenScanner(Scanner("S1", 4));
+  dialog.SetChecked(IDC_AUTO_NAMING, false);
+  dialog.SetText(IDC_FILE_NAME, L"");
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Please Enter File Name!"}), MessageTexts());
+}
+
+TEST_F(CollectionJobTest, FileThatCannotBeOpenedIsReported) {
+  OpenScanner(Scanner("S1", 4));
+  OutputFolder = folder.Wide() + L"\\missing";
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Open File Failed!"}), MessageTexts());
+  EXPECT_EQ(std::vector<std::string>({"$$%^1400", "$$%^0300", "$$%^5202"}),
+            link.Device(3).Commands());  // nothing downloaded
+}
+
+TEST_F(CollectionJobTest, UnpluggedScannerKeepsWhatArrived) {
+  kt52::DeviceOptions options = Scanner("S1", 200);
+  options.frameSize = 500;
+  options.closeAfter = 3;
+  OpenScanner(options);
+  const std::string sent = link.Device(3).DownloadText();
+  CollectionJob(dialog);
+  std::string arrived = sent.substr(0, 1500);
+  std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
+  EXPECT_EQ(WindowsLines(complete), ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ(static_cast<int>(std::count(complete.begin(), complete.end(), '\r')),
+            BarcodeExport.RecordCount);
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+}
+
+TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButNotStored) {
+  ScriptedLink scripted;
+  SetExchangeLink(&scripted);
+  scripted.Open(3, 115200, 8, 0, 0, 0);
+  dialog.SetEnabled(IDC_OPEN, false);
+  dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  ScriptWakeUp(scripted, true);
+  const ScriptedLink::Bytes ack = {0x02, 0x01, Ack, 0x00, 0x03};
+  scripted.ReplyToNextWrite({ack});                      // show serial number
+  scripted.ReplyToNextWrite({ack});                      // show time stamp
+  scripted.ReplyToNextWrite({ack, DataFrame("NO-CR")});  // download: then one frame
+  CollectionJob(dialog);
+  EXPECT_EQ(L"NO-CR", dialog.GetText(IDC_BARCODE_DATA, 100));
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Succeed!"}), MessageTexts());
+  EXPECT_EQ(0, BarcodeExport.RecordCount);
+}
+
+TEST_F(CollectionJobTest, MoreTextThanTheBoxHoldsStillReachesFileAndStore) {
+  OpenScanner(Scanner("S1", 100));
+  dialog.SetTextLimit(IDC_BARCODE_DATA, 64);
+  const std::string sent = link.Device(3).DownloadText();
+  CollectionJob(dialog);
+  EXPECT_EQ(64u, dialog.TextLength(IDC_BARCODE_DATA));
+  EXPECT_EQ(WindowsLines(sent), ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ(100, BarcodeExport.RecordCount);
+}
+
+TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
+  kt52::DeviceOptions options = Scanner("S1", 100);
+  options.frameSize = 400;
+  OpenScanner(options);
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 1000;  // the disk is full after 1000 bytes
+  setrlimit(RLIMIT_FSIZE, &small);
+  CollectionJob(dialog);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ((std::vector<std::wstring>{WriteFailedText}), MessageTexts());
+  EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
+  std::string kept = ReadOutput(AutoName("S1", 1));
+  EXPECT_FALSE(kept.empty());
+  EXPECT_LE(kept.size(), 1000u);
+  EXPECT_EQ(0u, WindowsLines(link.Device(3).DownloadText()).find(kept));
+  EXPECT_EQ(100, BarcodeExport.RecordCount);  // the store still has every record
+}
+
+TEST_F(CollectionJobTest, AutoModeServesEveryPortAndSkipsOneThatFails) {
+  Attach(3, Scanner("A3", 5));
+  AttachDeadPort(5);
+  Attach(7, Scanner("C7", 6, kt52::Transport::Plain));
+  StartAuto();
+  ASSERT_EQ(3, dialog.ListRowCount(IDC_DEVICE_LIST));
+
+  CollectionJob(dialog);
+
+  EXPECT_EQ((std::vector<std::wstring>{L"Save Data Succeed!", L"Open Ports Failed!",
+                                       L"Save Data Succeed!"}),
+            Statuses());
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(WindowsLines(link.Device(3).DownloadText()), ReadOutput(AutoName("A3", 1)));
+  EXPECT_EQ(WindowsLines(link.Device(7).DownloadText()), ReadOutput(AutoName("C7", 1)));
+  ASSERT_EQ(11, BarcodeExport.RecordCount);
+  EXPECT_EQ(L"A3", BarcodeExport.SerialNumbers[0]);
+  EXPECT_EQ(L"C7", BarcodeExport.SerialNumbers[10]);
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_TRUE(JobControlsEnabled());
+  EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN));  // auto mode keeps the single-port controls off
+}
+
+TEST_F(CollectionJobTest, AutoModeWithACustomNameAppendsEveryPortToOneFile) {
+  Attach(3, Scanner("A3", 2));
+  Attach(4, Scanner("B4", 3));
+  StartAuto();
+  dialog.SetChecked(IDC_AUTO_NAMING, false);
+  dialog.SetText(IDC_FILE_NAME, L"all");
+  CollectionJob(dialog);
+  EXPECT_EQ(WindowsLines(link.Device(3).DownloadText() + link.Device(4).DownloadText()),
+            ReadOutput(L"all.txt"));
+}
+
+TEST_F(CollectionJobTest, AutoModeWithAnEmptyCustomNameEndsTheWholeJob) {
+  Attach(3, Scanner("A3", 2));
+  Attach(4, Scanner("B4", 3));
+  StartAuto();
+  dialog.SetChecked(IDC_AUTO_NAMING, false);
+  dialog.SetText(IDC_FILE_NAME, L"");
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Please Enter File Name!"}), MessageTexts());
+  EXPECT_TRUE(link.Device(4).Commands().size() <= 1u);  // at most the serial number at refresh
+  EXPECT_EQ(0, BarcodeExport.RecordCount);
+}
+
+TEST_F(CollectionJobTest, AutoModeReportsEachPortsOwnFailure) {
+  kt52::DeviceOptions silent = Scanner("A3", 2);
+  silent.silentAfter = 3;  // the refresh's serial number and two display items
+  Attach(3, silent);
+  kt52::DeviceOptions empty = Scanner("B4", 0);
+  Attach(4, empty);
+  StartAuto();
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Get File Name Failed!", L"No Data!"}), Statuses());
+  EXPECT_FALSE(OutputExists(AutoName("B4", 1)));
+}
+
+TEST_F(CollectionJobTest, AutoModeTakesEachPortsOwnSeparator) {
+  kt52::DeviceOptions first = Scanner("A3", 600, kt52::Transport::Plain);
+  first.separator = "#SEP#";
+  kt52::DeviceOptions second = Scanner("B4", 600, kt52::Transport::Plain);
+  second.separator = "!";
+  Attach(3, first);
+  Attach(4, second);
+  ASSERT_GT(link.Device(4).PlainPieces().size(), 1u);
+  StartAuto();
+  CollectionJob(dialog);
+  EXPECT_EQ(WindowsLines(link.Device(3).DownloadText()), ReadOutput(AutoName("A3", 1)));
+  EXPECT_EQ(WindowsLines(link.Device(4).DownloadText()), ReadOutput(AutoName("B4", 1)));
+}
+
+TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
+  StartAuto();
+  BarcodeExport.AppendRecord(L"", L"", L"old");
+  CollectionJob(dialog);
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(0, BarcodeExport.RecordCount);
+  EXPECT_TRUE(JobControlsEnabled());
+}
+
+TEST(DefaultSeparatorCut, EndsTheChunkAtTheLastSeparator) {
+  char a[] = "A\rB\rEND";
+  CutAtDefaultSeparator(a, "END");
+  EXPECT_STREQ("A\rB\r", a);
+  char b[] = "ENDxEND";
+  CutAtDefaultSeparator(b, "END");
+  EXPECT_STREQ("", b);
+  char c[] = "END";
+  CutAtDefaultSeparator(c, "END");
+  EXPECT_STREQ("END", c);
+  char d[] = "A\rB\r";
+  CutAtDefaultSeparator(d, "");
+  EXPECT_STREQ("A\rB\r", d);
+  char e[] = "xaaa";  // overlapping occurrences: the last one counts
+  CutAtDefaultSeparator(e, "aa");
+  EXPECT_STREQ("xa", e);
+}
+
+class DefaultSeparatorReply : public ScriptedScannerTest {};
+
+TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
+  std::string separator = "old";
+  ScriptQueryReply(link, false, "Separator:;");
+  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  EXPECT_EQ(";", separator);
+  ScriptQueryReply(link, false, "Separator:");
+  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  EXPECT_EQ("", separator);
+  ScriptQueryReply(link, false, "none");
+  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  EXPECT_EQ("", separator);
+  ScriptQueryReply(link, false, "a:b:c");
+  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  EXPECT_EQ("b:c", separator);
+  EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
+}
+
+// A link that holds the worker at one read until the test lets it go.
+class GatedLink final : public SerialLink {
+ public:
+  GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
+  bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
+            std::uint32_t f) override {
+    return inner_.Open(p, b, d, s, pa, f);
+  }
+  void Close() override { inner_.Close(); }
+  bool IsOpen() const override { return inner_.IsOpen(); }
+  bool Write(const std::uint8_t* bytes, std::size_t length) override {
+    return inner_.Write(bytes, length);
+  }
+  std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t total,
+                   std::uint32_t interval) override {
+    if (total != 0 && ++reads_ == gateAt_) {
+      std::unique_lock<std::mutex> hold(lock_);
+      held_ = true;
+      changed_.notify_all();
+      changed_.wait(hold, [&] { return released_; });
+    }
+    return inner_.Read(buffer, count, total, interval);
+  }
+  void DiscardInput() override { inner_.DiscardInput(); }
+  std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
+
+  void WaitUntilHeld() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return held_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> hold(lock_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  SerialLink& inner_;
+  int gateAt_;
+  int reads_ = 0;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool held_ = false;
+  bool released_ = false;
+};
+
+void WaitForJobEnd() {
+  while (IsCollectionRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
+  kt52::DeviceOptions options = Scanner("S1", 400);
+  options.frameSize = 1000;
+  OpenScanner(options);
+  GatedLink gated(link, 8);  // inside the download
+  SetExchangeLink(&gated);
+  ASSERT_TRUE(StartCollection(dialog));
+  gated.WaitUntilHeld();
+  EXPECT_TRUE(IsCollectionRunning());
+  EXPECT_FALSE(dialog.IsEnabled(IDC_GET_BARCODES));
+  EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));  // the store is being filled
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_RESPONSE));
+  gated.Release();
+  WaitForJobEnd();
+  EXPECT_TRUE(JobControlsEnabled());
+  EXPECT_EQ(400, BarcodeExport.RecordCount);
+  EXPECT_TRUE(dialog.TakePostedCommands().empty());
+}
+
+TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses) {
+  kt52::DeviceOptions options = Scanner("S1", 400);
+  options.frameSize = 1000;
+  OpenScanner(options);
+  GatedLink gated(link, 8);
+  SetExchangeLink(&gated);
+  ASSERT_TRUE(StartCollection(dialog));
+  gated.WaitUntilHeld();
+
+  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+  EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
+  gated.Release();
+  WaitForJobEnd();
+
+  EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
+  EXPECT_TRUE(MessageTexts().empty());
+  std::string kept = ReadOutput(AutoName("S1", 1));
+  EXPECT_FALSE(kept.empty());
+  EXPECT_EQ(0u, WindowsLines(link.Device(3).DownloadText()).find(kept));
+  EXPECT_LT(BarcodeExport.RecordCount, 400);
+  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));  // the posted close
+  EXPECT_EQ(CloseDialogResult, dialog.DialogResult());
+}
+
+bool NoThread(WorkerEntry, void*) { return false; }
+
+TEST_F(CollectionJobTest, WorkerThatCannotStartGivesTheControlsBack) {
+  OpenScanner(Scanner("S1", 4));
+  SetWorkerStarter(&NoThread);
+  EXPECT_FALSE(StartCollection(dialog));
+  SetWorkerStarter(nullptr);
+  EXPECT_FALSE(IsCollectionRunning());
+  EXPECT_TRUE(JobControlsEnabled());
+  auto boxes = dialog.Messages();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(ThreadFailedText, boxes[0].text);
+  EXPECT_EQ(L"Error", boxes[0].caption);
+}
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// The program's window and simulated scanners, as one desk for flow tests:
+// the exchange talks to a SimulatedScannerLink, the window is MemoryControls
+// prepared as at start, output files go to a private folder, and today is
+// 2 January 2019. Everything is on virtual time.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kt52sim/device_options.h"
+#include "support/simulated_scanner_link.h"
+#include "support/temp_folder.h"
+#include "support/virtual_time.h"
+#include "transport/port_discovery.h"
+#include "ui/memory_controls.h"
+
+class ScannerDesk : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A scanner on COM<port>, listed as an attached USB scanner.
+  kt52::Kt52Device& Attach(std::uint32_t port, const kt52::DeviceOptions& options);
+  // A listed scanner port with nothing answering Open.
+  void AttachDeadPort(std::uint32_t port);
+  // The port list as the dialog would fill it now.
+  void ListPorts();
+  // The "Open" button on the given entry of the port list.
+  void OpenPortAt(int entry);
+
+  std::string ReadOutput(const std::wstring& name) const;
+  bool OutputExists(const std::wstring& name) const;
+  std::vector<std::wstring> MessageTexts();
+  // "<serial>_20190102_<nnn>.txt"
+  static std::wstring AutoName(const std::string& serial, int number, bool text = true);
+  // What a download of the device gives in a file with "," and CR LF.
+  static std::string WindowsLines(const std::string& downloadText);
+
+  VirtualTimeScope time;
+  SimulatedScannerLink link;
+  MemoryControls dialog;
+  TempFolder folder;
+  std::vector<PortDeviceRecord> devices;
+};
