@@ -10,22 +10,13 @@
 #include "export/export_store.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
+#include "support/fixed_date.h"
 #include "support/scanner_script.h"
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
 
 namespace {
-LocalTime SecondOfJanuary2019() {
-  LocalTime t;
-  t.year = 2019;
-  t.month = 1;
-  t.day = 2;
-  t.dayOfWeek = 3;
-  t.hour = 10;
-  return t;
-}
-
 class OutputNaming : public ScriptedScannerTest {
  protected:
   void SetUp() override {
