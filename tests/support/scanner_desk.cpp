@@ -2,6 +2,7 @@
 
 #include "collect/output_naming.h"
 #include "common/local_time.h"
+#include "support/fixed_date.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
 #include "ui/control_ids.h"
@@ -9,16 +10,6 @@
 #include "ui/main_dialog.h"
 
 namespace {
-LocalTime SecondOfJanuary2019() {
-  LocalTime t;
-  t.year = 2019;
-  t.month = 1;
-  t.day = 2;
-  t.dayOfWeek = 3;
-  t.hour = 10;
-  return t;
-}
-
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 }  // namespace
 

@@ -1,0 +1,170 @@
+// "Get Barcodes" over real ports against kt52sim: whole downloads compared
+// byte for byte with what the simulator holds.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "collect/collection_job.h"
+#include "collect/output_naming.h"
+#include "common/local_time.h"
+#include "support/fixed_date.h"
+#include "export/export_store.h"
+#include "kt52sim/kt52_device.h"
+#include "protocol/exchange.h"
+#include "support/sim_process.h"
+#include "support/temp_folder.h"
+#include "transport/port_discovery.h"
+#include "transport/serial_port.h"
+#include "ui/control_ids.h"
+#include "ui/device_list.h"
+#include "ui/main_dialog.h"
+#include "ui/memory_controls.h"
+
+namespace {
+std::string WindowsLines(const std::string& text) {
+  std::string lines;
+  for (char c : text) {
+    lines += c;
+    if (c == '\r') lines += '\n';
+  }
+  return lines;
+}
+
+class DownloadWire : public ::testing::Test {
+  public:
+  void SetUp() override {
+    SetLocalTimeSource(&SecondOfJanuary2019);
+    FramedMode = 0;
+    AutoMode = 0;
+  }
+  void TearDown() override {
+    DevicePort.Close();
+    SetExchangeDialog(nullptr);
+    SetLocalTimeSource(nullptr);
+    PortNumbers = PortList{};
+    FramedMode = 0;
+    AutoMode = 0;
+    BarcodeExport.Reset();
+  }
+  SimProcess& Start(std::uint32_t port, const kt52::DeviceOptions& options) {
+    sims.push_back(std::make_unique<SimProcess>(options));
+    EXPECT_TRUE(sims.back()->Started());
+    EXPECT_TRUE(sims.back()->LinkAsCom(com.Path(), port));
+    return *sims.back();
+  }
+  void PrepareWindow() {
+    PrepareMainDialog(dialog);
+    OutputFolder = folder.Wide();
+  }
+  std::string Output(const std::string& name) { return folder.Read(name); }
+  // Runs one manual download and reports what it measured.
+  double TimedJob() {
+    auto start = std::chrono::steady_clock::now();
+    CollectionJob(dialog);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+
+  ComFolder com;
+  std::vector<std::unique_ptr<SimProcess>> sims;
+  MemoryControls dialog;
+  TempFolder folder;
+};
+
+kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
+                            kt52::Transport transport) {
+  kt52::DeviceOptions o;
+  o.serialNumber = serial;
+  o.generatedRecords = records;
+  o.transport = transport;
+  return o;
+}
+
+void ExpectWholeDownload(DownloadWire& t, const kt52::DeviceOptions& options,
+                         const std::string& file, const char* label, double seconds) {
+  const std::string expected = WindowsLines(kt52::Kt52Device(options).DownloadText());
+  const std::string written = t.Output(file);
+  EXPECT_EQ(expected.size(), written.size());
+  EXPECT_TRUE(expected == written) << "file bytes differ from the scanner's records";
+  EXPECT_EQ(static_cast<int>(options.generatedRecords), BarcodeExport.RecordCount);
+  std::printf("[ figures ] %s: %zu records, %zu file bytes, %.1f s\n", label,
+              options.generatedRecords, written.size(), seconds);
+}
+
+TEST_F(DownloadWire, TenThousandRecordsFramed) {
+  kt52::DeviceOptions options = Scanner("FR10K", 10000, kt52::Transport::Framed);
+  Start(3, options);
+  PrepareWindow();
+  dialog.ComboSelect(IDC_PORT_LIST, 0);
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "FR10K_20190102_001.txt", "framed download", seconds);
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+}
+
+TEST_F(DownloadWire, TenThousandRecordsPlain) {
+  kt52::DeviceOptions options = Scanner("PL10K", 10000, kt52::Transport::Plain);
+  Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "PL10K_20190102_001.txt", "plain download", seconds);
+}
+
+TEST_F(DownloadWire, ManySmallFramesLoseNoRecord) {
+  // Each frame costs a 500 ms read window, so the download stays small.
+  kt52::DeviceOptions options = Scanner("SMALL", 200, kt52::Transport::Framed);
+  options.frameSize = 257;  // records cut at almost every frame boundary
+  Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "SMALL_20190102_001.txt", "257-byte frames", seconds);
+}
+
+TEST_F(DownloadWire, UnpluggedScannerKeepsTheRecordsThatArrived) {
+  kt52::DeviceOptions options = Scanner("GONE", 3000, kt52::Transport::Framed);
+  options.frameSize = 1024;
+  options.closeAfter = 4;
+  Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  auto start = std::chrono::steady_clock::now();
+  CollectionJob(dialog);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 15.0);  // nothing hangs
+  const std::string all = kt52::Kt52Device(options).DownloadText();
+  const std::string arrived = all.substr(0, 4 * 1024);
+  const std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
+  EXPECT_EQ(WindowsLines(complete), Output("GONE_20190102_001.txt"));
+  EXPECT_EQ(static_cast<int>(std::count(complete.begin(), complete.end(), '\r')),
+            BarcodeExport.RecordCount);
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+}
+
+TEST_F(DownloadWire, AutoModeServesTwoScannersAndReportsTheDeadPort) {
+  kt52::DeviceOptions first = Scanner("AUTO1", 120, kt52::Transport::Framed);
+  kt52::DeviceOptions second = Scanner("AUTO2", 80, kt52::Transport::Framed);
+  Start(3, first);
+  Start(8, second);
+  // COM5 is listed but nothing is behind it.
+  std::ofstream(com.Path() + "/com5").put('x');
+  PrepareWindow();
+  ToggleAutoMode(dialog);
+  ASSERT_EQ(3, dialog.ListRowCount(IDC_DEVICE_LIST));
+  EXPECT_EQ(L"AUTO1", dialog.ListCell(IDC_DEVICE_LIST, 0, ColumnSerialNumber));
+  CollectionJob(dialog);
+  EXPECT_EQ(L"Save Data Succeed!", dialog.ListCell(IDC_DEVICE_LIST, 0, ColumnStatus));
+  EXPECT_EQ(L"Open Ports Failed!", dialog.ListCell(IDC_DEVICE_LIST, 1, ColumnStatus));
+  EXPECT_EQ(L"Save Data Succeed!", dialog.ListCell(IDC_DEVICE_LIST, 2, ColumnStatus));
+  EXPECT_EQ(WindowsLines(kt52::Kt52Device(first).DownloadText()), Output("AUTO1_20190102_001.txt"));
+  EXPECT_EQ(WindowsLines(kt52::Kt52Device(second).DownloadText()), Output("AUTO2_20190102_001.txt"));
+  EXPECT_EQ(200, BarcodeExport.RecordCount);
+  EXPECT_TRUE(dialog.Messages().empty());
+}
+}  // namespace
