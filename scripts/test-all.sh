@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The one test command: sets up a fresh Debian machine and runs every tier.
-#   1. unit tests of the portable core (ASan + UBSan, virtual time)
+#   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
 #   3. the Windows build, and the real Lumet.exe under Wine (end to end)
 set -euo pipefail
@@ -18,8 +18,13 @@ cmake --build --preset native
 stage "unit tests"
 ctest --preset unit -j2
 
+stage "unit tests under ThreadSanitizer"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan --target lumet_unit_tests
+TSAN_OPTIONS="halt_on_error=1" ctest --preset tsan -j2
+
 stage "wire tests"
-ctest --preset wire
+ctest --preset wire -j2
 
 stage "windows build"
 cmake --preset windows >/dev/null
