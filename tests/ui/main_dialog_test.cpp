@@ -1,0 +1,206 @@
+// The main dialog's start-up steps and the dispatch of its commands, run on
+// the in-memory window with scripted ports.
+#include "ui/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/exchange.h"
+#include "support/scripted_link.h"
+#include "transport/port_discovery.h"
+#include "ui/control_ids.h"
+#include "ui/memory_controls.h"
+
+namespace {
+PortDeviceRecord Scanner(const std::wstring& portName) {
+  PortDeviceRecord device;
+  device.instanceId = L"USB\\VID_2F3C&PID_0A17\\" + portName;
+  device.portName = portName;
+  return device;
+}
+
+constexpr int NotifySelectionChange = 1;  // CBN_SELCHANGE
+constexpr int NotifyButtonFocus = 6;      // BN_SETFOCUS
+constexpr int NotifyEditFocus = 0x100;    // EN_SETFOCUS
+
+class MainDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetExchangeLink(&link);
+    SetPortDeviceRecords(&devices);
+    PortNumbers = PortList{};
+    // As the template creates it.
+    dialog.SetEnabled(IDC_CLOSE, false);
+  }
+  void TearDown() override {
+    SetPortDeviceRecords(nullptr);
+    SetExchangeDialog(nullptr);
+    SetExchangeLink(nullptr);
+    PortNumbers = PortList{};
+  }
+  std::vector<std::wstring> Items(int id) {
+    std::vector<std::wstring> items;
+    for (int i = 0; i < dialog.ComboCount(id); ++i) items.push_back(dialog.ComboItemText(id, i));
+    return items;
+  }
+  std::wstring Selected(int id) { return dialog.ComboItemText(id, dialog.ComboSelection(id)); }
+
+  MemoryControls dialog;
+  ScriptedLink link;
+  std::vector<PortDeviceRecord> devices;
+};
+
+TEST_F(MainDialog, StartUpPreparesTheControls) {
+  devices = {Scanner(L"COM12"), Scanner(L"COM3")};
+  PrepareMainDialog(dialog);
+
+  EXPECT_EQ(NormalWidth, dialog.ClientWidth());
+  EXPECT_EQ(DialogHeight, dialog.ClientHeight());
+  EXPECT_EQ(280, NormalWidth);
+  EXPECT_EQ(315, DialogHeight);
+
+  EXPECT_EQ((std::vector<std::wstring>{L"English", L"\u7b80\u4f53\u4e2d\u6587"}), Items(IDC_LANGUAGE));
+  EXPECT_EQ(0, dialog.ComboSelection(IDC_LANGUAGE));
+
+  EXPECT_EQ((std::vector<std::wstring>{L"COM3", L"COM12"}), Items(IDC_PORT_LIST));
+  EXPECT_EQ(0, dialog.ComboSelection(IDC_PORT_LIST));
+
+  EXPECT_TRUE(dialog.IsChecked(IDC_FORMAT_CN));
+  EXPECT_FALSE(dialog.IsChecked(IDC_FORMAT_US));
+  EXPECT_FALSE(dialog.IsChecked(IDC_FORMAT_EU));
+
+  EXPECT_EQ((std::vector<std::wstring>{L"None", L"Beep", L"Vibration"}), Items(IDC_RESPONSE));
+  EXPECT_EQ(0, dialog.ComboSelection(IDC_RESPONSE));
+
+  // Start-up opens nothing and shows nothing.
+  EXPECT_TRUE(link.openedPorts.empty());
+  EXPECT_TRUE(dialog.Messages().empty());
+  EXPECT_EQ(-1, dialog.DialogResult());
+}
+
+TEST_F(MainDialog, BarcodeBoxHoldsAMegabyteOfText) {
+  PrepareMainDialog(dialog);
+  // Far beyond an edit box's default 30,000 characters.
+  const std::string chunk(0x40000, 'A');
+  for (int i = 0; i < 5; ++i) dialog.AppendAnsi(IDC_BARCODE_DATA, chunk);
+  EXPECT_EQ(BarcodeTextLimit, dialog.TextLength(IDC_BARCODE_DATA));
+  EXPECT_EQ(0x100000u, BarcodeTextLimit);
+}
+
+TEST_F(MainDialog, StartUpGivesTheExchangeThisWindow) {
+  PrepareMainDialog(dialog);
+  EXPECT_EQ(0, GetResponseMode());
+  dialog.ComboSelect(IDC_RESPONSE, 2);
+  EXPECT_EQ(2, GetResponseMode());
+  // With no port open the exchange says so through this window.
+  EXPECT_FALSE(CheckPortsOpen(dialog));
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(L"Please Open Ports!", dialog.Messages()[0].text);
+}
+
+TEST_F(MainDialog, WithNoScannerThePortListStartsEmpty) {
+  PrepareMainDialog(dialog);
+  EXPECT_EQ(0, dialog.ComboCount(IDC_PORT_LIST));
+  EXPECT_EQ(-1, dialog.ComboSelection(IDC_PORT_LIST));
+  EXPECT_TRUE(dialog.Messages().empty());
+}
+
+TEST_F(MainDialog, EveryWayOfClosingEndsTheDialogWithTwo) {
+  PrepareMainDialog(dialog);
+  for (int notification : {NotifyClicked, 1, 0x1234}) {
+    MemoryControls fresh;
+    EXPECT_TRUE(DispatchCommand(fresh, CloseCommandId, notification));
+    EXPECT_EQ(CloseDialogResult, fresh.DialogResult());
+  }
+  EXPECT_EQ(2, CloseDialogResult);
+  EXPECT_EQ(-1, dialog.DialogResult());
+}
+
+TEST_F(MainDialog, EnterAndUnknownCommandsDoNothing) {
+  devices = {Scanner(L"COM3")};
+  PrepareMainDialog(dialog);
+  EXPECT_FALSE(DispatchCommand(dialog, 1, NotifyClicked));  // IDOK: Enter
+  EXPECT_FALSE(DispatchCommand(dialog, 9999, NotifyClicked));
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_LANGUAGE, NotifySelectionChange));
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_TIME_BOX, NotifyEditChange));
+  EXPECT_EQ(-1, dialog.DialogResult());
+  EXPECT_TRUE(link.openedPorts.empty());
+  EXPECT_TRUE(dialog.Messages().empty());
+}
+
+TEST_F(MainDialog, PortListRefillsOnlyWhenItDropsDown) {
+  devices = {Scanner(L"COM12"), Scanner(L"COM3")};
+  PrepareMainDialog(dialog);
+  dialog.ComboSelect(IDC_PORT_LIST, 1);
+  devices = {Scanner(L"COM12"), Scanner(L"COM3"), Scanner(L"COM1")};
+
+  // A selection change or a focus change starts nothing.
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_PORT_LIST, NotifySelectionChange));
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_PORT_LIST, 3));  // CBN_SETFOCUS
+  EXPECT_EQ(2, dialog.ComboCount(IDC_PORT_LIST));
+
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_PORT_LIST, NotifyDropDown));
+  EXPECT_EQ((std::vector<std::wstring>{L"COM1", L"COM3", L"COM12"}), Items(IDC_PORT_LIST));
+  EXPECT_EQ(L"COM12", Selected(IDC_PORT_LIST));
+  EXPECT_EQ(3u, PortNumbers.count);
+}
+
+TEST_F(MainDialog, OpenAndCloseButtonsActOnClicksOnly) {
+  devices = {Scanner(L"COM12"), Scanner(L"COM3")};
+  PrepareMainDialog(dialog);
+  dialog.ComboSelect(IDC_PORT_LIST, 1);
+
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_OPEN, NotifyButtonFocus));
+  EXPECT_TRUE(link.openedPorts.empty());
+
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_OPEN, NotifyClicked));
+  EXPECT_EQ((std::vector<std::uint32_t>{12}), link.openedPorts);
+  EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN));
+  EXPECT_FALSE(dialog.IsEnabled(IDC_PORT_LIST));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
+
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_CLOSE, NotifyButtonFocus));
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_CLOSE, NotifyClicked));
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_TRUE(dialog.IsEnabled(IDC_OPEN));
+  EXPECT_TRUE(dialog.IsEnabled(IDC_PORT_LIST));
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+  EXPECT_TRUE(dialog.Messages().empty());
+}
+
+TEST_F(MainDialog, OpenWithNoScannerSaysSo) {
+  PrepareMainDialog(dialog);
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_OPEN, NotifyClicked));
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(L"Open Com Error!", dialog.Messages()[0].text);
+  EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
+  EXPECT_TRUE(dialog.IsEnabled(IDC_OPEN));
+  EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+}
+
+TEST(CommandTable, EachIdAndNotificationHasOneRow) {
+  std::set<std::pair<int, int>> seen;
+  for (const CommandRow& row : CommandTable()) {
+    EXPECT_NE(nullptr, row.action) << "id " << row.id;
+    EXPECT_TRUE(seen.insert({row.id, row.notification}).second)
+        << "id " << row.id << " notification " << row.notification << " twice";
+    // A row for every notification hides the other rows of its id.
+    if (row.notification == AnyNotification)
+      for (const CommandRow& other : CommandTable())
+        if (&other != &row) EXPECT_NE(row.id, other.id) << "id " << row.id;
+  }
+  EXPECT_FALSE(seen.count({1, NotifyClicked})) << "IDOK must have no row";
+  EXPECT_TRUE(seen.count({CloseCommandId, AnyNotification}));
+}
+
+TEST(CommandTable, FileNameBoxIgnoresFocusChanges) {
+  MemoryControls dialog;
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_FILE_NAME, NotifyEditFocus));
+  EXPECT_FALSE(DispatchCommand(dialog, IDC_FILE_NAME, 0x200));  // EN_KILLFOCUS
+}
+}  // namespace
