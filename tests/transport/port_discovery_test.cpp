@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/exchange.h"
+#include "support/scanner_ports.h"
 #include "support/scripted_link.h"
 #include "ui/control_ids.h"
 #include "ui/memory_controls.h"
@@ -15,12 +16,7 @@
 namespace {
 const std::wstring Spp = L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}";
 
-PortDeviceRecord Usb(const std::wstring& portName) {
-  PortDeviceRecord device;
-  device.instanceId = L"USB\\VID_2F3C&PID_0A17\\5&ABC&0&" + portName;
-  device.portName = portName;
-  return device;
-}
+PortDeviceRecord Usb(const std::wstring& portName) { return UsbScanner(portName); }
 
 std::vector<std::uint32_t> Collect(const std::vector<PortDeviceRecord>& devices,
                                    std::uint32_t capacity = MaxPorts) {
@@ -192,17 +188,8 @@ TEST(SortPortNumbers, SortsAscendingKeepingDuplicates) {
 class PortsGroup : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetExchangeLink(&link);
     SetExchangeDialog(&dialog);
-    SetPortDeviceRecords(&devices);
-    PortNumbers = PortList{};
-    dialog.SetEnabled(IDC_CLOSE, false);
-  }
-  void TearDown() override {
-    SetPortDeviceRecords(nullptr);
-    SetExchangeDialog(nullptr);
-    SetExchangeLink(nullptr);
-    PortNumbers = PortList{};
+    dialog.SetEnabled(IDC_CLOSE, false);  // as the template creates it
   }
   std::vector<std::wstring> Items() {
     std::vector<std::wstring> items;
@@ -226,6 +213,7 @@ class PortsGroup : public ::testing::Test {
   MemoryControls dialog;
   ScriptedLink link;
   std::vector<PortDeviceRecord> devices;
+  ScannerPortsScope ports{link, devices};
 };
 
 TEST_F(PortsGroup, FillListsPortsAscendingAndSelectsTheFirst) {

@@ -10,18 +10,14 @@
 #include <vector>
 
 #include "protocol/exchange.h"
+#include "support/scanner_ports.h"
 #include "support/scripted_link.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/memory_controls.h"
 
 namespace {
-PortDeviceRecord Scanner(const std::wstring& portName) {
-  PortDeviceRecord device;
-  device.instanceId = L"USB\\VID_2F3C&PID_0A17\\" + portName;
-  device.portName = portName;
-  return device;
-}
+PortDeviceRecord Scanner(const std::wstring& portName) { return UsbScanner(portName); }
 
 constexpr int NotifySelectionChange = 1;  // CBN_SELCHANGE
 constexpr int NotifyButtonFocus = 6;      // BN_SETFOCUS
@@ -29,19 +25,8 @@ constexpr int NotifyEditFocus = 0x100;    // EN_SETFOCUS
 
 class MainDialog : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetExchangeLink(&link);
-    SetPortDeviceRecords(&devices);
-    PortNumbers = PortList{};
-    // As the template creates it.
-    dialog.SetEnabled(IDC_CLOSE, false);
-  }
-  void TearDown() override {
-    SetPortDeviceRecords(nullptr);
-    SetExchangeDialog(nullptr);
-    SetExchangeLink(nullptr);
-    PortNumbers = PortList{};
-  }
+  // As the template creates it.
+  void SetUp() override { dialog.SetEnabled(IDC_CLOSE, false); }
   std::vector<std::wstring> Items(int id) {
     std::vector<std::wstring> items;
     for (int i = 0; i < dialog.ComboCount(id); ++i) items.push_back(dialog.ComboItemText(id, i));
@@ -52,6 +37,7 @@ class MainDialog : public ::testing::Test {
   MemoryControls dialog;
   ScriptedLink link;
   std::vector<PortDeviceRecord> devices;
+  ScannerPortsScope ports{link, devices};
 };
 
 TEST_F(MainDialog, StartUpPreparesTheControls) {
