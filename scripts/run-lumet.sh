@@ -9,7 +9,8 @@
 #   LUMET_BUILD   Windows build folder (default build/windows; the prefix lives in it)
 #   LUMET_NATIVE  native build folder for kt52sim (default build/native)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 root=$PWD
 build=$(realpath -m "${LUMET_BUILD:-build/windows}")
 native=$(realpath -m "${LUMET_NATIVE:-build/native}")
@@ -22,7 +23,7 @@ if [ -z "${LUMET_RUN_MODE:-}" ]; then
   build_programs
   [ -n "$(find_kt52sim)" ] || { echo "kt52sim could not be built" >&2; exit 1; }
   if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_RUN_MODE=headless "$0"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_RUN_MODE=headless "$self"
   fi
   export LUMET_RUN_MODE=display
 fi

@@ -17,7 +17,13 @@
 # without either), enumerator, virtual (own id foreign, HardwareDevinstpath a
 # scanner's), other (an FTDI port).
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+self=$(realpath "$0")
+args=()  # scenario files named from the caller's folder, before the cd below
+for arg in "$@"; do
+  if [ -f "$arg" ]; then args+=("$(realpath "$arg")"); else args+=("$arg"); fi
+done
+set -- "${args[@]}"
+cd "$(dirname "$self")/../.."
 root=$PWD
 build=$(realpath -m "${LUMET_E2E_BUILD:-build/windows}")
 native=$(realpath -m "${LUMET_E2E_NATIVE:-build/native}")
@@ -76,7 +82,7 @@ run_scenario() {
 
 if [ -z "${LUMET_E2E_IN_XVFB:-}" ]; then
   build_programs
-  exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$self" "$@"
 fi
 
 kt52sim=$(find_kt52sim)
