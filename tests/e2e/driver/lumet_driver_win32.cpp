@@ -283,8 +283,49 @@ bool Label(Driver& d, const ScenarioStep& step, std::string& error) {
   });
 }
 
+// A text ending with "*" matches every text that begins with the rest; one
+// beginning with "*" every text that ends with the rest.
+bool TextMatches(const std::wstring& actual, const std::wstring& wanted) {
+  if (wanted.size() > 1 && wanted.back() == L'*')
+    return actual.compare(0, wanted.size() - 1, wanted, 0, wanted.size() - 1) == 0;
+  if (wanted.size() > 1 && wanted.front() == L'*') {
+    std::size_t n = wanted.size() - 1;
+    return actual.size() >= n && actual.compare(actual.size() - n, n, wanted, 1, n) == 0;
+  }
+  return actual == wanted;
+}
+
+// A file name or box text of a scenario: "{today}" stands for today's date
+// as YYYYMMDD, as automatic file names carry it.
+std::wstring ScenarioText(const std::string& text) {
+  std::wstring name = Utf8ToWide(text);
+  const std::wstring mark = L"{today}";
+  std::size_t at = name.find(mark);
+  if (at != std::wstring::npos) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    name.replace(at, mark.size(), date);
+  }
+  return name;
+}
+
+// The bytes of a file beside the program, read whole.
+bool ReadFileBytes(const std::wstring& name, std::string& bytes) {
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.clear();
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  CloseHandle(file);
+  return true;
+}
+
 bool ExpectBox(Driver& d, const ScenarioStep& step, std::string& error) {
-  std::wstring text = Utf8ToWide(step.args[0]);
+  std::wstring text = ScenarioText(step.args[0]);
   bool any_caption = step.args.size() < 2;
   std::wstring caption = any_caption ? L"" : Utf8ToWide(step.args[1]);
   bool found = Await(d, error, [&](std::string&) {
@@ -292,7 +333,7 @@ bool ExpectBox(Driver& d, const ScenarioStep& step, std::string& error) {
       std::wstring box_caption, box_text;
       HWND message = GetDlgItem(box, 0xFFFF);
       if (!message || !ReadWindowText(box, 500, box_caption) || !ReadWindowText(message, 500, box_text)) continue;
-      if (box_text == text && (any_caption || box_caption == caption)) {
+      if (TextMatches(box_text, text) && (any_caption || box_caption == caption)) {
         d.box = box;
         return true;
       }
@@ -481,9 +522,16 @@ bool RunGeneralStep(Driver& d, const ScenarioStep& step, bool& handled, std::str
     if (!Await(d, error, [&](std::string&) { return Boxes(d).empty(); })) error = "boxes are open:" + BoxSummary(d);
   } else if (verb == "expect-file") {
     bool wanted = step.args[1] == "1";
-    std::wstring name = Utf8ToWide(step.args[0]);
+    std::wstring name = ScenarioText(step.args[0]);
     if (!Await(d, error, [&](std::string&) { return (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) == wanted; }))
       error = "the file " + Quoted(name) + (wanted ? " does not exist" : " exists");
+  } else if (verb == "expect-file-bytes") {
+    std::wstring name = ScenarioText(step.args[0]);
+    const std::string& wanted = step.args[1];
+    std::string bytes;
+    if (!Await(d, error, [&](std::string&) { return ReadFileBytes(name, bytes) && bytes == wanted; }))
+      error = "the file " + Quoted(name) + " holds " + std::to_string(bytes.size()) + " bytes: \"" +
+              bytes.substr(0, 200) + "\"";
   } else handled = false;
   return error.empty();
 }
