@@ -2,7 +2,7 @@
 // The one way the core reaches the window: the main dialog's controls by id.
 // The Win32 build implements it over the dialog's window handle (safe from a
 // worker thread: the messages are handled by the dialog's thread); tests use
-// MemoryControls.
+// MemoryControls (tests/support).
 #include <cstddef>
 #include <string>
 

@@ -22,7 +22,7 @@
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 std::string WindowsLines(const std::string& text) {

@@ -9,7 +9,7 @@
 #include "kt52sim/kt52_device.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 using Pieces = std::vector<std::string>;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 class ExportStore : public ::testing::Test {

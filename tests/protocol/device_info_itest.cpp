@@ -12,7 +12,7 @@
 #include "support/sim_process.h"
 #include "transport/serial_port.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {

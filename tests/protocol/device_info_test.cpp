@@ -12,7 +12,7 @@
 #include "support/simulated_scanner_link.h"
 #include "support/virtual_time.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 std::wstring Formatted(std::wstring text) {

@@ -8,7 +8,7 @@
 #include "support/scripted_link.h"
 #include "support/virtual_time.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 using Bytes = ScriptedLink::Bytes;

@@ -13,7 +13,7 @@
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
 #include "transport/port_discovery.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 class ScannerDesk : public ::testing::Test {
  protected:

@@ -7,7 +7,7 @@
 
 #include "support/scripted_link.h"
 #include "support/virtual_time.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 ScriptedLink::Bytes DataFrame(const std::string& payload);
 

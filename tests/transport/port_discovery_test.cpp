@@ -11,7 +11,7 @@
 #include "support/scanner_ports.h"
 #include "support/scripted_link.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 const std::wstring Spp = L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}";

@@ -14,7 +14,7 @@
 #include "support/scripted_link.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 namespace {
 PortDeviceRecord Scanner(const std::wstring& portName) { return UsbScanner(portName); }

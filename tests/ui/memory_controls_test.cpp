@@ -1,5 +1,5 @@
 // The in-memory window the core's tests run against behaves like the real controls.
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 #include <gtest/gtest.h>
 

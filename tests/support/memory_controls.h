@@ -1,5 +1,5 @@
 #pragma once
-// Controls kept in memory: the window for tests and for runs without one.
+// Controls kept in memory: the window for tests.
 // Every call takes one lock, so a worker thread and the test's own thread may
 // use it at once.
 #include <deque>

@@ -1,4 +1,4 @@
-#include "ui/memory_controls.h"
+#include "support/memory_controls.h"
 
 #include "common/ansi_text.h"
 
