@@ -3,8 +3,9 @@
 # Lumet.exe and the KT52 simulator, starts a simulated scanner holding sample
 # barcodes, registers it as a scanner on COM3 of a private Wine prefix and
 # opens Lumet on your display ($DISPLAY). Without a display, Lumet runs under
-# Xvfb: a screenshot is taken once its window is up, its path printed, and
-# Lumet closed again.
+# Xvfb and does what a user would: opens COM3, clicks "Get Barcodes", and the
+# script prints the file written (its path and content) and the path of a
+# screenshot with the barcodes in the window, then closes Lumet again.
 #
 #   LUMET_BUILD   Windows build folder (default build/windows; the prefix lives in it)
 #   LUMET_NATIVE  native build folder for kt52sim (default build/native)
@@ -20,8 +21,8 @@ source "$root/tests/e2e/wine-lib.sh"
 
 if [ -z "${LUMET_RUN_MODE:-}" ]; then
   bash scripts/install-deps.sh
+  require_tools import
   build_programs
-  [ -n "$(find_kt52sim)" ] || { echo "kt52sim could not be built" >&2; exit 1; }
   if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_RUN_MODE=headless "$self"
   fi
@@ -66,11 +67,31 @@ if [ "$LUMET_RUN_MODE" = display ]; then
 fi
 
 cp "$build/tests/e2e/lumet_driver.exe" "$run/"
-printf 'shot lumet\nkey esc\nexpect-exit 2\n' >"$run/show.txt"
+cat >"$run/download.txt" <<'STEPS'
+timeout 30000
+expect-combo 1004 "COM3"
+click 1005
+expect-enabled 1006 1
+click 1001
+expect-box "Save Data Succeed!Barcodes in:\r\n*" "Information"
+answer OK
+expect-enabled 1001 1
+shot lumet
+close
+expect-exit 2
+STEPS
 : >"$run/driver.log"
-if run_driver "$run" "$run" "" lumet_driver.exe Lumet.exe show.txt >/dev/null; then
-  echo "no display: Lumet ran under Xvfb; screenshot of its window: $run/lumet.png"
-else
-  echo "Lumet did not come up under Xvfb; see $run/driver.log" >&2
+touch "$run/.download-started"
+if ! run_driver "$run" "$run" "" lumet_driver.exe Lumet.exe download.txt >/dev/null; then
+  echo "the download under Xvfb failed; see $run/driver.log and $run/failure.png" >&2
   exit 1
 fi
+written=$(find "$run" -maxdepth 1 -type f \( -name '*.txt' -o -name '*.csv' \) -newer "$run/.download-started" \
+          ! -name download.txt ! -name driver.log | head -n 1)
+[ -n "$written" ] || { echo "Lumet reported success but wrote no file in $run" >&2; exit 1; }
+echo "no display: Lumet ran under Xvfb, opened COM3 and clicked \"Get Barcodes\""
+echo "file written: $written"
+echo "----"
+tr -d '\r' <"$written"
+echo "----"
+echo "screenshot of its window with the barcodes: $run/lumet.png"

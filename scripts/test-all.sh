@@ -30,9 +30,10 @@ stage "windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
-if [ -x tests/e2e/run-e2e.sh ]; then
-  stage "end-to-end tests under Wine"
-  tests/e2e/run-e2e.sh
-fi
+stage "no test code in Lumet.exe"
+bash scripts/check-no-test-code.sh build/windows/Lumet.exe
+
+stage "end-to-end tests under Wine"
+bash tests/e2e/run-e2e.sh
 
 stage "all tiers passed"

@@ -1,7 +1,6 @@
 #include "transport/port_discovery.h"
 
 #include <atomic>
-#include <cwchar>
 
 #include "protocol/exchange.h"
 #include "transport/serial_link.h"
@@ -15,7 +14,7 @@ constexpr std::uint32_t HighestPort = 65536;
 // The combo box text remembered across a refill: 10 wide characters with the zero.
 constexpr std::size_t RememberedChars = 10;
 
-std::atomic<const std::vector<PortDeviceRecord>*> InjectedRecords{nullptr};
+std::atomic<PortDeviceSource*> DeviceSource{nullptr};
 
 wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 
@@ -35,30 +34,6 @@ constexpr std::wstring_view LocalSerialPortProfile =
 constexpr std::wstring_view RemoteDeviceMark = L"&0&000000000000";
 constexpr std::wstring_view VirtualPortEnumerator = L"{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}\\";
 
-// A device given as a record: the limits the Windows buffers set apply too.
-class RecordDevice final : public PortDevice {
- public:
-  explicit RecordDevice(const PortDeviceRecord& record) : record_(record) {}
-
-  bool InstanceId(std::wstring& id) override {
-    if (!record_.instanceId || record_.instanceId->size() + 1 > InstanceIdChars) return false;
-    id = *record_.instanceId;
-    return true;
-  }
-
-  bool RegistryText(const wchar_t* name, std::size_t maxBytes, std::wstring& text) override {
-    const std::optional<std::wstring>* value = nullptr;
-    if (std::wcscmp(name, L"HardwareDevinstpath") == 0) value = &record_.hardwareDevinstpath;
-    if (std::wcscmp(name, L"PortName") == 0) value = &record_.portName;
-    // A REG_SZ value is UTF-16 with its terminating zero.
-    if (!value || !*value || ((*value)->size() + 1) * 2 > maxBytes) return false;
-    text = **value;
-    return true;
-  }
-
- private:
-  const PortDeviceRecord& record_;
-};
 }  // namespace
 
 bool MatchScannerInstanceId(std::wstring_view id) {
@@ -112,23 +87,25 @@ void SortPortNumbers(std::uint32_t* numbers, std::uint32_t count) {
   }
 }
 
-std::uint32_t CollectScannerPorts(const std::vector<PortDeviceRecord>& devices,
-                                  std::uint32_t* numbers, std::uint32_t capacity) {
+std::uint32_t CollectScannerPorts(PortDeviceSource& source, std::uint32_t* numbers,
+                                  std::uint32_t capacity) {
   std::uint32_t count = 0;
-  for (std::size_t i = 0; i < devices.size() && count < capacity; ++i) {
-    RecordDevice device(devices[i]);
+  source.VisitDevices([&](PortDevice& device) {
+    if (count >= capacity) return false;
     std::uint32_t number = ScannerPortNumber(device);
     if (number != 0) numbers[count++] = number;
-  }
+    return count < capacity;
+  });
   SortPortNumbers(numbers, count);
   return count;
 }
 
-void SetPortDeviceRecords(const std::vector<PortDeviceRecord>* records) {
-  InjectedRecords.store(records);
-}
+void SetPortDeviceSource(PortDeviceSource* source) { DeviceSource.store(source); }
 
-const std::vector<PortDeviceRecord>* PortDeviceRecords() { return InjectedRecords.load(); }
+std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity) {
+  PortDeviceSource* source = DeviceSource.load();
+  return CollectScannerPorts(source ? *source : MachinePortDevices(), numbers, capacity);
+}
 
 void FillPortList(Controls& dialog, bool selectFirst) {
   std::wstring remembered;

@@ -5,10 +5,9 @@
 // port in use from the "Ports" group.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class Controls;
 
@@ -59,28 +58,30 @@ class PortDevice {
 // The scanner COM number of one device, 0 when it is not a listed scanner port.
 std::uint32_t ScannerPortNumber(PortDevice& device);
 
-// A device as plain data: for tests, and for the native build's simulated ports.
-struct PortDeviceRecord {
-  std::optional<std::wstring> instanceId;  // nullopt: the id cannot be read
-  std::optional<std::wstring> hardwareDevinstpath;  // nullopt: no such string value
-  std::optional<std::wstring> portName;
+// The devices of the Ports setup class, one after another.
+class PortDeviceSource {
+ public:
+  virtual ~PortDeviceSource() = default;
+  // Calls visit on each device, in the platform's order, until visit returns false.
+  virtual void VisitDevices(const std::function<bool(PortDevice&)>& visit) = 0;
 };
 
-// Stores the scanner ports among devices into numbers, stopping once capacity
-// are stored, sorts them ascending and returns the count.
-std::uint32_t CollectScannerPorts(const std::vector<PortDeviceRecord>& devices,
-                                  std::uint32_t* numbers, std::uint32_t capacity);
+// Stores the scanner ports among the source's devices into numbers, stopping
+// once capacity are stored, sorts them ascending and returns the count.
+std::uint32_t CollectScannerPorts(PortDeviceSource& source, std::uint32_t* numbers,
+                                  std::uint32_t capacity);
 // Ascending selection sort: the smallest remaining number goes to each position.
 void SortPortNumbers(std::uint32_t* numbers, std::uint32_t count);
 
-// The machine's scanner ports, ascending, at most capacity. Windows: the
-// present devices of the Ports setup class. Native build: every com<n> entry
-// of $LUMET_COM_FOLDER (where SerialPort opens COM<n>), taken as a USB scanner.
+// The machine's devices. Windows: the present devices of the Ports setup
+// class. Native build: every com<n> entry of $LUMET_COM_FOLDER (where
+// SerialPort opens COM<n>), taken as a USB scanner.
+PortDeviceSource& MachinePortDevices();
+// Where EnumerateDevicePorts looks instead of the machine (nullptr: the
+// machine again). The source must outlive its use.
+void SetPortDeviceSource(PortDeviceSource* source);
+// The scanner ports of the current device source, ascending, at most capacity.
 std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity);
-// Tests: EnumerateDevicePorts lists these devices instead of the machine's
-// (nullptr: the machine's again). The records must outlive their use.
-void SetPortDeviceRecords(const std::vector<PortDeviceRecord>* records);
-const std::vector<PortDeviceRecord>* PortDeviceRecords();
 
 // Refills PortNumbers and the port combo box. selectFirst: select entry 0;
 // otherwise select the first entry beginning with the text selected before.

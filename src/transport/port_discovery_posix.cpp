@@ -4,8 +4,8 @@
 #include <dirent.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <string>
-#include <vector>
 
 #include "transport/port_discovery.h"
 
@@ -18,28 +18,44 @@ std::wstring Widen(const char* name) {
   return wide;
 }
 
-std::vector<PortDeviceRecord> ComFolderDevices() {
-  std::vector<PortDeviceRecord> devices;
-  const char* folder = std::getenv("LUMET_COM_FOLDER");
-  DIR* dir = opendir((folder && *folder) ? folder : DefaultComFolder);
-  if (!dir) return devices;
-  while (dirent* entry = readdir(dir)) {
-    std::wstring name = Widen(entry->d_name);
-    // Only the names SerialPort opens: "com" and the number as written.
-    std::uint32_t number = PortNumberFromName(name);
-    if (number == 0 || name != L"com" + std::to_wstring(number)) continue;
-    PortDeviceRecord device;
-    device.instanceId = L"USB\\VID_2F3C&PID_0A17\\" + name;
-    device.portName = name;
-    devices.push_back(std::move(device));
+// A com<n> entry, shown as a USB scanner's port named COM<n>.
+class FolderPort final : public PortDevice {
+ public:
+  explicit FolderPort(const std::wstring& name) : name_(name) {}
+  bool InstanceId(std::wstring& id) override {
+    id = L"USB\\VID_2F3C&PID_0A17\\" + name_;
+    return id.size() < InstanceIdChars;
   }
-  closedir(dir);
-  return devices;
-}
+  bool RegistryText(const wchar_t* name, std::size_t maxBytes, std::wstring& text) override {
+    if (std::wcscmp(name, L"PortName") != 0 || (name_.size() + 1) * 2 > maxBytes) return false;
+    text = name_;
+    return true;
+  }
+
+ private:
+  std::wstring name_;
+};
+
+class ComFolderDevices final : public PortDeviceSource {
+ public:
+  void VisitDevices(const std::function<bool(PortDevice&)>& visit) override {
+    const char* folder = std::getenv("LUMET_COM_FOLDER");
+    DIR* dir = opendir((folder && *folder) ? folder : DefaultComFolder);
+    if (!dir) return;
+    while (dirent* entry = readdir(dir)) {
+      std::wstring name = Widen(entry->d_name);
+      // Only the names SerialPort opens: "com" and the number as written.
+      std::uint32_t number = PortNumberFromName(name);
+      if (number == 0 || name != L"com" + std::to_wstring(number)) continue;
+      FolderPort device(name);
+      if (!visit(device)) break;
+    }
+    closedir(dir);
+  }
+};
 }  // namespace
 
-std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity) {
-  if (const std::vector<PortDeviceRecord>* records = PortDeviceRecords())
-    return CollectScannerPorts(*records, numbers, capacity);
-  return CollectScannerPorts(ComFolderDevices(), numbers, capacity);
+PortDeviceSource& MachinePortDevices() {
+  static ComFolderDevices devices;
+  return devices;
 }

@@ -43,23 +43,23 @@ class SetupDevice final : public PortDevice {
   HDEVINFO set_;
   SP_DEVINFO_DATA* data_;
 };
+class SetupPortDevices final : public PortDeviceSource {
+ public:
+  void VisitDevices(const std::function<bool(PortDevice&)>& visit) override {
+    HDEVINFO set = SetupDiGetClassDevsW(&PortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return;
+    SP_DEVINFO_DATA data = {};
+    data.cbSize = sizeof data;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &data); ++index) {
+      SetupDevice device(set, &data);
+      if (!visit(device)) break;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+  }
+};
 }  // namespace
 
-std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity) {
-  if (const std::vector<PortDeviceRecord>* records = PortDeviceRecords())
-    return CollectScannerPorts(*records, numbers, capacity);
-
-  HDEVINFO set = SetupDiGetClassDevsW(&PortsClass, nullptr, nullptr, DIGCF_PRESENT);
-  if (set == INVALID_HANDLE_VALUE) return 0;
-  std::uint32_t count = 0;
-  SP_DEVINFO_DATA data = {};
-  data.cbSize = sizeof data;
-  for (DWORD index = 0; count < capacity && SetupDiEnumDeviceInfo(set, index, &data); ++index) {
-    SetupDevice device(set, &data);
-    std::uint32_t number = ScannerPortNumber(device);
-    if (number != 0) numbers[count++] = number;
-  }
-  SortPortNumbers(numbers, count);
-  SetupDiDestroyDeviceInfoList(set);
-  return count;
+PortDeviceSource& MachinePortDevices() {
+  static SetupPortDevices devices;
+  return devices;
 }

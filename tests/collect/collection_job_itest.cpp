@@ -23,6 +23,7 @@
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
 #include "support/memory_controls.h"
+#include "support/program_state.h"
 
 namespace {
 std::string WindowsLines(const std::string& text) {
@@ -37,19 +38,10 @@ std::string WindowsLines(const std::string& text) {
 class DownloadWire : public ::testing::Test {
   public:
   void SetUp() override {
+    ResetProgramState();
     SetLocalTimeSource(&SecondOfJanuary2019);
-    FramedMode = 0;
-    AutoMode = 0;
   }
-  void TearDown() override {
-    DevicePort.Close();
-    SetExchangeDialog(nullptr);
-    SetLocalTimeSource(nullptr);
-    PortNumbers = PortList{};
-    FramedMode = 0;
-    AutoMode = 0;
-    BarcodeExport.Reset();
-  }
+  void TearDown() override { ResetProgramState(); }
   SimProcess& Start(std::uint32_t port, const kt52::DeviceOptions& options) {
     sims.push_back(std::make_unique<SimProcess>(options));
     EXPECT_TRUE(sims.back()->Started());

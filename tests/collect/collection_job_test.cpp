@@ -408,10 +408,28 @@ TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
   EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
 }
 
-// A link that holds the worker at one read until the test lets it go.
+// How long a test waits for the worker thread before it fails.
+constexpr std::chrono::seconds WorkerDeadline{30};
+
+bool JobEndsInTime() {
+  auto deadline = std::chrono::steady_clock::now() + WorkerDeadline;
+  while (IsCollectionRunning()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// A link that holds the worker at one read until the test lets it go (or the
+// deadline passes, so a failed test never leaves the worker stuck).
 class GatedLink final : public SerialLink {
  public:
   GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
+  // A test that failed half-way lets the worker go before the link goes.
+  ~GatedLink() override {
+    Release();
+    JobEndsInTime();
+  }
   bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
             std::uint32_t f) override {
     return inner_.Open(p, b, d, s, pa, f);
@@ -427,16 +445,16 @@ class GatedLink final : public SerialLink {
       std::unique_lock<std::mutex> hold(lock_);
       held_ = true;
       changed_.notify_all();
-      changed_.wait(hold, [&] { return released_; });
+      changed_.wait_for(hold, WorkerDeadline, [&] { return released_; });
     }
     return inner_.Read(buffer, count, total, interval);
   }
   void DiscardInput() override { inner_.DiscardInput(); }
   std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
 
-  void WaitUntilHeld() {
+  bool WaitUntilHeld() {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [&] { return held_; });
+    return changed_.wait_for(hold, WorkerDeadline, [&] { return held_; });
   }
   void Release() {
     std::lock_guard<std::mutex> hold(lock_);
@@ -454,10 +472,6 @@ class GatedLink final : public SerialLink {
   bool released_ = false;
 };
 
-void WaitForJobEnd() {
-  while (IsCollectionRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   kt52::DeviceOptions options = Scanner("S1", 400);
   options.frameSize = 1000;
@@ -465,14 +479,14 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   GatedLink gated(link, 8);  // inside the download
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  gated.WaitUntilHeld();
+  ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
   EXPECT_TRUE(IsCollectionRunning());
   EXPECT_FALSE(dialog.IsEnabled(IDC_GET_BARCODES));
   EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));  // the store is being filled
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.IsEnabled(IDC_RESPONSE));
   gated.Release();
-  WaitForJobEnd();
+  ASSERT_TRUE(JobEndsInTime()) << "the job still runs after the deadline";
   EXPECT_TRUE(JobControlsEnabled());
   EXPECT_EQ(400, BarcodeExport.RecordCount);
   EXPECT_TRUE(dialog.TakePostedCommands().empty());
@@ -485,12 +499,12 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   GatedLink gated(link, 8);
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  gated.WaitUntilHeld();
+  ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
 
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
   gated.Release();
-  WaitForJobEnd();
+  ASSERT_TRUE(JobEndsInTime()) << "the job still runs after the deadline";
 
   EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
   EXPECT_TRUE(MessageTexts().empty());

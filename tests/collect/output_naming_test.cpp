@@ -23,16 +23,8 @@ class OutputNaming : public ScriptedScannerTest {
     ScriptedScannerTest::SetUp();
     SetLocalTimeSource(&SecondOfJanuary2019);
     OutputFolder = folder.Wide();
-    OutputFileName.clear();
-    CustomFileName.clear();
-    IsAutoNaming = true;
-    NextFileNumber = 1;
     dialog.SetChecked(IDC_AUTO_NAMING, true);
     FramedMode = 1;
-  }
-  void TearDown() override {
-    SetLocalTimeSource(nullptr);
-    ScriptedScannerTest::TearDown();
   }
   // The name made for one download with the scanner answering serial.
   std::wstring AutoName(bool textType = true, const std::string& serial = "S1") {

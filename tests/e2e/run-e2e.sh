@@ -81,12 +81,13 @@ run_scenario() {
 }
 
 if [ -z "${LUMET_E2E_IN_XVFB:-}" ]; then
+  require_tools import
   build_programs
   exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$self" "$@"
 fi
 
 kt52sim=$(find_kt52sim)
-[ -n "$kt52sim" ] || echo "kt52sim not built: scanners are bare ptys (socat) that answer nothing"
+[ -n "$kt52sim" ] || { echo "error: kt52sim is missing" >&2; exit 1; }
 shots=$build/e2e-shots
 mkdir -p "$shots"
 started_all=$(now)
@@ -96,6 +97,7 @@ scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=("$scenario_dir"/*.txt)
 for scenario in "${scenarios[@]}"; do
   [ -f "$scenario" ] || scenario=$scenario_dir/$scenario.txt
+  [ -f "$scenario" ] || { echo "error: no scenario $scenario" >&2; exit 1; }
   run_scenario "$scenario"
 done
 echo "e2e: $(( ${#scenarios[@]} - ${#failed[@]} )) of ${#scenarios[@]} scenarios passed in $(seconds_since "$started_all") s; screenshots in $shots"

@@ -10,22 +10,43 @@ spp='{00001101-0000-1000-8000-00805F9B34FB}'
 # Every registry tree a scenario may add to; purged before and after each one.
 test_roots=("USB\\VID_2F3C&PID_0A17" "BTHENUM" "{F12D3CF8-B11D-457E-8641-BE2AF2D6D204}" "VIRTUALSERIAL" "FTDIBUS")
 
+# Every wait on Wine has a bound (seconds); a Wine that hangs fails the run.
+wine_bound=120
+
 now() { date +%s.%N; }
 seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+# The tools a run needs, found on PATH; a missing one is an error, never a
+# skipped tier.
+require_tools() {
+  local tool missing=()
+  for tool in wine wineserver wineboot xvfb-run xauth timeout cmake "$@"; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+  done
+  if ((${#missing[@]})); then
+    echo "error: not installed: ${missing[*]} (scripts/install-deps.sh installs them)" >&2
+    return 1
+  fi
+}
 
 build_programs() {
   if [ ! -f "$build/build.ninja" ]; then
     cmake --preset windows -B "$build" >/dev/null
   fi
-  cmake --build "$build" --target Lumet lumet_driver
+  cmake --build "$build" --target Lumet lumet_driver || return 1
+  local program
+  for program in "$build/Lumet.exe" "$build/tests/e2e/lumet_driver.exe"; do
+    [ -f "$program" ] || { echo "error: $program was not built" >&2; return 1; }
+  done
   if [ -z "${KT52SIM:-}" ]; then
-    if { [ -f "$native/build.ninja" ] || cmake --preset native -B "$native" >/dev/null; } &&
-       cmake --build "$native" --target help | grep -q '^kt52sim:'; then
-      cmake --build "$native" --target kt52sim || echo "warning: kt52sim did not build" >&2
-    else
-      echo "warning: no kt52sim target in $native" >&2
+    if ! { [ -f "$native/build.ninja" ] || cmake --preset native -B "$native" >/dev/null; } ||
+       ! cmake --build "$native" --target help | grep -q '^kt52sim:'; then
+      echo "error: no kt52sim target in $native" >&2
+      return 1
     fi
+    cmake --build "$native" --target kt52sim || { echo "error: kt52sim did not build" >&2; return 1; }
   fi
+  [ -n "$(find_kt52sim)" ] || { echo "error: no kt52sim at ${KT52SIM:-$native/tools/kt52sim/kt52sim}" >&2; return 1; }
 }
 
 # The prefix is made once per build folder; "Managed"="N" spares the 2 s that
@@ -35,12 +56,12 @@ prepare_prefix() {
   local started; started=$(now)
   rm -rf "$WINEPREFIX"
   mkdir -p "$build"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  timeout "$wine_bound" wineboot -i >/dev/null 2>&1 || { echo "error: wineboot failed or hung" >&2; return 1; }
+  timeout "$wine_bound" wineserver -w || { echo "error: the wineserver did not end after wineboot" >&2; return 1; }
   printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
     > "$WINEPREFIX/lumet-setup.reg"
-  wine regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1
-  wineserver -w
+  timeout "$wine_bound" wine regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1 &&
+    timeout "$wine_bound" wineserver -w || { echo "error: the prefix could not be set up" >&2; return 1; }
   touch "$WINEPREFIX/.lumet-ready"
   echo "wine prefix ready in $(seconds_since "$started") s: $WINEPREFIX"
 }
@@ -86,11 +107,7 @@ attach_scanner() {
   local number=$1 work=$2; shift 2
   local link=$WINEPREFIX/dosdevices/com$number
   rm -f "$link"
-  if [ -n "$kt52sim" ]; then
-    "$kt52sim" --link "$link" "$@" >"$work/sim-com$number.log" 2>&1 &
-  else
-    socat "pty,raw,echo=0,link=$link" "pty,raw,echo=0" 2>"$work/sim-com$number.log" &
-  fi
+  "$kt52sim" --link "$link" "$@" >"$work/sim-com$number.log" 2>&1 &
   sim_pids+=($!)
   sim_links+=("$link")
   local tries
@@ -125,8 +142,8 @@ fresh_wineserver() {
 }
 
 stop_wineserver() {
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  timeout "$wine_bound" wineserver -k 2>/dev/null || true
+  timeout "$wine_bound" wineserver -w 2>/dev/null || true
 }
 
 # Imports a .reg file that first unplugs every port a run may have left and
@@ -140,12 +157,12 @@ plug_ports() {
       device_keys "$number" "$kind" || return 1
     done
   } >"$reg" || return 1
-  wine regedit /S "$reg"
+  timeout "$wine_bound" wine regedit /S "$reg"
 }
 
 unplug_ports() {
   { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; purge_lines; } >"$1"
-  wine regedit /S "$1" || true
+  timeout "$wine_bound" wine regedit /S "$1" || true
 }
 
 # Runs a driver command (in folder $1) and serves its screenshot requests
@@ -165,7 +182,7 @@ run_driver() {
       shot=$shots/$prefix${BASH_REMATCH[1]}.png
       local crop=()
       [ "${BASH_REMATCH[4]}" -gt 0 ] && crop=(-crop "${BASH_REMATCH[4]}x${BASH_REMATCH[5]}+${BASH_REMATCH[2]}+${BASH_REMATCH[3]}" +repage)
-      /usr/bin/import -display "$DISPLAY" -window root "${crop[@]}" "$shot" 2>>"$work/driver.err" || true
+      import -display "$DISPLAY" -window root "${crop[@]}" "$shot" 2>>"$work/driver.err" || true
       echo "    screenshot $shot"
       : >"$work/shot_${BASH_REMATCH[1]}.done"
     elif [[ $line == FAIL* || $line == "bad scenario"* ]]; then

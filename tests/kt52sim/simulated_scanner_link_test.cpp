@@ -10,15 +10,13 @@
 #include "protocol/exchange.h"
 #include "support/exchange_flow.h"
 #include "support/virtual_time.h"
+#include "support/program_state.h"
 
 namespace {
 class SimulatedLinkTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SetExchangeLink(nullptr);
-    SetExchangeDialog(nullptr);
-    FramedMode = 0;
-  }
+  void SetUp() override { ResetProgramState(); }
+  void TearDown() override { ResetProgramState(); }
 
   // Opens the link, makes it the exchange's and wakes the scanner.
   void Start(SimulatedScannerLink& link) {

@@ -8,6 +8,7 @@
 #include "protocol/exchange.h"
 #include "support/scripted_link.h"
 #include "support/virtual_time.h"
+#include "support/program_state.h"
 
 namespace {
 using Bytes = ScriptedLink::Bytes;
@@ -15,14 +16,11 @@ using Bytes = ScriptedLink::Bytes;
 class Catalogue : public ::testing::Test {
  protected:
   void SetUp() override {
+    ResetProgramState();
     SetExchangeLink(&link);
     link.Open(3, 115200, 8, 0, 0, 0);
-    FramedMode = 0;
   }
-  void TearDown() override {
-    SetExchangeLink(nullptr);
-    FramedMode = 0;
-  }
+  void TearDown() override { ResetProgramState(); }
   VirtualTimeScope time;
   ScriptedLink link;
 };

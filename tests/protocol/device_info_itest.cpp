@@ -13,11 +13,13 @@
 #include "transport/serial_port.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
+#include "support/program_state.h"
 
 namespace {
 class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
  protected:
   void SetUp() override {
+    ResetProgramState();
     options.transport = GetParam();
     options.serialNumber = "KT52WIRE9";
     options.deviceInfo = "{Model:KT52};{SN:KT52WIRE9};{Firmware:3.1.7}";
@@ -31,9 +33,7 @@ class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
     dialog.SetEnabled(IDC_OPEN, false);  // a port is open
   }
   void TearDown() override {
-    SetExchangeLink(nullptr);
-    SetExchangeDialog(nullptr);
-    FramedMode = 0;
+    ResetProgramState();
     port.Close();
   }
 

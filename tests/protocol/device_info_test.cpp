@@ -13,6 +13,7 @@
 #include "support/virtual_time.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
+#include "support/program_state.h"
 
 namespace {
 std::wstring Formatted(std::wstring text) {
@@ -187,15 +188,12 @@ TEST_F(DeviceInfo, SerialNumberEndsAtAZeroByte) {
 class DeviceInfoOnSimulator : public ::testing::TestWithParam<kt52::Transport> {
  protected:
   void SetUp() override {
+    ResetProgramState();
     options.transport = GetParam();
     options.serialNumber = "KT52SIM7";
     options.deviceInfo = "{Model:KT52};{SN:KT52SIM7};{Firmware:3.1.7}";
   }
-  void TearDown() override {
-    SetExchangeLink(nullptr);
-    SetExchangeDialog(nullptr);
-    FramedMode = 0;
-  }
+  void TearDown() override { ResetProgramState(); }
   void Connect(SimulatedScannerLink& link) {
     SetExchangeLink(&link);
     SetExchangeDialog(&dialog);

@@ -9,6 +9,7 @@
 #include "support/virtual_time.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
+#include "support/program_state.h"
 
 namespace {
 using Bytes = ScriptedLink::Bytes;
@@ -27,17 +28,13 @@ const Bytes DeviceRefusal = {0x02, 0x01, Nak, 0x00, 0x03};
 class Exchange : public ::testing::Test {
  protected:
   void SetUp() override {
+    ResetProgramState();
     SetExchangeLink(&link);
     SetExchangeDialog(&dialog);
     FillResponseModeList(dialog);
     link.Open(3, 115200, 8, 0, 0, 0);
-    FramedMode = 0;
   }
-  void TearDown() override {
-    SetExchangeLink(nullptr);
-    SetExchangeDialog(nullptr);
-    FramedMode = 0;
-  }
+  void TearDown() override { ResetProgramState(); }
   void Framed() { FramedMode = 1; }
   int Receive(std::uint8_t* out, std::size_t max, bool bulk = false, bool strip = true) {
     return ReceiveReply(out, max, 1000, 20, bulk, strip);

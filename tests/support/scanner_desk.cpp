@@ -3,6 +3,7 @@
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "support/fixed_date.h"
+#include "support/program_state.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
 #include "ui/control_ids.h"
@@ -14,27 +15,17 @@ std::string Narrow(const std::wstring& text) { return std::string(text.begin(), 
 }  // namespace
 
 void ScannerDesk::SetUp() {
+  ResetProgramState();
   SetExchangeLink(&link);
   SetPortDeviceRecords(&devices);
   SetLocalTimeSource(&SecondOfJanuary2019);
-  FramedMode = 0;
-  AutoMode = 0;
-  BarcodeExport.Reset();
-  CustomFileName.clear();
   PrepareMainDialog(dialog);
   OutputFolder = folder.Wide();
 }
 
 void ScannerDesk::TearDown() {
   link.Close();
-  SetExchangeLink(nullptr);
-  SetExchangeDialog(nullptr);
-  SetPortDeviceRecords(nullptr);
-  SetLocalTimeSource(nullptr);
-  PortNumbers = PortList{};
-  FramedMode = 0;
-  AutoMode = 0;
-  BarcodeExport.Reset();
+  ResetProgramState();
 }
 
 kt52::Kt52Device& ScannerDesk::Attach(std::uint32_t port, const kt52::DeviceOptions& options) {

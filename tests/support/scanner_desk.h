@@ -12,7 +12,7 @@
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
-#include "transport/port_discovery.h"
+#include "support/port_records.h"
 #include "support/memory_controls.h"
 
 class ScannerDesk : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "support/scanner_ports.h"
 
 #include "protocol/exchange.h"
+#include "support/program_state.h"
 
 PortDeviceRecord UsbScanner(const std::wstring& portName) {
   PortDeviceRecord device;
@@ -10,14 +11,11 @@ PortDeviceRecord UsbScanner(const std::wstring& portName) {
 }
 
 ScannerPortsScope::ScannerPortsScope(ScriptedLink& link, const std::vector<PortDeviceRecord>& devices) {
+  ResetProgramState();
   SetExchangeLink(&link);
   SetPortDeviceRecords(&devices);
-  PortNumbers = PortList{};
 }
 
 ScannerPortsScope::~ScannerPortsScope() {
-  SetPortDeviceRecords(nullptr);
-  SetExchangeDialog(nullptr);
-  SetExchangeLink(nullptr);
-  PortNumbers = PortList{};
+  ResetProgramState();
 }

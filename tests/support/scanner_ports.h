@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/scripted_link.h"
-#include "transport/port_discovery.h"
+#include "support/port_records.h"
 
 // A USB scanner on the given port name ("COM3").
 PortDeviceRecord UsbScanner(const std::wstring& portName);

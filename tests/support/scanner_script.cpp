@@ -1,6 +1,7 @@
 #include "support/scanner_script.h"
 
 #include "protocol/exchange.h"
+#include "support/program_state.h"
 #include "ui/control_ids.h"
 
 ScriptedLink::Bytes DataFrame(const std::string& payload) {
@@ -28,16 +29,12 @@ void ScriptQueryReply(ScriptedLink& link, bool framed, const std::string& payloa
 }
 
 void ScriptedScannerTest::SetUp() {
+  ResetProgramState();
   SetExchangeLink(&link);
   SetExchangeDialog(&dialog);
   FillResponseModeList(dialog);
   link.Open(3, 115200, 8, 0, 0, 0);
   dialog.SetEnabled(IDC_OPEN, false);
-  FramedMode = 0;
 }
 
-void ScriptedScannerTest::TearDown() {
-  SetExchangeLink(nullptr);
-  SetExchangeDialog(nullptr);
-  FramedMode = 0;
-}
+void ScriptedScannerTest::TearDown() { ResetProgramState(); }

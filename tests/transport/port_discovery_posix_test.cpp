@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/port_records.h"
 #include "support/sim_process.h"
 #include "transport/port_discovery.h"
 #include "transport/serial_port.h"
@@ -39,7 +40,7 @@ TEST(EnumerateDevicePortsNative, AMissingFolderListsNothing) {
   EXPECT_TRUE(Enumerate().empty());
 }
 
-TEST(EnumerateDevicePortsNative, InjectedDevicesTakeThePlaceOfTheFolder) {
+TEST(EnumerateDevicePortsNative, AnotherDeviceSourceTakesThePlaceOfTheFolder) {
   ComFolder folder;
   Touch(folder.Path() + "/com4");
   PortDeviceRecord bluetooth;

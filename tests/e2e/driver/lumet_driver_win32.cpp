@@ -408,21 +408,42 @@ bool Answer(Driver& d, const ScenarioStep& step, std::string& error) {
   });
 }
 
-bool PostKey(Driver& d, const std::string& name, std::string& error) {
-  UINT key = name == "esc" ? VK_ESCAPE : name == "enter" ? VK_RETURN : name == "tab" ? VK_TAB : VK_SPACE;
+// The window a key typed now would reach: the focus of the program's window
+// thread once it has settled. While a box closes, the focus still names the
+// box (hidden, or being destroyed) and a key posted there is lost; so the focus
+// counts only when its top-level window is visible and enabled. With no focus
+// at all, the main window takes the key unless a box holds it disabled.
+HWND KeyTarget(Driver& d) {
+  DWORD thread = d.dialog ? GetWindowThreadProcessId(d.dialog, nullptr) : d.program.dwThreadId;
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  DWORD thread = GetWindowThreadProcessId(d.dialog, nullptr);
-  // The focus of the program's window thread; right after a box closed it
-  // may still name the box's destroyed button, then the main window takes it.
-  HWND target = GetGUIThreadInfo(thread, &info) && IsWindow(info.hwndFocus) ? info.hwndFocus : d.dialog;
+  if (!GetGUIThreadInfo(thread, &info)) return nullptr;
+  HWND focus = info.hwndFocus;
+  if (!focus || !IsWindow(focus)) focus = d.dialog;
+  if (!focus || !IsWindow(focus)) return nullptr;
+  HWND top = GetAncestor(focus, GA_ROOT);
+  return top && IsWindowVisible(top) && IsWindowEnabled(top) ? focus : nullptr;
+}
+
+bool PostKey(Driver& d, const std::string& name, std::string& error) {
+  UINT key = name == "esc" ? VK_ESCAPE : name == "enter" ? VK_RETURN : name == "tab" ? VK_TAB : VK_SPACE;
   LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
-  if (!PostMessageW(target, WM_KEYDOWN, key, scan | 1) ||
-      !PostMessageW(target, WM_KEYUP, key, scan | 1 | (1LL << 30) | (1LL << 31))) {
-    error = "PostMessage failed";
-    return false;
-  }
-  return true;
+  // A window can still vanish between finding it and posting: then look again.
+  bool posted = Await(d, error, [&](std::string& why) {
+    HWND target = KeyTarget(d);
+    if (!target) {
+      why = "no window of the program has a settled focus; open boxes:" + BoxSummary(d);
+      return false;
+    }
+    if (!PostMessageW(target, WM_KEYDOWN, key, scan | 1)) {
+      why = "the focus window went away before the key reached it";
+      return false;
+    }
+    PostMessageW(target, WM_KEYUP, key, scan | 1 | (1LL << 30) | (1LL << 31));
+    return true;
+  });
+  if (!posted && error.empty()) error = "the key could not be posted";
+  return posted;
 }
 
 bool ListRead(Driver& d, HWND list, const ScenarioStep& step, bool header, std::string& error) {

@@ -1,0 +1,34 @@
+#include "support/program_state.h"
+
+#include "collect/output_naming.h"
+#include "common/local_time.h"
+#include "common/worker.h"
+#include "export/export_store.h"
+#include "protocol/exchange.h"
+#include "transport/port_discovery.h"
+#include "transport/serial_port.h"
+#include "ui/device_list.h"
+
+void ResetProgramState() {
+  // A link a test put in place may be gone already: only the program's own
+  // port is closed here; the test closes its link itself.
+  SetExchangeLink(nullptr);
+  SetExchangeDialog(nullptr);
+  DevicePort.Close();
+  FramedMode = 0;
+
+  SetPortDeviceSource(nullptr);
+  PortNumbers = PortList{};
+  AutoMode = 0;
+  for (DeviceListRow& row : DeviceListRows) row = DeviceListRow{};
+
+  OutputFolder.clear();
+  OutputFileName.clear();
+  CustomFileName.clear();
+  IsAutoNaming = true;
+  NextFileNumber = 1;
+  BarcodeExport.Reset();
+
+  SetLocalTimeSource(nullptr);
+  SetWorkerStarter(nullptr);
+}
