@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Installs what building and testing Lumet needs on a Debian machine.
+# Installs what building and testing Lumet needs on a Debian machine: as root
+# directly, otherwise through sudo.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev binutils
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick x11-apps socat)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+((${#missing[@]})) || exit 0
+echo "installing: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "error: not root and no sudo to install ${missing[*]}" >&2; exit 1; }
+  as_root=(sudo)
 fi
+# env passes DEBIAN_FRONTEND through sudo, which would otherwise drop it.
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

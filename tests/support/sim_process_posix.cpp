@@ -34,10 +34,12 @@ void RemoveFile(const std::string& path) {
   if (!path.empty()) unlink(path.c_str());
 }
 
-// The first line the child prints, or "" when none comes in time.
+// The first line the child prints, or "" when none comes in time (a pty path
+// is short: a longer line is no answer either).
 std::string ReadFirstLine(int fd) {
+  constexpr std::size_t LongestLine = 4096;
   std::string line;
-  for (;;) {
+  while (line.size() < LongestLine) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, StartTimeoutMs) <= 0) return "";
     char c = 0;
@@ -45,6 +47,7 @@ std::string ReadFirstLine(int fd) {
     if (c == '\n') return line;
     line += c;
   }
+  return "";
 }
 
 int HexValue(const std::string& hex) {
