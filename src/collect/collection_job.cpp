@@ -22,6 +22,7 @@ std::atomic<bool> JobRunning{false};
 std::atomic<bool> CloseRequested{false};
 
 constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
+constexpr char RecordEnd = '\r';
 
 // Controls that start scanner work or change an output choice, in the order
 // they are switched. "Export" is among them so the store is never read while
@@ -82,29 +83,49 @@ PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   return PortOutcome::EndJob;
 }
 
-// Receives chunks until a read window passes empty. False when a write to the
-// file failed; the download still runs to its end so the store gets every record.
-bool Download(Job& job, bool saveToFile, OutputFile& file) {
+struct DownloadOutcome {
+  bool written = true;    // false when a write to the file failed
+  bool complete = true;   // false when a frame kept failing its check
+};
+
+// Receives chunks until a read window passes empty or the scanner's frames
+// keep failing their check. After a failed write the download still runs to
+// its end so the store gets every record.
+DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
   const bool unixLineFeeds = job.dialog.IsChecked(IDC_LINE_UNIX);
   const std::string separatorText = job.dialog.GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
   SendCommand(Command::DownloadBarcodes, CommandLength, true);  // received anyway
   RecordCarry carry;
-  bool written = true;
+  DownloadOutcome outcome;
   char* chunk = job.chunk.data();
   for (;;) {
     std::memset(chunk, 0, job.chunk.size());
     int n = ReceiveWholeReply(reinterpret_cast<std::uint8_t*>(chunk), Reply::Download.maxPayload,
                               Reply::Download.totalMs, Reply::Download.intervalMs, true, false);
+    if (n == ReplyGivenUp) outcome.complete = false;
     if (n < 0) n = 0;
-    chunk[n] = '\0';
+    // A zero byte is no text: left in, it would end the chunk early.
+    chunk[RemoveZeroBytes(chunk, static_cast<std::size_t>(n))] = '\0';
     if (!FramedMode) CutAtDefaultSeparator(chunk, job.defaultSeparator);
-    if (!FormatChunk(job.dialog, chunk, separatorText, unixLineFeeds, saveToFile && written, &file,
-                     carry))
-      written = false;
+    if (!FormatChunk(job.dialog, chunk, separatorText, unixLineFeeds,
+                     saveToFile && outcome.written, &file, carry))
+      outcome.written = false;
     if (chunk[0] != '\0') job.dialog.AppendAnsi(IDC_BARCODE_DATA, chunk);
     if (n == 0 || Stopping()) break;
   }
-  return written;
+  return outcome;
+}
+
+// No empty files are left behind by a download that brought nothing.
+void CloseDroppingEmptyFile(Controls& dialog, OutputFile& file, const std::wstring& path,
+                            bool saveToFile) {
+  if (!saveToFile) return;
+  std::uint64_t length = file.Length();
+  file.Close();
+  if (length == 0) {
+    RemoveFile(path);
+    dialog.SetText(IDC_FILE_NAME, L"");
+  }
 }
 
 PortOutcome CollectPort(Job& job, std::uint32_t i) {
@@ -134,19 +155,27 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
   dialog.ClearEdit(IDC_BARCODE_DATA);
   if (!job.manual) SetPortStatus(dialog, i, L"Getting Data...");
-  const bool written = Download(job, saveToFile, file);
+  const DownloadOutcome got = Download(job, saveToFile, file);
   const bool quiet = Stopping();  // the window is closing: no boxes
 
-  if (dialog.TextLength(IDC_BARCODE_DATA) > 0) {
-    file.Close();
-    const wchar_t* outcome = !written       ? WriteFailedText
+  const bool hasData = dialog.TextLength(IDC_BARCODE_DATA) > 0;
+  if (hasData || !got.complete) {
+    if (hasData)
+      file.Close();
+    else
+      CloseDroppingEmptyFile(dialog, file, path, saveToFile);
+    // A partial download is a failure, so nobody erases the scanner after it.
+    const wchar_t* failure = !got.complete ? GetDataFailedText
+                             : !got.written ? WriteFailedText
+                                            : nullptr;
+    const wchar_t* outcome = failure      ? failure
                              : saveToFile ? L"Save Data Succeed!"
                                           : L"Get Data Succeed!";
     if (!job.manual) {
       SetPortStatus(dialog, i, outcome);
       ClosePorts(dialog, true);
-    } else if (!written && !quiet) {
-      ErrorBox(dialog, WriteFailedText);
+    } else if (failure && !quiet) {
+      ErrorBox(dialog, failure);
     } else if (!quiet) {
       InformationBox(dialog, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
                                         : std::wstring(L"Get Data Succeed!"));
@@ -154,14 +183,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
     return PortOutcome::Next;
   }
 
-  if (saveToFile) {
-    std::uint64_t length = file.Length();
-    file.Close();
-    if (length == 0) {
-      RemoveFile(path);  // no empty files are left behind
-      dialog.SetText(IDC_FILE_NAME, L"");
-    }
-  }
+  CloseDroppingEmptyFile(dialog, file, path, saveToFile);
   if (!job.manual) {
     SetPortStatus(dialog, i, L"No Data!");
     ClosePorts(dialog, true);
@@ -229,10 +251,24 @@ void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
        at = text.find(separator, at + 1))
     last = at;
   if (last == std::string_view::npos) return;
-  if (text.substr(0, separator.size()) == separator)
+  // The separator ends the data: an occurrence with a record after it is a
+  // barcode's own text (LEGEND under END), and nothing is cut there.
+  if (text.find(RecordEnd, last + separator.size()) != std::string_view::npos) return;
+  // A chunk that begins with the separator is empty only when it holds no
+  // record before the end (ENDIVE at the start is a barcode).
+  const bool startsWithSeparator = text.substr(0, separator.size()) == separator;
+  if (startsWithSeparator && text.substr(0, last).find(RecordEnd) == std::string_view::npos)
     std::memset(chunk, 0, text.size());
   else
     chunk[last] = '\0';
+}
+
+std::size_t RemoveZeroBytes(char* bytes, std::size_t count) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (bytes[i] != '\0') bytes[kept++] = bytes[i];
+  std::memset(bytes + kept, 0, count - kept);
+  return kept;
 }
 
 void CollectionJob(Controls& dialog) {

@@ -25,8 +25,12 @@ bool SetDisplayItems(Controls& dialog);
 // of its answer (empty without one).
 bool QueryDefaultSeparator(std::string& separator);
 // Ends the zero-terminated chunk at the last occurrence of separator (found
-// from its second byte on); empties it when it also begins with separator.
+// from its second byte on) when no CR follows it; empties the chunk when it
+// also begins with separator and holds no CR before that occurrence.
 void CutAtDefaultSeparator(char* chunk, const std::string& separator);
+// Moves the non-zero bytes of the count bytes to the front and zero-fills the
+// rest; returns how many were kept.
+std::size_t RemoveZeroBytes(char* bytes, std::size_t count);
 
 // Closing the window while a job runs: the job stops at its next safe point
 // (between chunks or ports), closes its file, and then posts the close command
@@ -37,3 +41,5 @@ bool RequestCloseDuringJob();
 // Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";
 inline constexpr wchar_t ThreadFailedText[] = L"Start Job Failed!";
+// A download given up because the scanner's frames kept failing their check.
+inline constexpr wchar_t GetDataFailedText[] = L"Get Data Failed!";

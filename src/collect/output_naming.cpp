@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 
 #include "collect/output_file.h"
 #include "common/local_time.h"
@@ -27,9 +28,18 @@ std::wstring Format(const wchar_t* format, int value) {
   return text;
 }
 
+// The serial number as a file name can hold it: a character Windows refuses
+// in a name would lead the file out of the folder (\ /), into an alternate
+// stream (:) or to a failed open, so each becomes "_".
+std::wstring NameSafe(std::wstring text) {
+  for (wchar_t& c : text)
+    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
+  return text;
+}
+
 std::wstring AutoNamePrefix(const std::wstring& serial) {
   LocalTime today = CurrentLocalTime();
-  return serial + L"_" + Format(L"%04d", today.year) + Format(L"%02d", today.month) +
+  return NameSafe(serial) + L"_" + Format(L"%04d", today.year) + Format(L"%02d", today.month) +
          Format(L"%02d", today.day) + L"_";
 }
 

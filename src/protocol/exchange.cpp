@@ -131,6 +131,9 @@ int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_
       if (payload > 0) std::memcpy(destination, buffer.data() + 8, static_cast<std::size_t>(payload));
       result = payload;
     }
+    // What is left of a broken read (the rest of a cut frame, bytes after
+    // garbage) would put the read of the resent frame out of step.
+    if (!valid) link.DiscardInput();
     if (!WriteHostAck(valid)) return ReplyRetry;
     if (!bulk && !ReadDeviceAck()) return ReplyRetry;
     return result;
@@ -157,7 +160,7 @@ int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
                               stripMarker);
     if (result != ReplyRetry) return result;
   }
-  return 0;
+  return ReplyGivenUp;
 }
 
 std::uint8_t GetResponseMode() {

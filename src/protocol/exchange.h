@@ -15,8 +15,10 @@ constexpr std::uint8_t WakeByte = '*';
 constexpr int ReplyRetry = -21;
 constexpr int ReplyError = -1001;
 // A scanner that keeps sending broken frames is given up on after this many
-// refused reads of one reply; the reply then counts as not received.
+// refused reads of one reply; the reply then counts as not received, and a
+// download that ends this way is incomplete (ReplyGivenUp).
 constexpr int MaxReplyRetries = 20;
+constexpr int ReplyGivenUp = -22;
 
 constexpr char OkMarker[] = "\r\n$$%~OK\r\n";
 constexpr char ErMarker[] = "\r\n$$%~ER\r\n";
@@ -39,7 +41,7 @@ bool SendCommand(const char* command, std::size_t length, bool waitForAck);
 int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
                  std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker);
 // ReceiveReply again while it says ReplyRetry, at most MaxReplyRetries times;
-// past that the result is 0.
+// past that the result is ReplyGivenUp.
 int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
                       std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
                       bool stripMarker);

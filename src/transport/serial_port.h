@@ -36,6 +36,12 @@ class SerialPort final : public SerialLink {
   static std::string DevicePath(std::uint32_t portNumber);
 
  private:
+  // The platform steps of Open, each true on success: open the device
+  // exclusively (handle_ set), turn every time-out off, drop both queues.
+  bool OpenDevice(std::uint32_t portNumber);
+  bool ClearTimeouts();
+  void PurgeQueues();
+
   // Win32: the port HANDLE and the event HANDLE. POSIX: the descriptor in
   // handle_ (-1 closed); event_ unused.
   void* handle_;

@@ -15,8 +15,6 @@
 #include "transport/serial_port.h"
 
 namespace {
-constexpr std::size_t DiscardBlock = 1024;
-
 int Fd(void* handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
 void* Handle(int fd) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)); }
 
@@ -61,22 +59,16 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
   return path + "/com" + std::to_string(portNumber);
 }
 
-bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
-                      std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
-  if (flowControl > FlowSoftware) return false;
-  Close();
+bool SerialPort::OpenDevice(std::uint32_t portNumber) {
   int fd = ::open(DevicePath(portNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   handle_ = Handle(fd);
-  if (!SetQueueSizes(4096, 4096) || !SetReadTimeouts(0, 0, 0) ||
-      !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
-    Close();
-    return false;
-  }
-  SetFlowControl(flowControl);
-  tcflush(fd, TCIOFLUSH);
   return true;
 }
+
+bool SerialPort::ClearTimeouts() { return SetReadTimeouts(0, 0, 0); }
+
+void SerialPort::PurgeQueues() { tcflush(Fd(handle_), TCIOFLUSH); }
 
 void SerialPort::Close() {
   if (!IsOpen()) return;
@@ -195,10 +187,4 @@ std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint3
     }
   }
   return got;
-}
-
-void SerialPort::DiscardInput() {
-  std::uint8_t scratch[DiscardBlock];
-  while (Read(scratch, sizeof scratch, 0, 0) != 0) {
-  }
 }

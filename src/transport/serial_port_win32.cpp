@@ -9,9 +9,7 @@
 #include "transport/serial_port.h"
 
 namespace {
-constexpr DWORD QueueBytes = 4096;
 constexpr DWORD SmallestQueue = 384;
-constexpr std::size_t DiscardBlock = 1024;
 constexpr DWORD PurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 15
 
 HANDLE PortHandle(void* handle) { return static_cast<HANDLE>(handle); }
@@ -44,10 +42,7 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
   return path;
 }
 
-bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
-                      std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
-  if (flowControl > FlowSoftware) return false;
-  Close();
+bool SerialPort::OpenDevice(std::uint32_t portNumber) {
   wchar_t path[32] = {};
   std::swprintf(path, sizeof path / sizeof path[0], L"\\\\.\\COM%u",
                 static_cast<unsigned>(portNumber));
@@ -55,17 +50,16 @@ bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uin
                               FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   handle_ = handle;
-
-  COMMTIMEOUTS none = {};
-  if (!SetQueueSizes(QueueBytes, QueueBytes) || !SetCommTimeouts(handle, &none) ||
-      !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
-    Close();
-    return false;
-  }
-  SetFlowControl(flowControl);
-  PurgeComm(handle, PurgeAll);
   return true;
 }
+
+// No read or write time-outs; timed reads set their own.
+bool SerialPort::ClearTimeouts() {
+  COMMTIMEOUTS none = {};
+  return SetCommTimeouts(PortHandle(handle_), &none) != FALSE;
+}
+
+void SerialPort::PurgeQueues() { PurgeComm(PortHandle(handle_), PurgeAll); }
 
 void SerialPort::Close() {
   if (!IsOpen()) return;
@@ -180,10 +174,4 @@ std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint3
   // holds the bytes transferred so far.
   GetOverlappedResult(PortHandle(handle_), &overlapped, &received, TRUE);
   return received;
-}
-
-void SerialPort::DiscardInput() {
-  std::uint8_t scratch[DiscardBlock];
-  while (Read(scratch, sizeof scratch, 0, 0) != 0) {
-  }
 }

@@ -10,6 +10,29 @@ namespace {
 // Room for the texts of the string table.
 constexpr int StringChars = 100;
 
+// Extended edit styles of Windows 10 1809 (older headers lack them; older
+// systems ignore the message).
+#ifndef EM_SETEXTENDEDSTYLE
+#define EM_SETEXTENDEDSTYLE (0x1500 + 10)  // ECM_FIRST + 10
+#endif
+#ifndef ES_EX_ALLOWEOL_CR
+#define ES_EX_ALLOWEOL_CR 0x0001L
+#endif
+#ifndef ES_EX_ALLOWEOL_LF
+#define ES_EX_ALLOWEOL_LF 0x0002L
+#endif
+#ifndef ES_EX_ALLOWEOL_ALL
+#define ES_EX_ALLOWEOL_ALL (ES_EX_ALLOWEOL_CR | ES_EX_ALLOWEOL_LF)
+#endif
+
+// Records end with a bare CR; a multi-line edit breaks lines only at CR LF
+// unless told to, so every download would show as one run-on line. The text
+// itself stays as received.
+void AllowBareLineEnds(HWND window) {
+  SendDlgItemMessageW(window, IDC_BARCODE_DATA, EM_SETEXTENDEDSTYLE, ES_EX_ALLOWEOL_ALL,
+                      ES_EX_ALLOWEOL_ALL);
+}
+
 INT_PTR RouteInitDialog(HWND window, WPARAM, LPARAM) { return OnInitDialog(window); }
 
 INT_PTR RouteCommand(HWND window, WPARAM wParam, LPARAM) {
@@ -84,6 +107,7 @@ BOOL OnInitDialog(HWND window) {
   // 3 to 10.
   MainWindow.Attach(window);
   PrepareMainDialog(MainWindow);
+  AllowBareLineEnds(window);
   return TRUE;
 }
 

@@ -2,6 +2,7 @@
 // byte for byte with what the simulator holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "support/fixed_date.h"
+#include "support/hostile_records.h"
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/exchange.h"
@@ -53,6 +55,15 @@ class DownloadWire : public ::testing::Test {
     OutputFolder = folder.Wide();
   }
   std::string Output(const std::string& name) { return folder.Read(name); }
+  void HideFields() {
+    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
+    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
+  }
+  std::vector<std::wstring> MessageTexts() {
+    std::vector<std::wstring> texts;
+    for (const auto& m : dialog.Messages()) texts.push_back(m.text);
+    return texts;
+  }
   // Runs one manual download and reports what it measured.
   double TimedJob() {
     auto start = std::chrono::steady_clock::now();
@@ -137,6 +148,82 @@ TEST_F(DownloadWire, UnpluggedScannerKeepsTheRecordsThatArrived) {
             BarcodeExport.RecordCount);
   ASSERT_EQ(1u, dialog.Messages().size());
   EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+}
+
+int Records(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\r'));
+}
+
+TEST_F(DownloadWire, PlainBarcodesHoldingTheSeparatorTextAreAllKept) {
+  kt52::DeviceOptions options =
+      HiddenFieldsScanner("PSEP", SeparatorLookalikeRecords(3), kt52::Transport::Plain);
+  Start(3, options);
+  PrepareWindow();
+  HideFields();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  CollectionJob(dialog);
+  const std::string sent = kt52::Kt52Device(options).DownloadText();
+  EXPECT_TRUE(WindowsLines(sent) == Output("PSEP_20190102_001.txt")) << "file bytes differ";
+  EXPECT_TRUE(std::wstring(sent.begin(), sent.end()) == dialog.GetText(IDC_BARCODE_DATA, 1 << 20));
+  EXPECT_EQ(Records(sent), BarcodeExport.RecordCount);
+  EXPECT_EQ(L"LEGEND-0042", BarcodeExport.Barcodes.at(1));
+}
+
+TEST_F(DownloadWire, ZeroBytesAreDroppedInFramedAndPlainData) {
+  kt52::DeviceOptions framed = HiddenFieldsScanner("ZF", ZeroByteRecords(60), kt52::Transport::Framed);
+  framed.frameSize = 97;
+  kt52::DeviceOptions plain = HiddenFieldsScanner("ZP", ZeroByteRecords(3000), kt52::Transport::Plain);
+  Start(3, framed);
+  Start(4, plain);
+  PrepareWindow();
+  HideFields();
+  ToggleAutoMode(dialog);
+  CollectionJob(dialog);
+  const std::string framedSent = WithoutZeroBytes(kt52::Kt52Device(framed).DownloadText());
+  const std::string plainSent = WithoutZeroBytes(kt52::Kt52Device(plain).DownloadText());
+  EXPECT_TRUE(WindowsLines(framedSent) == Output("ZF_20190102_001.txt")) << "framed file differs";
+  EXPECT_TRUE(WindowsLines(plainSent) == Output("ZP_20190102_001.txt")) << "plain file differs";
+  EXPECT_EQ(Records(framedSent) + Records(plainSent), BarcodeExport.RecordCount);
+  EXPECT_EQ(L"ABCD0", BarcodeExport.Barcodes.at(0));
+  EXPECT_EQ(L"LEAD1", BarcodeExport.Barcodes.at(1));
+}
+
+TEST_F(DownloadWire, SerialNumbersAreMadeSafeOnlyInTheFileName) {
+  const struct {
+    std::string serial, file;
+  } cases[] = {{"..\\X", ".._X"}, {"A/B", "A_B"}, {"C:D", "C_D"}, {"T\tB", "T_B"}};
+  for (std::uint32_t i = 0; i < 4; ++i)
+    Start(3 + i, Scanner(cases[i].serial, 2, kt52::Transport::Framed));
+  PrepareWindow();
+  ToggleAutoMode(dialog);
+  CollectionJob(dialog);
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    const std::wstring serial(cases[i].serial.begin(), cases[i].serial.end());
+    EXPECT_EQ(serial, dialog.ListCell(IDC_DEVICE_LIST, static_cast<int>(i), ColumnSerialNumber));
+    EXPECT_EQ(L"Save Data Succeed!", dialog.ListCell(IDC_DEVICE_LIST, static_cast<int>(i), ColumnStatus));
+    const std::string expected = WindowsLines(
+        kt52::Kt52Device(Scanner(cases[i].serial, 2, kt52::Transport::Framed)).DownloadText());
+    EXPECT_EQ(expected, Output(cases[i].file + "_20190102_001.txt")) << cases[i].file;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.Path().parent_path() / "X_20190102_001.txt"));
+}
+
+TEST_F(DownloadWire, BrokenFramesToTheEndMakeAFailedDownloadThatKeepsWhatArrived) {
+  kt52::DeviceOptions options = Scanner("BROKEN", 200, kt52::Transport::Framed);
+  options.frameSize = 500;
+  options.badXorFrame = 4;  // the serial number's frame, two download frames, then broken
+  options.badXorAlways = true;
+  Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  const std::string arrived = kt52::Kt52Device(options).DownloadText().substr(0, 1000);
+  const std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
+  EXPECT_EQ(WindowsLines(complete), Output("BROKEN_20190102_001.txt"));
+  EXPECT_EQ(Records(complete), BarcodeExport.RecordCount);
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
+  std::printf("[ figures ] download given up after %d refused frames: %.1f s\n",
+              MaxReplyRetries + 1, seconds);
 }
 
 TEST_F(DownloadWire, AutoModeServesTwoScannersAndReportsTheDeadPort) {

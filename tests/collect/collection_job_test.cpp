@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "collect/output_naming.h"
+#include "collect/record_format.h"
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "support/hostile_records.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -44,6 +48,32 @@ class CollectionJobTest : public ScannerDesk {
     for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
       s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
     return s;
+  }
+  void HideFields() {
+    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
+    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
+  }
+  // Every record of sent (barcodes only) in the file, the box and the store.
+  void ExpectEveryRecord(const std::string& sent, const std::wstring& file) {
+    EXPECT_TRUE(WindowsLines(sent) == ReadOutput(file)) << "file bytes differ";
+    EXPECT_TRUE(std::wstring(sent.begin(), sent.end()) ==
+                dialog.GetText(IDC_BARCODE_DATA, 1 << 20))
+        << "box text differs";
+    std::vector<std::string> records = SplitAtDelimiter(sent, '\r');
+    records.pop_back();
+    ASSERT_EQ(static_cast<int>(records.size()), BarcodeExport.RecordCount);
+    for (std::size_t i = 0; i < records.size(); ++i)
+      ASSERT_EQ(std::wstring(records[i].begin(), records[i].end()), BarcodeExport.Barcodes[i]);
+  }
+  // Zero bytes inside records, right after a CR and (framed) on frame edges.
+  void ExpectZeroBytesDropped(kt52::DeviceOptions options) {
+    options.frameSize = 97;
+    OpenScanner(options);
+    HideFields();
+    const std::string sent = link.Device(3).DownloadText();
+    ASSERT_NE(std::string::npos, sent.find('\0'));
+    CollectionJob(dialog);
+    ExpectEveryRecord(WithoutZeroBytes(sent), AutoName("Z", 1));
   }
   bool JobControlsEnabled() {
     for (int id : {IDC_GET_BARCODES, IDC_SET_TIME, IDC_SAVE_TO_FILE, IDC_AUTO_MODE, IDC_REFRESH,
@@ -96,6 +126,27 @@ TEST_F(CollectionJobTest, PlainDownloadAsksForTheSeparatorAndCutsItOff) {
   EXPECT_EQ(500, BarcodeExport.RecordCount);
   EXPECT_EQ((std::vector<std::string>{"$$%^1400", "$$%^0300", "$$%^5603", "$$%^5202", "$$%^0206"}),
             scanner.Commands());
+}
+
+TEST_F(CollectionJobTest, BarcodesHoldingTheSeparatorTextAreAllKept) {
+  OpenScanner(HiddenFieldsScanner("P7", SeparatorLookalikeRecords(3), kt52::Transport::Plain));
+  HideFields();
+  const std::string sent = link.Device(3).DownloadText();
+  ASSERT_EQ(4u, link.Device(3).PlainPieces().size());
+  ASSERT_EQ(0u, link.Device(3).PlainPieces()[1].find("ENDIVE\rLEGEND-0042\r"));
+  CollectionJob(dialog);
+  ExpectEveryRecord(sent, AutoName("P7", 1));
+  EXPECT_EQ(0u, MessageTexts().at(0).find(L"Save Data Succeed!"));
+}
+
+TEST_F(CollectionJobTest, ZeroBytesInFramedDataAreDroppedAndEveryRecordKept) {
+  ExpectZeroBytesDropped(HiddenFieldsScanner("Z", ZeroByteRecords(60), kt52::Transport::Framed));
+}
+
+TEST_F(CollectionJobTest, ZeroBytesInPlainDataAreDroppedAndEveryRecordKept) {
+  kt52::DeviceOptions options = HiddenFieldsScanner("Z", ZeroByteRecords(3000), kt52::Transport::Plain);
+  ASSERT_GT(kt52::Kt52Device(options).PlainPieces().size(), 1u);
+  ExpectZeroBytesDropped(options);
 }
 
 TEST_F(CollectionJobTest, UncheckedItemsAreHiddenAndTheLinesFollowTheChoices) {
@@ -362,6 +413,60 @@ TEST_F(CollectionJobTest, AutoModeTakesEachPortsOwnSeparator) {
   EXPECT_EQ(WindowsLines(link.Device(4).DownloadText()), ReadOutput(AutoName("B4", 1)));
 }
 
+TEST_F(CollectionJobTest, SerialNumbersAreMadeSafeOnlyInTheFileName) {
+  const struct {
+    std::string serial, inName;
+  } cases[] = {{"..\\X", ".._X"}, {"A/B", "A_B"}, {"C:D", "C_D"}, {"T\tB", "T_B"},
+               {"*?\"<>|", "______"}};
+  for (std::uint32_t i = 0; i < 5; ++i) Attach(3 + i, Scanner(cases[i].serial, 2));
+  StartAuto();
+  CollectionJob(dialog);
+  for (std::uint32_t i = 0; i < 5; ++i) {
+    const std::wstring serial(cases[i].serial.begin(), cases[i].serial.end());
+    EXPECT_EQ(serial, dialog.ListCell(IDC_DEVICE_LIST, static_cast<int>(i), ColumnSerialNumber));
+    EXPECT_EQ(WindowsLines(link.Device(3 + i).DownloadText()),
+              ReadOutput(AutoName(cases[i].inName, 1)))
+        << cases[i].inName;
+    EXPECT_EQ(serial, BarcodeExport.SerialNumbers[2 * i]);
+  }
+  auto files = std::distance(std::filesystem::directory_iterator(folder.Path()),
+                             std::filesystem::directory_iterator());
+  EXPECT_EQ(5, files);  // each in the output folder, none beside it
+  EXPECT_FALSE(std::filesystem::exists(folder.Path().parent_path() / "X_20190102_001.txt"));
+}
+
+TEST_F(CollectionJobTest, DownloadGivenUpOnBrokenFramesFailsAndKeepsWhatArrived) {
+  kt52::DeviceOptions options = Scanner("S1", 200);
+  options.frameSize = 500;
+  options.badXorFrame = 4;  // the serial number's frame, two download frames, then broken
+  options.badXorAlways = true;
+  OpenScanner(options);
+  const std::string arrived = link.Device(3).DownloadText().substr(0, 1000);
+  const std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
+  CollectionJob(dialog);
+  EXPECT_EQ(WindowsLines(complete), ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ(std::wstring(arrived.begin(), arrived.end()), dialog.GetText(IDC_BARCODE_DATA, 4096));
+  EXPECT_EQ(std::count(complete.begin(), complete.end(), '\r'), BarcodeExport.RecordCount);
+  auto boxes = dialog.Messages();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"Get Data Failed!", boxes[0].text);
+  EXPECT_EQ(L"Error", boxes[0].caption);
+  EXPECT_EQ(static_cast<unsigned>(BoxIconError), boxes[0].flags);
+}
+
+TEST_F(CollectionJobTest, AutoModeReportsAGivenUpDownloadAndGoesOn) {
+  kt52::DeviceOptions broken = Scanner("A3", 20);
+  broken.badXorFrame = 3;  // refresh and file name, then every download frame
+  broken.badXorAlways = true;
+  Attach(3, broken);
+  Attach(4, Scanner("B4", 3));
+  StartAuto();
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!", L"Save Data Succeed!"}), Statuses());
+  EXPECT_FALSE(OutputExists(AutoName("A3", 1)));  // nothing arrived: no empty file
+  EXPECT_EQ(3, BarcodeExport.RecordCount);
+}
+
 TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
   StartAuto();
   BarcodeExport.AppendRecord(L"", L"", L"old");
@@ -371,22 +476,34 @@ TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
   EXPECT_TRUE(JobControlsEnabled());
 }
 
-TEST(DefaultSeparatorCut, EndsTheChunkAtTheLastSeparator) {
-  char a[] = "A\rB\rEND";
-  CutAtDefaultSeparator(a, "END");
-  EXPECT_STREQ("A\rB\r", a);
-  char b[] = "ENDxEND";
-  CutAtDefaultSeparator(b, "END");
-  EXPECT_STREQ("", b);
-  char c[] = "END";
-  CutAtDefaultSeparator(c, "END");
-  EXPECT_STREQ("END", c);
-  char d[] = "A\rB\r";
-  CutAtDefaultSeparator(d, "");
-  EXPECT_STREQ("A\rB\r", d);
-  char e[] = "xaaa";  // overlapping occurrences: the last one counts
-  CutAtDefaultSeparator(e, "aa");
-  EXPECT_STREQ("xa", e);
+TEST(DefaultSeparatorCut, EndsTheChunkOnlyWhereNoRecordFollows) {
+  const struct {
+    std::string chunk, separator, kept;
+  } cases[] = {
+      {"A\rB\rEND", "END", "A\rB\r"},
+      {"ENDxEND", "END", ""},  // begins with it and holds no record: empty
+      {"ENDIVEEND", "END", ""},
+      {"END", "END", "END"},   // nothing from the second byte on
+      {"A\rB\r", "", "A\rB\r"},
+      {"xaaa", "aa", "xa"},    // overlapping occurrences: the last one counts
+      {"A\rLEGEND-0042\rB\rEND", "END", "A\rLEGEND-0042\rB\r"},
+      {"A\rLEGEND-0042\rB\r", "END", "A\rLEGEND-0042\rB\r"},  // a barcode's END only
+      {"ENDIVE\rB\rEND", "END", "ENDIVE\rB\r"},
+      {"END-0042\rC\rEND", "END", "END-0042\rC\r"},
+      {"A\rLEGEND-00END", "END", "A\rLEGEND-00"},
+  };
+  for (const auto& c : cases) {
+    std::vector<char> chunk(c.chunk.begin(), c.chunk.end());
+    chunk.push_back('\0');
+    CutAtDefaultSeparator(chunk.data(), c.separator);
+    EXPECT_EQ(c.kept, std::string(chunk.data())) << c.chunk;
+  }
+}
+
+TEST(ZeroBytes, AreRemovedAndTheRestMovesUp) {
+  char bytes[] = {'\0', 'A', '\0', '\0', 'B', '\r', '\0', 'C', 'x'};
+  EXPECT_EQ(4u, RemoveZeroBytes(bytes, 8));
+  EXPECT_EQ(std::string("AB\rC\0\0\0\0x", 9), std::string(bytes, 9));
 }
 
 class DefaultSeparatorReply : public ScriptedScannerTest {};

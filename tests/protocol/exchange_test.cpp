@@ -305,8 +305,29 @@ TEST_F(FramedReply, WholeReplyGivesUpOnAScannerThatKeepsSendingBrokenFrames) {
     }
   };
   std::uint8_t out[101] = {};
-  EXPECT_EQ(0, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+  EXPECT_EQ(ReplyGivenUp, ReceiveWholeReply(out, 100, 1000, 20, false, true));
   EXPECT_EQ(static_cast<std::size_t>(MaxReplyRetries) + 1, link.writes.size());
+}
+
+TEST_F(FramedReply, WhatABrokenReadLeftIsDroppedSoTheResendIsReadCleanly) {
+  const Bytes frame = Frame("A\rB\r");
+  Bytes garbageFirst = {0xFF, 0xFE};
+  garbageFirst.insert(garbageFirst.end(), frame.begin(), frame.end());
+  const std::vector<std::vector<Bytes>> cases = {
+      {garbageFirst},  // a read sized to the frame leaves two bytes behind
+      {Bytes(frame.begin(), frame.begin() + 7), Bytes(frame.begin() + 7, frame.end())},  // tail late
+  };
+  link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
+    if (written[2] == Nak) l.QueueNow(frame);  // the scanner sends it again
+  };
+  for (const auto& bursts : cases) {
+    link.writes.clear();
+    for (const Bytes& burst : bursts) link.QueueNow(burst);
+    std::uint8_t out[16] = {};
+    EXPECT_EQ(4, ReceiveWholeReply(out, 4, 500, 2000, true, false));
+    EXPECT_EQ(0, std::memcmp(out, "A\rB\r", 4));
+    EXPECT_EQ((std::vector<Bytes>{HostAck(Nak, 0), HostAck(Ack, 0)}), link.writes);
+  }
 }
 
 TEST_F(Exchange, PlainReplyStripsTheOkMarker) {

@@ -1,0 +1,28 @@
+// What both SerialPort backends do alike, over their platform steps.
+#include "transport/serial_port.h"
+
+namespace {
+constexpr std::uint32_t QueueBytes = 4096;
+constexpr std::size_t DiscardBlock = 1024;
+}  // namespace
+
+bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
+                      std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
+  if (flowControl > FlowSoftware) return false;  // an open port stays open
+  Close();
+  if (!OpenDevice(portNumber)) return false;
+  if (!SetQueueSizes(QueueBytes, QueueBytes) || !ClearTimeouts() ||
+      !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
+    Close();
+    return false;
+  }
+  SetFlowControl(flowControl);  // a port without flow control still works
+  PurgeQueues();
+  return true;
+}
+
+void SerialPort::DiscardInput() {
+  std::uint8_t scratch[DiscardBlock];
+  while (Read(scratch, sizeof scratch, 0, 0) != 0) {
+  }
+}
