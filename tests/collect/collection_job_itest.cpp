@@ -234,6 +234,23 @@ TEST_F(DownloadWire, BrokenFramesToTheEndMakeAFailedDownloadThatKeepsWhatArrived
               MaxReplyRetries + 1, seconds);
 }
 
+TEST_F(DownloadWire, FrameWhoseTailComesAfterTheWindowIsReadAgain) {
+  kt52::DeviceOptions options = Scanner("LATE", 300, kt52::Transport::Framed);
+  options.frameSize = 1000;
+  options.lateTailFrame = 3;  // the second download frame
+  options.lateTailMs = 700;   // after the 500 ms window, within the next one
+  SimProcess& sim = Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "LATE_20190102_001.txt", "frame with a late tail", seconds);
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+  const std::vector<std::uint8_t> received = sim.ReceivedBytes(), nak = {0x02, 0x01, Nak};
+  EXPECT_NE(received.end(), std::search(received.begin(), received.end(), nak.begin(), nak.end()))
+      << "the cut frame was never refused";
+}
+
 TEST_F(DownloadWire, AutoModeServesTwoScannersAndReportsTheDeadPort) {
   kt52::DeviceOptions first = Scanner("AUTO1", 120, kt52::Transport::Framed);
   kt52::DeviceOptions second = Scanner("AUTO2", 80, kt52::Transport::Framed);

@@ -454,6 +454,20 @@ TEST_F(CollectionJobTest, DownloadGivenUpOnBrokenFramesFailsAndKeepsWhatArrived)
   EXPECT_EQ(static_cast<unsigned>(BoxIconError), boxes[0].flags);
 }
 
+TEST_F(CollectionJobTest, FrameWhoseTailComesAfterTheWindowIsReadAgainCleanly) {
+  kt52::DeviceOptions options = Scanner("S1", 300);
+  options.frameSize = 1000;
+  options.lateTailFrame = 3;  // the second download frame; its tail ends up queued
+  options.lateTailMs = 500;   // at the end of the host's read window
+  OpenScanner(options);
+  const std::string sent = link.Device(3).DownloadText();
+  CollectionJob(dialog);
+  EXPECT_EQ(WindowsLines(sent), ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ(300, BarcodeExport.RecordCount);
+  EXPECT_EQ(1u, link.Device(3).HostNaks());  // the tail was dropped, not read as a frame
+  EXPECT_EQ(0u, MessageTexts().at(0).find(L"Save Data Succeed!"));
+}
+
 TEST_F(CollectionJobTest, AutoModeReportsAGivenUpDownloadAndGoesOn) {
   kt52::DeviceOptions broken = Scanner("A3", 20);
   broken.badXorFrame = 3;  // refresh and file name, then every download frame
