@@ -63,15 +63,6 @@ class DownloadWire : public ::testing::Test {
     OutputFolder = folder.Wide();
   }
   std::string Output(const std::string& name) { return folder.Read(name); }
-  void HideFields() {
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
-  }
-  std::vector<std::wstring> MessageTexts() {
-    std::vector<std::wstring> texts;
-    for (const auto& m : dialog.Messages()) texts.push_back(m.text);
-    return texts;
-  }
   // Runs one manual download and reports what it measured.
   double TimedJob() {
     auto start = std::chrono::steady_clock::now();
@@ -167,7 +158,7 @@ TEST_F(DownloadWire, PlainBarcodesHoldingTheSeparatorTextAreAllKept) {
       HiddenFieldsScanner("PSEP", SeparatorLookalikeRecords(3), kt52::Transport::Plain);
   Start(3, options);
   PrepareWindow();
-  HideFields();
+  UncheckRecordFields(dialog);
   ASSERT_TRUE(OpenSelectedPort(dialog));
   CollectionJob(dialog);
   const std::string sent = kt52::Kt52Device(options).DownloadText();
@@ -184,7 +175,7 @@ TEST_F(DownloadWire, ZeroBytesAreDroppedInFramedAndPlainData) {
   Start(3, framed);
   Start(4, plain);
   PrepareWindow();
-  HideFields();
+  UncheckRecordFields(dialog);
   ToggleAutoMode(dialog);
   CollectionJob(dialog);
   const std::string framedSent = WithoutZeroBytes(kt52::Kt52Device(framed).DownloadText());
@@ -229,7 +220,8 @@ TEST_F(DownloadWire, BrokenFramesToTheEndMakeAFailedDownloadThatKeepsWhatArrived
   const std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
   EXPECT_EQ(WindowsLines(complete), Output("BROKEN_20190102_001.txt"));
   EXPECT_EQ(Records(complete), BarcodeExport.RecordCount);
-  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(L"Get Data Failed!", dialog.Messages()[0].text);
   std::printf("[ figures ] download given up after %d refused frames: %.1f s\n",
               MaxReplyRetries + 1, seconds);
 }

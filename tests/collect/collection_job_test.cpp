@@ -49,10 +49,6 @@ class CollectionJobTest : public ScannerDesk {
       s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
     return s;
   }
-  void HideFields() {
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
-  }
   // Every record of sent (barcodes only) in the file, the box and the store.
   void ExpectEveryRecord(const std::string& sent, const std::wstring& file) {
     EXPECT_TRUE(WindowsLines(sent) == ReadOutput(file)) << "file bytes differ";
@@ -69,7 +65,7 @@ class CollectionJobTest : public ScannerDesk {
   void ExpectZeroBytesDropped(kt52::DeviceOptions options) {
     options.frameSize = 97;
     OpenScanner(options);
-    HideFields();
+    UncheckRecordFields(dialog);
     const std::string sent = link.Device(3).DownloadText();
     ASSERT_NE(std::string::npos, sent.find('\0'));
     CollectionJob(dialog);
@@ -130,7 +126,7 @@ TEST_F(CollectionJobTest, PlainDownloadAsksForTheSeparatorAndCutsItOff) {
 
 TEST_F(CollectionJobTest, BarcodesHoldingTheSeparatorTextAreAllKept) {
   OpenScanner(HiddenFieldsScanner("P7", SeparatorLookalikeRecords(3), kt52::Transport::Plain));
-  HideFields();
+  UncheckRecordFields(dialog);
   const std::string sent = link.Device(3).DownloadText();
   ASSERT_EQ(4u, link.Device(3).PlainPieces().size());
   ASSERT_EQ(0u, link.Device(3).PlainPieces()[1].find("ENDIVE\rLEGEND-0042\r"));
@@ -512,12 +508,6 @@ TEST(DefaultSeparatorCut, EndsTheChunkOnlyWhereNoRecordFollows) {
     CutAtDefaultSeparator(chunk.data(), c.separator);
     EXPECT_EQ(c.kept, std::string(chunk.data())) << c.chunk;
   }
-}
-
-TEST(ZeroBytes, AreRemovedAndTheRestMovesUp) {
-  char bytes[] = {'\0', 'A', '\0', '\0', 'B', '\r', '\0', 'C', 'x'};
-  EXPECT_EQ(4u, RemoveZeroBytes(bytes, 8));
-  EXPECT_EQ(std::string("AB\rC\0\0\0\0x", 9), std::string(bytes, 9));
 }
 
 class DefaultSeparatorReply : public ScriptedScannerTest {};
