@@ -83,6 +83,16 @@ PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   return PortOutcome::EndJob;
 }
 
+// Moves the non-zero bytes to the front and zero-fills the rest; returns how
+// many were kept.
+std::size_t RemoveZeroBytes(char* bytes, std::size_t count) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (bytes[i] != '\0') bytes[kept++] = bytes[i];
+  std::memset(bytes + kept, 0, count - kept);
+  return kept;
+}
+
 struct DownloadOutcome {
   bool written = true;    // false when a write to the file failed
   bool complete = true;   // false when a frame kept failing its check
@@ -261,14 +271,6 @@ void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
     std::memset(chunk, 0, text.size());
   else
     chunk[last] = '\0';
-}
-
-std::size_t RemoveZeroBytes(char* bytes, std::size_t count) {
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < count; ++i)
-    if (bytes[i] != '\0') bytes[kept++] = bytes[i];
-  std::memset(bytes + kept, 0, count - kept);
-  return kept;
 }
 
 void CollectionJob(Controls& dialog) {

@@ -28,9 +28,6 @@ bool QueryDefaultSeparator(std::string& separator);
 // from its second byte on) when no CR follows it; empties the chunk when it
 // also begins with separator and holds no CR before that occurrence.
 void CutAtDefaultSeparator(char* chunk, const std::string& separator);
-// Moves the non-zero bytes of the count bytes to the front and zero-fills the
-// rest; returns how many were kept.
-std::size_t RemoveZeroBytes(char* bytes, std::size_t count);
 
 // Closing the window while a job runs: the job stops at its next safe point
 // (between chunks or ports), closes its file, and then posts the close command

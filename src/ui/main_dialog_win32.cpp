@@ -1,5 +1,7 @@
 #include "ui/main_dialog_win32.h"
 
+#include <commctrl.h>
+
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 

@@ -55,15 +55,6 @@ class DownloadWire : public ::testing::Test {
     OutputFolder = folder.Wide();
   }
   std::string Output(const std::string& name) { return folder.Read(name); }
-  void HideFields() {
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
-  }
-  std::vector<std::wstring> MessageTexts() {
-    std::vector<std::wstring> texts;
-    for (const auto& m : dialog.Messages()) texts.push_back(m.text);
-    return texts;
-  }
   // Runs one manual download and reports what it measured.
   double TimedJob() {
     auto start = std::chrono::steady_clock::now();
@@ -159,7 +150,7 @@ TEST_F(DownloadWire, PlainBarcodesHoldingTheSeparatorTextAreAllKept) {
       HiddenFieldsScanner("PSEP", SeparatorLookalikeRecords(3), kt52::Transport::Plain);
   Start(3, options);
   PrepareWindow();
-  HideFields();
+  UncheckRecordFields(dialog);
   ASSERT_TRUE(OpenSelectedPort(dialog));
   CollectionJob(dialog);
   const std::string sent = kt52::Kt52Device(options).DownloadText();
@@ -176,7 +167,7 @@ TEST_F(DownloadWire, ZeroBytesAreDroppedInFramedAndPlainData) {
   Start(3, framed);
   Start(4, plain);
   PrepareWindow();
-  HideFields();
+  UncheckRecordFields(dialog);
   ToggleAutoMode(dialog);
   CollectionJob(dialog);
   const std::string framedSent = WithoutZeroBytes(kt52::Kt52Device(framed).DownloadText());
@@ -221,9 +212,27 @@ TEST_F(DownloadWire, BrokenFramesToTheEndMakeAFailedDownloadThatKeepsWhatArrived
   const std::string complete = arrived.substr(0, arrived.rfind('\r') + 1);
   EXPECT_EQ(WindowsLines(complete), Output("BROKEN_20190102_001.txt"));
   EXPECT_EQ(Records(complete), BarcodeExport.RecordCount);
-  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(L"Get Data Failed!", dialog.Messages()[0].text);
   std::printf("[ figures ] download given up after %d refused frames: %.1f s\n",
               MaxReplyRetries + 1, seconds);
+}
+
+TEST_F(DownloadWire, FrameWhoseTailComesAfterTheWindowIsReadAgain) {
+  kt52::DeviceOptions options = Scanner("LATE", 300, kt52::Transport::Framed);
+  options.frameSize = 1000;
+  options.lateTailFrame = 3;  // the second download frame
+  options.lateTailMs = 700;   // after the 500 ms window, within the next one
+  SimProcess& sim = Start(3, options);
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "LATE_20190102_001.txt", "frame with a late tail", seconds);
+  ASSERT_EQ(1u, dialog.Messages().size());
+  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+  const std::vector<std::uint8_t> received = sim.ReceivedBytes(), nak = {0x02, 0x01, Nak};
+  EXPECT_NE(received.end(), std::search(received.begin(), received.end(), nak.begin(), nak.end()))
+      << "the cut frame was never refused";
 }
 
 TEST_F(DownloadWire, AutoModeServesTwoScannersAndReportsTheDeadPort) {

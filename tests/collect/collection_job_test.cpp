@@ -49,10 +49,6 @@ class CollectionJobTest : public ScannerDesk {
       s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
     return s;
   }
-  void HideFields() {
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
-  }
   // Every record of sent (barcodes only) in the file, the box and the store.
   void ExpectEveryRecord(const std::string& sent, const std::wstring& file) {
     EXPECT_TRUE(WindowsLines(sent) == ReadOutput(file)) << "file bytes differ";
@@ -69,7 +65,7 @@ class CollectionJobTest : public ScannerDesk {
   void ExpectZeroBytesDropped(kt52::DeviceOptions options) {
     options.frameSize = 97;
     OpenScanner(options);
-    HideFields();
+    UncheckRecordFields(dialog);
     const std::string sent = link.Device(3).DownloadText();
     ASSERT_NE(std::string::npos, sent.find('\0'));
     CollectionJob(dialog);
@@ -130,7 +126,7 @@ TEST_F(CollectionJobTest, PlainDownloadAsksForTheSeparatorAndCutsItOff) {
 
 TEST_F(CollectionJobTest, BarcodesHoldingTheSeparatorTextAreAllKept) {
   OpenScanner(HiddenFieldsScanner("P7", SeparatorLookalikeRecords(3), kt52::Transport::Plain));
-  HideFields();
+  UncheckRecordFields(dialog);
   const std::string sent = link.Device(3).DownloadText();
   ASSERT_EQ(4u, link.Device(3).PlainPieces().size());
   ASSERT_EQ(0u, link.Device(3).PlainPieces()[1].find("ENDIVE\rLEGEND-0042\r"));
@@ -454,6 +450,20 @@ TEST_F(CollectionJobTest, DownloadGivenUpOnBrokenFramesFailsAndKeepsWhatArrived)
   EXPECT_EQ(static_cast<unsigned>(BoxIconError), boxes[0].flags);
 }
 
+TEST_F(CollectionJobTest, FrameWhoseTailComesAfterTheWindowIsReadAgainCleanly) {
+  kt52::DeviceOptions options = Scanner("S1", 300);
+  options.frameSize = 1000;
+  options.lateTailFrame = 3;  // the second download frame; its tail ends up queued
+  options.lateTailMs = 500;   // at the end of the host's read window
+  OpenScanner(options);
+  const std::string sent = link.Device(3).DownloadText();
+  CollectionJob(dialog);
+  EXPECT_EQ(WindowsLines(sent), ReadOutput(AutoName("S1", 1)));
+  EXPECT_EQ(300, BarcodeExport.RecordCount);
+  EXPECT_EQ(1u, link.Device(3).HostNaks());  // the tail was dropped, not read as a frame
+  EXPECT_EQ(0u, MessageTexts().at(0).find(L"Save Data Succeed!"));
+}
+
 TEST_F(CollectionJobTest, AutoModeReportsAGivenUpDownloadAndGoesOn) {
   kt52::DeviceOptions broken = Scanner("A3", 20);
   broken.badXorFrame = 3;  // refresh and file name, then every download frame
@@ -498,12 +508,6 @@ TEST(DefaultSeparatorCut, EndsTheChunkOnlyWhereNoRecordFollows) {
     CutAtDefaultSeparator(chunk.data(), c.separator);
     EXPECT_EQ(c.kept, std::string(chunk.data())) << c.chunk;
   }
-}
-
-TEST(ZeroBytes, AreRemovedAndTheRestMovesUp) {
-  char bytes[] = {'\0', 'A', '\0', '\0', 'B', '\r', '\0', 'C', 'x'};
-  EXPECT_EQ(4u, RemoveZeroBytes(bytes, 8));
-  EXPECT_EQ(std::string("AB\rC\0\0\0\0x", 9), std::string(bytes, 9));
 }
 
 class DefaultSeparatorReply : public ScriptedScannerTest {};

@@ -81,6 +81,8 @@ TEST(Kt52SimArguments, DeviceArgumentsGiveBackTheSameOptions) {
   d.pieceSize = 11;
   d.badXorFrame = 2;
   d.badXorAlways = true;
+  d.lateTailFrame = 4;
+  d.lateTailMs = 650;
   d.refused = {"1000", "all"};
   d.silentAfter = 3;
   d.closeAfter = 1;
@@ -105,6 +107,8 @@ TEST(Kt52SimArguments, DeviceArgumentsGiveBackTheSameOptions) {
   EXPECT_EQ(r.pieceSize, d.pieceSize);
   EXPECT_EQ(r.badXorFrame, d.badXorFrame);
   EXPECT_EQ(r.badXorAlways, d.badXorAlways);
+  EXPECT_EQ(r.lateTailFrame, d.lateTailFrame);
+  EXPECT_EQ(r.lateTailMs, d.lateTailMs);
   EXPECT_EQ(r.refused, d.refused);
   EXPECT_EQ(r.silentAfter, d.silentAfter);
   EXPECT_EQ(r.closeAfter, d.closeAfter);

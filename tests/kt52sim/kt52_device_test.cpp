@@ -278,6 +278,25 @@ TEST(Kt52DeviceFaults, WrongXorOnTheNthFrameOnceOrFromThenOn) {
   }
 }
 
+TEST(Kt52DeviceFaults, LateTailComesAfterItsPauseWithWhatWasSentMeanwhile) {
+  DeviceOptions options;
+  options.lateTailFrame = 1;
+  options.lateTailMs = 500;
+  Kt52Device device(options);
+  const Bytes head = Answer(device, Frame("$$%^5202"));
+  EXPECT_EQ(Payload(head), "<invalid>");
+  EXPECT_TRUE(Answer(device, HostAck(Nak)).empty());  // the resend waits behind the tail
+  device.PassTime(499);
+  EXPECT_FALSE(device.HasOutput());
+  device.PassTime(1);
+  const Bytes rest = device.TakeOutput();
+  Bytes whole = head;
+  whole.insert(whole.end(), rest.begin(), rest.begin() + static_cast<long>(head.size()));
+  EXPECT_EQ(Payload(whole), "KT5200001");
+  const Bytes resent(rest.begin() + static_cast<long>(head.size() + DeviceAck.size()), rest.end());
+  EXPECT_EQ(Payload(resent), "KT5200001");
+}
+
 TEST(Kt52DeviceFaults, SilentAfterNCommandsAnswersNothingMore) {
   DeviceOptions options = Plain();
   options.silentAfter = 1;

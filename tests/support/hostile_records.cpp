@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
 namespace {
 constexpr std::size_t PieceText = 10250 - 3;  // a host read less the separator
 const kt52::DeviceTime Scanned{2024, 5, 17, 9, 0, 0};
@@ -53,4 +56,9 @@ kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
   o.showSerial = false;
   o.showTime = false;
   return o;
+}
+
+void UncheckRecordFields(Controls& dialog) {
+  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
+  dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
 }

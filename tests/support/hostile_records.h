@@ -7,6 +7,8 @@
 
 #include "kt52sim/device_options.h"
 
+class Controls;
+
 // Plain mode with the separator "END" and the usual piece size: every piece
 // begins with the barcode ENDIVE and holds LEGEND-0042 many times; the last
 // piece is short.
@@ -19,3 +21,5 @@ std::string WithoutZeroBytes(std::string text);
 kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
                                         std::vector<kt52::StoredRecord> records,
                                         kt52::Transport transport);
+// Unchecks "Serial Number" and "Time Stamp", so a download asks for neither.
+void UncheckRecordFields(Controls& dialog);

@@ -87,6 +87,10 @@ bool ApplyDeviceValue(const std::string& name, const std::string& value, DeviceO
     ok = ParseCount(value, MaxCount, d.pieceSize);
   } else if (name == "--bad-xor") {
     ok = ParseCount(value, MaxCount, d.badXorFrame);
+  } else if (name == "--late-tail") {
+    ok = ParseCount(value, MaxCount, d.lateTailFrame);
+  } else if (name == "--late-tail-ms") {
+    ok = ParseCount(value, MaxCount, d.lateTailMs);
   } else if (name == "--refuse") {
     AddRefused(value, d.refused);
   } else if (name == "--silent-after") {
@@ -140,7 +144,9 @@ std::vector<std::string> DeviceArguments(const DeviceOptions& d, const std::stri
                                 "--separator", EscapeText(d.separator),
                                 "--frame-size", Number(d.frameSize),
                                 "--piece-size", Number(d.pieceSize),
-                                "--bad-xor", Number(d.badXorFrame)};
+                                "--bad-xor", Number(d.badXorFrame),
+                                "--late-tail", Number(d.lateTailFrame),
+                                "--late-tail-ms", Number(d.lateTailMs)};
   if (!recordsFile.empty()) a.insert(a.end(), {"--records-file", recordsFile});
   if (!d.deviceInfo.empty()) a.insert(a.end(), {"--info", EscapeText(d.deviceInfo)});
   if (!d.showSerial) a.push_back("--hide-serial");
@@ -179,6 +185,8 @@ const char* UsageText() {
          "Faults:\n"
          "  --bad-xor N          the N-th data frame has a wrong XOR (once)\n"
          "  --bad-xor-always     ... and every frame after it\n"
+         "  --late-tail N        the N-th data frame's second half comes late\n"
+         "  --late-tail-ms MS    ... by MS milliseconds (default 500)\n"
          "  --refuse CODES       refuse these commands (1400,11,... or all)\n"
          "  --silent-after N     answer N commands, then nothing\n"
          "  --close-after N      close the line after N download frames or pieces\n"

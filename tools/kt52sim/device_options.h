@@ -57,6 +57,10 @@ struct DeviceOptions {
   // Faults.
   std::size_t badXorFrame = 0;  // the n-th data frame sent (from 1) has a wrong XOR; 0 none
   bool badXorAlways = false;    // ... and so does every frame after it, resends too
+  // The n-th data frame sent (from 1) goes out in two halves, the second
+  // lateTailMs after the first; what is sent meanwhile follows it. 0 none.
+  std::size_t lateTailFrame = 0;
+  std::size_t lateTailMs = 500;
   // Commands refused (device ack NAK, or the ER marker): codes after "$$%^",
   // matched as a prefix ("1400", "11" for set-time), or "all".
   std::vector<std::string> refused;

@@ -101,6 +101,13 @@ void Kt52Device::PassTime(std::uint64_t milliseconds) {
   clockMillis_ += milliseconds;
   clockSeconds_ += static_cast<std::int64_t>(clockMillis_ / 1000);
   clockMillis_ %= 1000;
+  if (!lateTail_.empty()) {
+    lateTailWaited_ += milliseconds;
+    if (lateTailWaited_ >= options_.lateTailMs) {
+      output_.insert(output_.end(), lateTail_.begin(), lateTail_.end());
+      lateTail_.clear();
+    }
+  }
   if (input_.empty()) return;
   idleMillis_ += milliseconds;
   if (idleMillis_ >= StaleInputMs) input_.clear();
@@ -111,6 +118,7 @@ void Kt52Device::Reconnect() {
   output_.clear();
   awaiting_ = Awaiting::Nothing;
   downloadText_.clear();
+  lateTail_.clear();
 }
 
 void Kt52Device::ParseFramed() {
@@ -288,7 +296,8 @@ void Kt52Device::HandleHostAck(std::uint8_t verdict, std::uint8_t responseMode) 
 
 void Kt52Device::Send(const Bytes& bytes) {
   if (silent_ || lineClosed_) return;
-  output_.insert(output_.end(), bytes.begin(), bytes.end());
+  Bytes& queue = lateTail_.empty() ? output_ : lateTail_;
+  queue.insert(queue.end(), bytes.begin(), bytes.end());
 }
 
 void Kt52Device::Send(const std::string& text) { Send(Bytes(text.begin(), text.end())); }
@@ -327,7 +336,14 @@ void Kt52Device::SendDataFrame(const std::string& payload) {
                       (dataFramesSent_ == options_.badXorFrame ||
                        (options_.badXorAlways && dataFramesSent_ > options_.badXorFrame));
   frame.push_back(static_cast<std::uint8_t>(Xor(bytes, n) ^ (broken ? 0xFF : 0x00)));
-  Send(frame);
+  if (dataFramesSent_ != options_.lateTailFrame || silent_ || lineClosed_) {
+    Send(frame);
+    return;
+  }
+  const auto half = frame.begin() + static_cast<long>(frame.size() / 2);
+  Send(Bytes(frame.begin(), half));
+  lateTail_.assign(half, frame.end());
+  lateTailWaited_ = 0;
 }
 
 void Kt52Device::StartDownload() {

@@ -16,6 +16,9 @@
 //   "\r\n$$%~OK\r\n", refusals "\r\n$$%~ER\r\n". The download is the OK marker
 //   and then the record text in pieces, each followed by the separator, sent
 //   back to back.
+// Faults (DeviceOptions) bend this: wrong checksums, refusals, silence, a
+// closed line, garbage before answers, and a frame whose second half comes
+// late (everything sent after it waits behind it, as on a serial line).
 // A record reads [serial ","] [date "," time ","] barcode CR, with the fields
 // chosen by the show/hide commands and the date in the clock's date order.
 #include <cstddef>
@@ -124,6 +127,8 @@ class Kt52Device {
   std::string downloadText_;    // framed download in progress
   std::size_t downloadSent_ = 0;
   std::size_t downloadUnits_ = 0;
+  Bytes lateTail_;               // sent once it has waited lateTailMs
+  std::uint64_t lateTailWaited_ = 0;
 };
 
 // The stored records a device with these options starts with.
