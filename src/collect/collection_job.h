@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "ui/worker_job.h"
+
 class Controls;
 
 // Most bytes one bulk receive delivers: a framed payload of 10,240, or a plain
@@ -28,12 +30,8 @@ bool QueryDefaultSeparator(std::string& separator);
 // from its second byte on); empties it when it also begins with separator.
 void CutAtDefaultSeparator(char* chunk, const std::string& separator);
 
-// Closing the window while a job runs: the job stops at its next safe point
-// (between chunks or ports), closes its file, and then posts the close command
-// again. RequestCloseDuringJob returns false when no job runs (close now).
-bool IsCollectionRunning();
-bool RequestCloseDuringJob();
+// Closing the window while the job runs (RequestCloseDuringJob): it stops
+// between chunks or ports, closes its file, and then the window closes.
 
-// Texts of a failed write, in the style of the others.
+// The text of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";
-inline constexpr wchar_t ThreadFailedText[] = L"Start Job Failed!";

@@ -5,14 +5,12 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "collect/output_naming.h"
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "support/gated_link.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -408,56 +406,6 @@ TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
   EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
 }
 
-// A link that holds the worker at one read until the test lets it go.
-class GatedLink final : public SerialLink {
- public:
-  GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
-  bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
-            std::uint32_t f) override {
-    return inner_.Open(p, b, d, s, pa, f);
-  }
-  void Close() override { inner_.Close(); }
-  bool IsOpen() const override { return inner_.IsOpen(); }
-  bool Write(const std::uint8_t* bytes, std::size_t length) override {
-    return inner_.Write(bytes, length);
-  }
-  std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t total,
-                   std::uint32_t interval) override {
-    if (total != 0 && ++reads_ == gateAt_) {
-      std::unique_lock<std::mutex> hold(lock_);
-      held_ = true;
-      changed_.notify_all();
-      changed_.wait(hold, [&] { return released_; });
-    }
-    return inner_.Read(buffer, count, total, interval);
-  }
-  void DiscardInput() override { inner_.DiscardInput(); }
-  std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
-
-  void WaitUntilHeld() {
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [&] { return held_; });
-  }
-  void Release() {
-    std::lock_guard<std::mutex> hold(lock_);
-    released_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  SerialLink& inner_;
-  int gateAt_;
-  int reads_ = 0;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  bool held_ = false;
-  bool released_ = false;
-};
-
-void WaitForJobEnd() {
-  while (IsCollectionRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   kt52::DeviceOptions options = Scanner("S1", 400);
   options.frameSize = 1000;
@@ -465,14 +413,14 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   GatedLink gated(link, 8);  // inside the download
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  gated.WaitUntilHeld();
-  EXPECT_TRUE(IsCollectionRunning());
+  ASSERT_TRUE(gated.WaitUntilHeld());
+  EXPECT_TRUE(IsWorkerJobRunning());
   EXPECT_FALSE(dialog.IsEnabled(IDC_GET_BARCODES));
   EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));  // the store is being filled
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.IsEnabled(IDC_RESPONSE));
   gated.Release();
-  WaitForJobEnd();
+  ASSERT_TRUE(WaitForWorkerJobEnd());
   EXPECT_TRUE(JobControlsEnabled());
   EXPECT_EQ(400, BarcodeExport.RecordCount);
   EXPECT_TRUE(dialog.TakePostedCommands().empty());
@@ -485,12 +433,12 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   GatedLink gated(link, 8);
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  gated.WaitUntilHeld();
+  ASSERT_TRUE(gated.WaitUntilHeld());
 
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
   gated.Release();
-  WaitForJobEnd();
+  ASSERT_TRUE(WaitForWorkerJobEnd());
 
   EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
   EXPECT_TRUE(MessageTexts().empty());
@@ -509,7 +457,7 @@ TEST_F(CollectionJobTest, WorkerThatCannotStartGivesTheControlsBack) {
   SetWorkerStarter(&NoThread);
   EXPECT_FALSE(StartCollection(dialog));
   SetWorkerStarter(nullptr);
-  EXPECT_FALSE(IsCollectionRunning());
+  EXPECT_FALSE(IsWorkerJobRunning());
   EXPECT_TRUE(JobControlsEnabled());
   auto boxes = dialog.Messages();
   ASSERT_EQ(1u, boxes.size());
