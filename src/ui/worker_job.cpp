@@ -9,8 +9,11 @@
 #include "ui/main_dialog.h"
 
 namespace {
-std::atomic<bool> JobRunning{false};
-std::atomic<bool> CloseRequested{false};
+// One word, so that a close request and the job's end cannot cross: either
+// the request finds the job running and the job posts the close, or it finds
+// no job and the window closes at once.
+enum JobState : int { NoJob, Running, CloseRequested };
+std::atomic<int> State{NoJob};
 
 struct Started {
   Controls* dialog;
@@ -35,11 +38,11 @@ void SwitchJobControls(Controls& dialog, std::span<const int> alwaysSwitched, bo
 
 bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
   job.switchControls(dialog, false);
-  JobRunning = true;
+  State = Running;
   auto* started = new Started{&dialog, job};
   if (!StartWorker(&JobWorker, started)) {
     delete started;
-    JobRunning = false;
+    State = NoJob;
     job.switchControls(dialog, true);
     dialog.ShowMessage(ThreadFailedText, L"Error", BoxIconError);
     return false;
@@ -50,18 +53,20 @@ bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
 void RunWorkerJob(Controls& dialog, const WorkerJob& job) {
   job.run(dialog);
   job.switchControls(dialog, true);
-  JobRunning = false;
-  // A close that came while the job ran is carried out now.
-  if (CloseRequested.exchange(false)) dialog.PostCommand(CloseCommandId);
+  int state = Running;
+  // NoJob: run directly, not through StartWorkerJob.
+  if (State.compare_exchange_strong(state, NoJob) || state == NoJob) return;
+  // A close came while the job ran: it is carried out now. The command is
+  // posted before the job counts as ended, so whoever sees the end sees it too.
+  dialog.PostCommand(CloseCommandId);
+  State = NoJob;
 }
 
-bool IsWorkerJobRunning() { return JobRunning.load(); }
+bool IsWorkerJobRunning() { return State.load() != NoJob; }
 
-bool IsJobStopping() { return CloseRequested.load(); }
+bool IsJobStopping() { return State.load() == CloseRequested; }
 
 bool RequestCloseDuringJob() {
-  CloseRequested = true;
-  if (JobRunning.load()) return true;
-  CloseRequested = false;
-  return false;
+  int running = Running;
+  return State.compare_exchange_strong(running, CloseRequested) || running == CloseRequested;
 }
