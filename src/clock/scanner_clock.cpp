@@ -65,6 +65,17 @@ void ShowScannerFormat(Controls& dialog, const char* answer) {
   }
 }
 
+// One query of "Get Time"; false after the box that says what failed.
+bool AskClock(Controls& dialog, const char* command, const ReplyRead& read, char* reply,
+              std::size_t capacity, const wchar_t* replyFailed) {
+  switch (Query(command, read, reinterpret_cast<std::uint8_t*>(reply), capacity, nullptr)) {
+    case QueryOutcome::Ok: return true;
+    case QueryOutcome::SendFailed: ErrorBox(dialog, L"Send Get KT52 Time Command Failed!"); break;
+    case QueryOutcome::ReplyFailed: ErrorBox(dialog, replyFailed); break;
+  }
+  return false;
+}
+
 // The time text for the next scanner: the typed time, or the PC time when the
 // box is empty. False when the box holds no valid time.
 bool NextTimeText(Controls& dialog, DateFormat format, std::string& text) {
@@ -158,23 +169,14 @@ int GetDeviceTime(Controls& dialog) {
     ShowAppMessage(dialog, SendWakeFailed, BoxIconError);
     return 0;
   }
-  constexpr wchar_t SendFailed[] = L"Send Get KT52 Time Command Failed!";
   char format[Reply::TimeFormat.maxPayload + 1] = {};
-  switch (Query(Command::GetTimeFormat, Reply::TimeFormat, reinterpret_cast<std::uint8_t*>(format),
-                sizeof format, nullptr)) {
-    case QueryOutcome::SendFailed: ErrorBox(dialog, SendFailed); return 0;
-    case QueryOutcome::ReplyFailed: ErrorBox(dialog, L"Get Time Format Failed!"); return 0;
-    case QueryOutcome::Ok: break;
-  }
+  if (!AskClock(dialog, Command::GetTimeFormat, Reply::TimeFormat, format, sizeof format,
+                L"Get Time Format Failed!"))
+    return 0;
   ShowScannerFormat(dialog, format);
-
   char clock[Reply::Time.maxPayload + 1] = {};
-  switch (Query(Command::GetTime, Reply::Time, reinterpret_cast<std::uint8_t*>(clock),
-                sizeof clock, nullptr)) {
-    case QueryOutcome::SendFailed: ErrorBox(dialog, SendFailed); return 0;
-    case QueryOutcome::ReplyFailed: ErrorBox(dialog, L"Get Time Failed!"); return 0;
-    case QueryOutcome::Ok: break;
-  }
+  if (!AskClock(dialog, Command::GetTime, Reply::Time, clock, sizeof clock, L"Get Time Failed!"))
+    return 0;
   // Shown as received, up to a zero byte.
   dialog.SetText(IDC_TIME_BOX, AnsiToWide(clock, std::strlen(clock)));
   dialog.ShowMessage(L"Get Time Succeed!", L"Information", BoxIconInformation);

@@ -33,16 +33,6 @@ class CollectionJobTest : public ScannerDesk {
     Attach(3, options);
     OpenPortAt(0);
   }
-  void StartAuto() {
-    ASSERT_EQ(1, ToggleAutoMode(dialog));
-    dialog.ClearMessages();
-  }
-  std::vector<std::wstring> Statuses() {
-    std::vector<std::wstring> s;
-    for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
-      s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
-    return s;
-  }
   bool JobControlsEnabled() {
     for (int id : {IDC_GET_BARCODES, IDC_SET_TIME, IDC_SAVE_TO_FILE, IDC_AUTO_MODE, IDC_REFRESH,
                    IDC_DELETE_BARCODES, IDC_SEPARATOR, IDC_EXPORT})
@@ -292,7 +282,7 @@ TEST_F(CollectionJobTest, AutoModeServesEveryPortAndSkipsOneThatFails) {
   Attach(3, Scanner("A3", 5));
   AttachDeadPort(5);
   Attach(7, Scanner("C7", 6, kt52::Transport::Plain));
-  StartAuto();
+  StartAutoMode();
   ASSERT_EQ(3, dialog.ListRowCount(IDC_DEVICE_LIST));
 
   CollectionJob(dialog);
@@ -314,7 +304,7 @@ TEST_F(CollectionJobTest, AutoModeServesEveryPortAndSkipsOneThatFails) {
 TEST_F(CollectionJobTest, AutoModeWithACustomNameAppendsEveryPortToOneFile) {
   Attach(3, Scanner("A3", 2));
   Attach(4, Scanner("B4", 3));
-  StartAuto();
+  StartAutoMode();
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"all");
   CollectionJob(dialog);
@@ -325,7 +315,7 @@ TEST_F(CollectionJobTest, AutoModeWithACustomNameAppendsEveryPortToOneFile) {
 TEST_F(CollectionJobTest, AutoModeWithAnEmptyCustomNameEndsTheWholeJob) {
   Attach(3, Scanner("A3", 2));
   Attach(4, Scanner("B4", 3));
-  StartAuto();
+  StartAutoMode();
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"");
   CollectionJob(dialog);
@@ -340,7 +330,7 @@ TEST_F(CollectionJobTest, AutoModeReportsEachPortsOwnFailure) {
   Attach(3, silent);
   kt52::DeviceOptions empty = Scanner("B4", 0);
   Attach(4, empty);
-  StartAuto();
+  StartAutoMode();
   CollectionJob(dialog);
   EXPECT_EQ((std::vector<std::wstring>{L"Get File Name Failed!", L"No Data!"}), Statuses());
   EXPECT_FALSE(OutputExists(AutoName("B4", 1)));
@@ -354,14 +344,14 @@ TEST_F(CollectionJobTest, AutoModeTakesEachPortsOwnSeparator) {
   Attach(3, first);
   Attach(4, second);
   ASSERT_GT(link.Device(4).PlainPieces().size(), 1u);
-  StartAuto();
+  StartAutoMode();
   CollectionJob(dialog);
   EXPECT_EQ(WindowsLines(link.Device(3).DownloadText()), ReadOutput(AutoName("A3", 1)));
   EXPECT_EQ(WindowsLines(link.Device(4).DownloadText()), ReadOutput(AutoName("B4", 1)));
 }
 
 TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
-  StartAuto();
+  StartAutoMode();
   BarcodeExport.AppendRecord(L"", L"", L"old");
   CollectionJob(dialog);
   EXPECT_TRUE(MessageTexts().empty());

@@ -21,16 +21,6 @@ kt52::DeviceOptions Holding(std::size_t records, const char* refused = nullptr) 
 
 class DeleteBarcodesTest : public ScannerDesk {
  protected:
-  void StartAuto() {
-    ASSERT_EQ(1, ToggleAutoMode(dialog));
-    dialog.ClearMessages();
-  }
-  std::vector<std::wstring> Statuses() {
-    std::vector<std::wstring> s;
-    for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
-      s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
-    return s;
-  }
   // The question first, then the boxes after it.
   std::vector<std::wstring> BoxesAfterQuestion() {
     auto boxes = dialog.Messages();
@@ -66,7 +56,8 @@ TEST_F(DeleteBarcodesTest, YesErasesTheOpenScannerAndALaterDownloadFindsNothing)
   OpenPortAt(0);
   dialog.QueueAnswers({AnswerYes});
   EXPECT_TRUE(DeleteBarcodes(dialog));
-  EXPECT_EQ(std::vector<std::wstring>{L"Infomation: Delete Barcodes Succeed!"}, BoxesAfterQuestion());
+  EXPECT_EQ(std::vector<std::wstring>{L"Infomation: Delete Barcodes Succeed!"},
+            BoxesAfterQuestion());
   EXPECT_EQ(unsigned{BoxIconInformation}, dialog.Messages()[1].flags);
   EXPECT_EQ(std::vector<std::string>{"$$%^1200"}, scanner.Commands());
   EXPECT_TRUE(scanner.Records().empty());
@@ -96,7 +87,7 @@ TEST_F(DeleteBarcodesTest, AutoModeErasesEveryReachableScanner) {
   kt52::Kt52Device& com3 = Attach(3, Holding(5, "1200"));
   AttachDeadPort(5);
   kt52::Kt52Device& com7 = Attach(7, Holding(4));
-  StartAuto();
+  StartAutoMode();
   EXPECT_FALSE(DeleteBarcodes(dialog));
   EXPECT_TRUE(BoxesAfterQuestion().empty());
   EXPECT_EQ((std::vector<std::wstring>{L"Delete Barcodes Failed!", L"Please Open Ports!",
@@ -108,13 +99,13 @@ TEST_F(DeleteBarcodesTest, AutoModeErasesEveryReachableScanner) {
 }
 
 TEST_F(DeleteBarcodesTest, AutoModeAsksEvenWithAnEmptyListAndNoSendsNothing) {
-  StartAuto();
+  StartAutoMode();
   EXPECT_TRUE(DeleteBarcodes(dialog));
   EXPECT_TRUE(BoxesAfterQuestion().empty());
 
   kt52::Kt52Device& com3 = Attach(3, Holding(2));
   ASSERT_EQ(1, ToggleAutoMode(dialog));
-  StartAuto();
+  StartAutoMode();
   const std::size_t opened = link.OpenCount();
   dialog.QueueAnswers({AnswerNo});
   EXPECT_FALSE(DeleteBarcodes(dialog));
