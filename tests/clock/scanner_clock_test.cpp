@@ -401,16 +401,4 @@ TEST_F(ClockWireTest, GetTimeFailuresNameWhatFailed) {
   }
 }
 
-TEST(TimeText, PcTimeHasTheSystemWeekdayWithSundaySeven) {
-  SetLocalTimeSource(&SundayBeforeNewYear);
-  EXPECT_EQ("2019/12/29,7;10:05:00", FormatLocalTime());
-  SetLocalTimeSource(nullptr);
-}
-
-TEST(TimeText, TheLastCheckedFormatWinsAndNoneMeansCn) {
-  EXPECT_EQ(DateFormat::US, SelectedDateFormat(true, false, false));
-  EXPECT_EQ(DateFormat::EU, SelectedDateFormat(true, true, false));
-  EXPECT_EQ(DateFormat::CN, SelectedDateFormat(true, true, true));
-  EXPECT_EQ(DateFormat::CN, SelectedDateFormat(false, false, false));
-}
 }  // namespace
