@@ -233,3 +233,6 @@ constexpr WorkerJob Collection{&RunJob, &SetJobControls};
 void CollectionJob(Controls& dialog) { RunWorkerJob(dialog, Collection); }
 
 bool StartCollection(Controls& dialog) { return StartWorkerJob(dialog, Collection); }
+
+// One worker job runs at a time, this one or "Set Time".
+bool IsCollectionRunning() { return IsWorkerJobRunning(); }

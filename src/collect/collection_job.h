@@ -30,8 +30,11 @@ bool QueryDefaultSeparator(std::string& separator);
 // from its second byte on); empties it when it also begins with separator.
 void CutAtDefaultSeparator(char* chunk, const std::string& separator);
 
-// Closing the window while the job runs (RequestCloseDuringJob): it stops
-// between chunks or ports, closes its file, and then the window closes.
+// Closing the window while a job runs: the job stops at its next safe point
+// (between chunks or ports), closes its file, and then posts the close command
+// again. RequestCloseDuringJob returns false when no job runs (close now).
+bool IsCollectionRunning();
+bool RequestCloseDuringJob();
 
-// The text of a failed write, in the style of the others.
+// Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";

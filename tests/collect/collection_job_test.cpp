@@ -5,12 +5,14 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "collect/output_naming.h"
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
-#include "support/gated_link.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -32,6 +34,16 @@ class CollectionJobTest : public ScannerDesk {
   void OpenScanner(const kt52::DeviceOptions& options) {
     Attach(3, options);
     OpenPortAt(0);
+  }
+  void StartAuto() {
+    ASSERT_EQ(1, ToggleAutoMode(dialog));
+    dialog.ClearMessages();
+  }
+  std::vector<std::wstring> Statuses() {
+    std::vector<std::wstring> s;
+    for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
+      s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
+    return s;
   }
   bool JobControlsEnabled() {
     for (int id : {IDC_GET_BARCODES, IDC_SET_TIME, IDC_SAVE_TO_FILE, IDC_AUTO_MODE, IDC_REFRESH,
@@ -282,7 +294,7 @@ TEST_F(CollectionJobTest, AutoModeServesEveryPortAndSkipsOneThatFails) {
   Attach(3, Scanner("A3", 5));
   AttachDeadPort(5);
   Attach(7, Scanner("C7", 6, kt52::Transport::Plain));
-  StartAutoMode();
+  StartAuto();
   ASSERT_EQ(3, dialog.ListRowCount(IDC_DEVICE_LIST));
 
   CollectionJob(dialog);
@@ -304,7 +316,7 @@ TEST_F(CollectionJobTest, AutoModeServesEveryPortAndSkipsOneThatFails) {
 TEST_F(CollectionJobTest, AutoModeWithACustomNameAppendsEveryPortToOneFile) {
   Attach(3, Scanner("A3", 2));
   Attach(4, Scanner("B4", 3));
-  StartAutoMode();
+  StartAuto();
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"all");
   CollectionJob(dialog);
@@ -315,7 +327,7 @@ TEST_F(CollectionJobTest, AutoModeWithACustomNameAppendsEveryPortToOneFile) {
 TEST_F(CollectionJobTest, AutoModeWithAnEmptyCustomNameEndsTheWholeJob) {
   Attach(3, Scanner("A3", 2));
   Attach(4, Scanner("B4", 3));
-  StartAutoMode();
+  StartAuto();
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"");
   CollectionJob(dialog);
@@ -330,7 +342,7 @@ TEST_F(CollectionJobTest, AutoModeReportsEachPortsOwnFailure) {
   Attach(3, silent);
   kt52::DeviceOptions empty = Scanner("B4", 0);
   Attach(4, empty);
-  StartAutoMode();
+  StartAuto();
   CollectionJob(dialog);
   EXPECT_EQ((std::vector<std::wstring>{L"Get File Name Failed!", L"No Data!"}), Statuses());
   EXPECT_FALSE(OutputExists(AutoName("B4", 1)));
@@ -344,14 +356,14 @@ TEST_F(CollectionJobTest, AutoModeTakesEachPortsOwnSeparator) {
   Attach(3, first);
   Attach(4, second);
   ASSERT_GT(link.Device(4).PlainPieces().size(), 1u);
-  StartAutoMode();
+  StartAuto();
   CollectionJob(dialog);
   EXPECT_EQ(WindowsLines(link.Device(3).DownloadText()), ReadOutput(AutoName("A3", 1)));
   EXPECT_EQ(WindowsLines(link.Device(4).DownloadText()), ReadOutput(AutoName("B4", 1)));
 }
 
 TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
-  StartAutoMode();
+  StartAuto();
   BarcodeExport.AppendRecord(L"", L"", L"old");
   CollectionJob(dialog);
   EXPECT_TRUE(MessageTexts().empty());
@@ -396,6 +408,56 @@ TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
   EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
 }
 
+// A link that holds the worker at one read until the test lets it go.
+class GatedLink final : public SerialLink {
+ public:
+  GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
+  bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
+            std::uint32_t f) override {
+    return inner_.Open(p, b, d, s, pa, f);
+  }
+  void Close() override { inner_.Close(); }
+  bool IsOpen() const override { return inner_.IsOpen(); }
+  bool Write(const std::uint8_t* bytes, std::size_t length) override {
+    return inner_.Write(bytes, length);
+  }
+  std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t total,
+                   std::uint32_t interval) override {
+    if (total != 0 && ++reads_ == gateAt_) {
+      std::unique_lock<std::mutex> hold(lock_);
+      held_ = true;
+      changed_.notify_all();
+      changed_.wait(hold, [&] { return released_; });
+    }
+    return inner_.Read(buffer, count, total, interval);
+  }
+  void DiscardInput() override { inner_.DiscardInput(); }
+  std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
+
+  void WaitUntilHeld() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return held_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> hold(lock_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  SerialLink& inner_;
+  int gateAt_;
+  int reads_ = 0;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool held_ = false;
+  bool released_ = false;
+};
+
+void WaitForJobEnd() {
+  while (IsCollectionRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   kt52::DeviceOptions options = Scanner("S1", 400);
   options.frameSize = 1000;
@@ -403,14 +465,14 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   GatedLink gated(link, 8);  // inside the download
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  ASSERT_TRUE(gated.WaitUntilHeld());
-  EXPECT_TRUE(IsWorkerJobRunning());
+  gated.WaitUntilHeld();
+  EXPECT_TRUE(IsCollectionRunning());
   EXPECT_FALSE(dialog.IsEnabled(IDC_GET_BARCODES));
   EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));  // the store is being filled
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.IsEnabled(IDC_RESPONSE));
   gated.Release();
-  ASSERT_TRUE(WaitForWorkerJobEnd());
+  WaitForJobEnd();
   EXPECT_TRUE(JobControlsEnabled());
   EXPECT_EQ(400, BarcodeExport.RecordCount);
   EXPECT_TRUE(dialog.TakePostedCommands().empty());
@@ -423,12 +485,12 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   GatedLink gated(link, 8);
   SetExchangeLink(&gated);
   ASSERT_TRUE(StartCollection(dialog));
-  ASSERT_TRUE(gated.WaitUntilHeld());
+  gated.WaitUntilHeld();
 
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
   gated.Release();
-  ASSERT_TRUE(WaitForWorkerJobEnd());
+  WaitForJobEnd();
 
   EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
   EXPECT_TRUE(MessageTexts().empty());
@@ -447,7 +509,7 @@ TEST_F(CollectionJobTest, WorkerThatCannotStartGivesTheControlsBack) {
   SetWorkerStarter(&NoThread);
   EXPECT_FALSE(StartCollection(dialog));
   SetWorkerStarter(nullptr);
-  EXPECT_FALSE(IsWorkerJobRunning());
+  EXPECT_FALSE(IsCollectionRunning());
   EXPECT_TRUE(JobControlsEnabled());
   auto boxes = dialog.Messages();
   ASSERT_EQ(1u, boxes.size());

@@ -9,6 +9,11 @@ namespace {
 constexpr auto Deadline = std::chrono::seconds(10);
 }
 
+GatedLink::~GatedLink() {
+  Release();
+  WaitForWorkerJobEnd();
+}
+
 std::size_t GatedLink::Read(std::uint8_t* buffer, std::size_t count, std::uint32_t total,
                             std::uint32_t interval) {
   if (total != 0 && ++reads_ == gateAt_) {

@@ -17,6 +17,8 @@
 class GatedLink final : public SerialLink {
  public:
   GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
+  // A test that failed half-way lets the worker go before the link goes.
+  ~GatedLink() override;
   bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
             std::uint32_t f) override {
     return inner_.Open(p, b, d, s, pa, f);
