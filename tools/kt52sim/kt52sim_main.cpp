@@ -182,10 +182,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kt52sim: cannot write %s\n", options.logPath.c_str());
     return 1;
   }
+  // The state file exists before the path is printed: whoever waits for the
+  // path may read it at once.
+  Server server(options.device, line, log, options.statePath);
   std::printf("%s\n", line.path.c_str());
   std::fflush(stdout);
-
-  Server(options.device, line, log, options.statePath).Run();
+  server.Run();
   if (log) std::fclose(log);
   if (!options.linkPath.empty()) unlink(options.linkPath.c_str());
   return 0;
