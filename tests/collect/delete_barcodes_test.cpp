@@ -77,7 +77,7 @@ TEST_F(DeleteBarcodesTest, RefusedEraseIsAnError) {
   EXPECT_EQ(5u, scanner.Records().size());
 }
 
-TEST_F(DeleteBarcodesTest, NoPortOrNoWakeUpAsksNothing) {
+TEST_F(DeleteBarcodesTest, NoOpenPortAsksNothing) {
   Attach(3, Holding(5));
   EXPECT_FALSE(DeleteBarcodes(dialog));
   EXPECT_EQ(std::vector<std::wstring>{L"Please Open Ports!"}, MessageTexts());
