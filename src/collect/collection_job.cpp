@@ -1,13 +1,11 @@
 #include "collect/collection_job.h"
 
-#include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "collect/output_file.h"
 #include "collect/output_naming.h"
 #include "collect/record_format.h"
-#include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
@@ -16,11 +14,9 @@
 #include "ui/controls.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "ui/worker_job.h"
 
 namespace {
-std::atomic<bool> JobRunning{false};
-std::atomic<bool> CloseRequested{false};
-
 constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
 constexpr char RecordEnd = '\r';
 
@@ -50,7 +46,7 @@ void InformationBox(Controls& dialog, const std::wstring& text) {
   dialog.ShowMessage(text, L"Information", BoxIconInformation);
 }
 
-bool Stopping() { return CloseRequested.load(); }
+bool Stopping() { return IsJobStopping(); }
 
 // Wakes the scanner and prepares its records; on failure names what failed.
 bool PrepareScanner(Job& job, const wchar_t** failure) {
@@ -223,12 +219,7 @@ void RunJob(Controls& dialog) {
 }  // namespace
 
 void SetJobControls(Controls& dialog, bool enable) {
-  if (!AutoMode) {
-    if (!dialog.IsEnabled(IDC_OPEN)) dialog.SetEnabled(IDC_CLOSE, enable);
-    dialog.SetEnabled(IDC_GET_TIME, enable);
-    dialog.SetEnabled(IDC_GET_DEVICE_INFO, enable);
-  }
-  for (int id : AlwaysSwitched) dialog.SetEnabled(id, enable);
+  SwitchJobControls(dialog, AlwaysSwitched, enable);
 }
 
 bool SetDisplayItems(Controls& dialog) {
@@ -273,35 +264,13 @@ void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
     chunk[last] = '\0';
 }
 
-void CollectionJob(Controls& dialog) {
-  RunJob(dialog);
-  SetJobControls(dialog, true);
-  JobRunning = false;
-  // A close that came while the job ran is carried out now.
-  if (CloseRequested.exchange(false)) dialog.PostCommand(CloseCommandId);
-}
-
 namespace {
-void CollectionWorker(void* dialog) { CollectionJob(*static_cast<Controls*>(dialog)); }
+constexpr WorkerJob Collection{&RunJob, &SetJobControls};
 }  // namespace
 
-bool StartCollection(Controls& dialog) {
-  SetJobControls(dialog, false);
-  JobRunning = true;
-  if (!StartWorker(&CollectionWorker, &dialog)) {
-    JobRunning = false;
-    SetJobControls(dialog, true);
-    ErrorBox(dialog, ThreadFailedText);
-    return false;
-  }
-  return true;
-}
+void CollectionJob(Controls& dialog) { RunWorkerJob(dialog, Collection); }
 
-bool IsCollectionRunning() { return JobRunning.load(); }
+bool StartCollection(Controls& dialog) { return StartWorkerJob(dialog, Collection); }
 
-bool RequestCloseDuringJob() {
-  CloseRequested = true;
-  if (JobRunning.load()) return true;
-  CloseRequested = false;
-  return false;
-}
+// One worker job runs at a time, this one or "Set Time".
+bool IsCollectionRunning() { return IsWorkerJobRunning(); }

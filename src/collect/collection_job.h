@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "ui/worker_job.h"
+
 class Controls;
 
 // Most bytes one bulk receive delivers: a framed payload of 10,240, or a plain
@@ -37,6 +39,5 @@ bool RequestCloseDuringJob();
 
 // Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";
-inline constexpr wchar_t ThreadFailedText[] = L"Start Job Failed!";
 // A download given up because the scanner's frames kept failing their check.
 inline constexpr wchar_t GetDataFailedText[] = L"Get Data Failed!";

@@ -10,6 +10,7 @@
 enum BoxFlags : unsigned {
   BoxOk = 0x00,
   BoxOkCancel = 0x01,
+  BoxYesNoCancel = 0x03,
   BoxYesNo = 0x04,
   BoxIconError = 0x10,
   BoxIconQuestion = 0x20,

@@ -1,6 +1,8 @@
 #include "ui/main_dialog.h"
 
+#include "clock/scanner_clock.h"
 #include "collect/collection_job.h"
+#include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
@@ -8,11 +10,12 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/device_list.h"
+#include "ui/worker_job.h"
 
 namespace {
 void CloseMainDialog(Controls& dialog) {
-  // A download still running stops at its next safe point and posts this
-  // command again when its file is closed.
+  // A download or Set Time run still going stops at its next safe point and
+  // posts this command again when it has ended.
   if (RequestCloseDuringJob()) return;
   // Saving the settings (SaveSettings) comes first here; the dialog closes
   // whatever the save gives.
@@ -26,12 +29,12 @@ void GetBarcodes(Controls& dialog) { StartCollection(dialog); }
 void ChooseFolder(Controls& dialog) { ChooseOutputFolder(dialog); }
 void SwitchAutoMode(Controls& dialog) { ToggleAutoMode(dialog); }
 void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
+void GetTime(Controls& dialog) { GetDeviceTime(dialog); }
+void SetTime(Controls& dialog) { StartSetTime(dialog); }
+void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
 
 // Operations of the other subsystems join this table as they are built:
 //   1007 "Export"            BN_CLICKED          ExportODBC::Export on BarcodeExport
-//   1008 "Get Time"          BN_CLICKED          GetDeviceTime
-//   1009 "Set Time"          BN_CLICKED          StartSetTime
-//   1027 "Delete Barcodes"   BN_CLICKED          DeleteBarcodes
 // IDOK (1) has no row: Enter does nothing in the main dialog.
 constexpr CommandRow Commands[] = {
     {CloseCommandId, AnyNotification, CloseMainDialog},
@@ -46,6 +49,9 @@ constexpr CommandRow Commands[] = {
     {IDC_FILE_NAME, NotifyEditChange, OnFileNameEdited},
     {IDC_FILE_NAME, NotifyEditUpdate, OnFileNameEdited},
     {IDC_GET_DEVICE_INFO, NotifyClicked, GetDeviceInfo},
+    {IDC_GET_TIME, NotifyClicked, GetTime},
+    {IDC_SET_TIME, NotifyClicked, SetTime},
+    {IDC_DELETE_BARCODES, NotifyClicked, EraseScanners},
 };
 
 void FillLanguageList(Controls& dialog) {

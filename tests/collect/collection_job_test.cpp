@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "collect/output_naming.h"
@@ -16,6 +14,7 @@
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "support/gated_link.h"
 #include "support/hostile_records.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
@@ -529,70 +528,6 @@ TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
   EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
 }
 
-// How long a test waits for the worker thread before it fails.
-constexpr std::chrono::seconds WorkerDeadline{30};
-
-bool JobEndsInTime() {
-  auto deadline = std::chrono::steady_clock::now() + WorkerDeadline;
-  while (IsCollectionRunning()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
-// A link that holds the worker at one read until the test lets it go (or the
-// deadline passes, so a failed test never leaves the worker stuck).
-class GatedLink final : public SerialLink {
- public:
-  GatedLink(SerialLink& inner, int gateAtRead) : inner_(inner), gateAt_(gateAtRead) {}
-  // A test that failed half-way lets the worker go before the link goes.
-  ~GatedLink() override {
-    Release();
-    JobEndsInTime();
-  }
-  bool Open(std::uint32_t p, std::uint32_t b, std::uint8_t d, std::uint8_t s, std::uint8_t pa,
-            std::uint32_t f) override {
-    return inner_.Open(p, b, d, s, pa, f);
-  }
-  void Close() override { inner_.Close(); }
-  bool IsOpen() const override { return inner_.IsOpen(); }
-  bool Write(const std::uint8_t* bytes, std::size_t length) override {
-    return inner_.Write(bytes, length);
-  }
-  std::size_t Read(std::uint8_t* buffer, std::size_t count, std::uint32_t total,
-                   std::uint32_t interval) override {
-    if (total != 0 && ++reads_ == gateAt_) {
-      std::unique_lock<std::mutex> hold(lock_);
-      held_ = true;
-      changed_.notify_all();
-      changed_.wait_for(hold, WorkerDeadline, [&] { return released_; });
-    }
-    return inner_.Read(buffer, count, total, interval);
-  }
-  void DiscardInput() override { inner_.DiscardInput(); }
-  std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
-
-  bool WaitUntilHeld() {
-    std::unique_lock<std::mutex> hold(lock_);
-    return changed_.wait_for(hold, WorkerDeadline, [&] { return held_; });
-  }
-  void Release() {
-    std::lock_guard<std::mutex> hold(lock_);
-    released_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  SerialLink& inner_;
-  int gateAt_;
-  int reads_ = 0;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  bool held_ = false;
-  bool released_ = false;
-};
-
 TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   kt52::DeviceOptions options = Scanner("S1", 400);
   options.frameSize = 1000;
@@ -607,7 +542,7 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.IsEnabled(IDC_RESPONSE));
   gated.Release();
-  ASSERT_TRUE(JobEndsInTime()) << "the job still runs after the deadline";
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
   EXPECT_TRUE(JobControlsEnabled());
   EXPECT_EQ(400, BarcodeExport.RecordCount);
   EXPECT_TRUE(dialog.TakePostedCommands().empty());
@@ -625,7 +560,7 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
   gated.Release();
-  ASSERT_TRUE(JobEndsInTime()) << "the job still runs after the deadline";
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
 
   EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
   EXPECT_TRUE(MessageTexts().empty());

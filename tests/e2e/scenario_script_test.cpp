@@ -7,7 +7,7 @@
 namespace {
 
 TEST(ScenarioScript, StepsKeepTheirLinesAndSkipCommentsAndBlanks) {
-  ScenarioScript script = ParseScenario("# start\n\nclick 1005\r\n  expect-enabled 1006 1\n# end\n");
+  ScenarioScript script = ParseScenario("# \"start\": here\n\nclick 1005\r\n  expect-enabled 1006 1\n  # end \"\n");
   ASSERT_EQ(script.error, "");
   ASSERT_EQ(script.steps.size(), 2u);
   EXPECT_EQ(script.steps[0].line, 3);

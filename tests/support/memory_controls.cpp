@@ -232,7 +232,8 @@ int MemoryControls::ShowMessage(const std::wstring& text, const std::wstring& ca
     answers_.pop_front();
     return answer;
   }
-  return (flags & 0x0F) == BoxYesNo ? AnswerYes : AnswerOk;
+  const unsigned buttons = flags & 0x0F;
+  return buttons == BoxYesNo || buttons == BoxYesNoCancel ? AnswerYes : AnswerOk;
 }
 
 std::vector<MemoryControls::Message> MemoryControls::Messages() {

@@ -60,7 +60,7 @@ class MemoryControls final : public Controls {
   std::vector<Message> Messages();
   void ClearMessages();
   // Answers for the next boxes, in order; afterwards every box gets AnswerOk
-  // (AnswerYes for a yes/no box).
+  // (AnswerYes for a yes/no or yes/no/cancel box).
   void QueueAnswers(std::vector<int> answers);
   std::vector<std::wstring> ListColumns(int id);
   bool IsFullRowSelect(int id);

@@ -47,6 +47,18 @@ void ScannerDesk::OpenPortAt(int entry) {
   ASSERT_TRUE(OpenSelectedPort(dialog));
 }
 
+void ScannerDesk::StartAutoMode() {
+  ASSERT_EQ(1, ToggleAutoMode(dialog));
+  dialog.ClearMessages();
+}
+
+std::vector<std::wstring> ScannerDesk::Statuses() {
+  std::vector<std::wstring> s;
+  for (int row = 0; row < dialog.ListRowCount(IDC_DEVICE_LIST); ++row)
+    s.push_back(dialog.ListCell(IDC_DEVICE_LIST, row, ColumnStatus));
+  return s;
+}
+
 std::string ScannerDesk::ReadOutput(const std::wstring& name) const {
   return folder.Read(Narrow(name));
 }

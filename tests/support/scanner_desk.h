@@ -28,6 +28,10 @@ class ScannerDesk : public ::testing::Test {
   void ListPorts();
   // The "Open" button on the given entry of the port list.
   void OpenPortAt(int entry);
+  // "Auto>>": the device list of the attached scanners; no boxes so far.
+  void StartAutoMode();
+  // The device list's "Status" cells, row by row.
+  std::vector<std::wstring> Statuses();
 
   std::string ReadOutput(const std::wstring& name) const;
   bool OutputExists(const std::wstring& name) const;

@@ -7,6 +7,7 @@
 //   ASSERT_TRUE(sim.LinkAsCom(com.Path(), 3));   // SerialPort::Open(3, ...) finds it
 //   ... talk to it ...
 //   sim.ReceivedBytes();                 // every byte the scanner got
+//   sim.State("clock");                  // "2024/05/17,09:30:02", as of its last read
 //
 // The destructor stops the simulator (SIGTERM, then waitpid) and removes its
 // files. The program is the kt52sim this build made.
@@ -32,6 +33,10 @@ class SimProcess {
   // host write), and all of it joined.
   std::vector<std::vector<std::uint8_t>> ReceivedReads() const;
   std::vector<std::uint8_t> ReceivedBytes() const;
+  // One value of the simulator's state file (Kt52Device::StateText: clock,
+  // date-format, weekday, records), as it stood after the last read the
+  // simulator made; "" when there is no such line.
+  std::string State(const std::string& name) const;
   // Stops the simulator; true when it ended on its own after SIGTERM.
   bool Stop();
 
@@ -40,6 +45,7 @@ class SimProcess {
   std::string ptyPath_;
   std::string folder_;
   std::string logPath_;
+  std::string statePath_;
   std::vector<std::string> links_;
 };
 

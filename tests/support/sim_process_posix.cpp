@@ -60,6 +60,7 @@ SimProcess::SimProcess(const kt52::DeviceOptions& options,
   folder_ = MakeTempFolder("kt52sim");
   if (folder_.empty()) return;
   logPath_ = folder_ + "/received.log";
+  statePath_ = folder_ + "/state.txt";
   std::string recordsFile;
   if (!options.records.empty()) {
     recordsFile = folder_ + "/records.txt";
@@ -70,7 +71,7 @@ SimProcess::SimProcess(const kt52::DeviceOptions& options,
   std::vector<std::string> arguments = {KT52SIM_PATH};
   for (const std::string& a : kt52::DeviceArguments(onCommandLine, recordsFile))
     arguments.push_back(a);
-  arguments.insert(arguments.end(), {"--log", logPath_});
+  arguments.insert(arguments.end(), {"--log", logPath_, "--state", statePath_});
   arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
   std::vector<char*> argv;
   for (std::string& a : arguments) argv.push_back(a.data());
@@ -97,6 +98,7 @@ SimProcess::~SimProcess() {
   for (const std::string& link : links_) RemoveFile(link);
   if (!folder_.empty()) {
     RemoveFile(logPath_);
+    RemoveFile(statePath_);
     RemoveFile(folder_ + "/records.txt");
     rmdir(folder_.c_str());
   }
@@ -149,6 +151,14 @@ std::vector<std::uint8_t> SimProcess::ReceivedBytes() const {
   std::vector<std::uint8_t> all;
   for (const auto& read : ReceivedReads()) all.insert(all.end(), read.begin(), read.end());
   return all;
+}
+
+std::string SimProcess::State(const std::string& name) const {
+  std::ifstream state(statePath_);
+  std::string line;
+  while (std::getline(state, line))
+    if (line.compare(0, name.size() + 1, name + " ") == 0) return line.substr(name.size() + 1);
+  return "";
 }
 
 ComFolder::ComFolder() : path_(MakeTempFolder("lumet-com")) {

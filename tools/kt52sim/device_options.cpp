@@ -126,6 +126,7 @@ bool ParseSimArguments(const std::vector<std::string>& arguments, SimOptions& op
       if (name == "--link") options.linkPath = value;
       else if (name == "--device") options.devicePath = value;
       else if (name == "--log") options.logPath = value;
+      else if (name == "--state") options.statePath = value;
       else if (name == "--records-file") options.recordsFile = value;
       else if (!ApplyDeviceValue(name, value, options.device, error))
         error = "unknown option: " + name;
@@ -168,6 +169,9 @@ const char* UsageText() {
          "  --link PATH          also make PATH a symlink to the pty slave\n"
          "  --device PATH        serve this serial device instead of a new pty\n"
          "  --log FILE           write every received read in hex, one line each\n"
+         "  --state FILE         keep FILE holding the device's clock, date format, last\n"
+         "                       given weekday and record count, rewritten after every\n"
+         "                       read and before the answer goes out\n"
          "Device:\n"
          "  --mode framed|plain  transport (default framed)\n"
          "  --wake usual|silent|ack|nak|HH  answer to \"*\" (usual: ACK framed, NAK plain)\n"

@@ -78,6 +78,7 @@ struct SimOptions {
   std::string linkPath;     // --link: a symlink to the pty slave
   std::string devicePath;   // --device: a serial device instead of a pty
   std::string logPath;      // --log: received bytes in hex, one read per line
+  std::string statePath;    // --state: the device's StateText after every command
   std::string recordsFile;  // --records-file: loaded by the program
   bool help = false;
 };

@@ -256,6 +256,7 @@ void Kt52Device::HandleCommand(const std::string& command) {
     if (valid) {
       clockSeconds_ = ToSeconds(time);
       clockMillis_ = 0;
+      givenWeekday_ = code[13] - '0';  // "11" + "YYYY/MM/DD," + w
     }
     Acknowledge(valid);
   } else if (code == "1003") {
@@ -381,6 +382,12 @@ std::string Kt52Device::DeviceInfo() const {
   if (!options_.deviceInfo.empty()) return options_.deviceInfo;
   return "{Model:KT52};{SN:" + options_.serialNumber + "};{Firmware:3.1.7};{Records:" +
          std::to_string(records_.size()) + "}";
+}
+
+std::string Kt52Device::StateText() const {
+  return "clock " + ClockText(Clock(), DateFormat::CH) + "\ndate-format " +
+         DateFormatName(dateFormat_) + "\nweekday " + std::to_string(givenWeekday_) +
+         "\nrecords " + std::to_string(records_.size()) + "\n";
 }
 
 std::string Kt52Device::FormatRecord(const StoredRecord& record) const {

@@ -21,6 +21,7 @@
 // late (everything sent after it waits behind it, as on a serial line).
 // A record reads [serial ","] [date "," time ","] barcode CR, with the fields
 // chosen by the show/hide commands and the date in the clock's date order.
+// StateText reports the device's state for whoever watches it from outside.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -66,6 +67,9 @@ class Kt52Device {
   const std::string& SerialNumber() const { return options_.serialNumber; }
   std::string DeviceInfo() const;
   DeviceTime Clock() const { return FromSeconds(clockSeconds_); }
+  // The weekday digit of the last accepted set-time command (1 Monday .. 7
+  // Sunday); 0 before one came.
+  int GivenWeekday() const { return givenWeekday_; }
   DateFormat CurrentDateFormat() const { return dateFormat_; }
   bool ShowsSerial() const { return showSerial_; }
   bool ShowsTime() const { return showTime_; }
@@ -80,6 +84,9 @@ class Kt52Device {
   std::vector<std::string> PlainPieces() const;
   // One record as sent.
   std::string FormatRecord(const StoredRecord& record) const;
+  // The state as lines of "name value": clock (YYYY/MM/DD,HH:MM:SS, year
+  // first), date-format (US, EU, CH), weekday (GivenWeekday), records (count).
+  std::string StateText() const;
 
  private:
   enum class Awaiting { Nothing, QueryAck, DownloadAck };
@@ -104,6 +111,7 @@ class Kt52Device {
   DeviceOptions options_;
   std::vector<StoredRecord> records_;
   std::int64_t clockSeconds_;
+  int givenWeekday_ = 0;
   std::uint64_t clockMillis_ = 0;
   DateFormat dateFormat_;
   bool showSerial_;

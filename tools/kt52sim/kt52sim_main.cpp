@@ -68,10 +68,25 @@ void WritePending(int fd, kt52::Bytes& pending) {
   }
 }
 
+// Replaces the state file whole (written aside, then renamed), so a reader
+// never sees half of it.
+void WriteState(const std::string& path, const kt52::Kt52Device& device) {
+  if (path.empty()) return;
+  const std::string aside = path + ".new";
+  {
+    std::ofstream file(aside, std::ios::binary | std::ios::trunc);
+    file << device.StateText();
+    if (!file) return;
+  }
+  std::rename(aside.c_str(), path.c_str());
+}
+
 class Server {
  public:
-  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log)
-      : device_(std::move(options)), line_(line), log_(log) {}
+  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log, std::string statePath)
+      : device_(std::move(options)), line_(line), log_(log), statePath_(std::move(statePath)) {
+    WriteState(statePath_, device_);
+  }
 
   void Run() {
     auto last = std::chrono::steady_clock::now();
@@ -103,6 +118,7 @@ class Server {
       if (n > 0) {
         LogRead(log_, buffer, static_cast<std::size_t>(n));
         device_.Receive(buffer, static_cast<std::size_t>(n));
+        WriteState(statePath_, device_);  // before the answer can reach the host
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         hungUp = true;
       }
@@ -134,6 +150,7 @@ class Server {
   kt52::Kt52Device device_;
   SimLine line_;
   std::FILE* log_;
+  std::string statePath_;
   kt52::Bytes pending_;
   bool connected_ = false;
 };
@@ -165,10 +182,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kt52sim: cannot write %s\n", options.logPath.c_str());
     return 1;
   }
+  // The state file exists before the path is printed: whoever waits for the
+  // path may read it at once.
+  Server server(options.device, line, log, options.statePath);
   std::printf("%s\n", line.path.c_str());
   std::fflush(stdout);
-
-  Server(options.device, line, log).Run();
+  server.Run();
   if (log) std::fclose(log);
   if (!options.linkPath.empty()) unlink(options.linkPath.c_str());
   return 0;

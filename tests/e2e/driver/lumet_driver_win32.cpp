@@ -296,16 +296,18 @@ bool TextMatches(const std::wstring& actual, const std::wstring& wanted) {
 }
 
 // A file name or box text of a scenario: "{today}" stands for today's date
-// as YYYYMMDD, as automatic file names carry it.
+// as YYYYMMDD, as automatic file names carry it; "{today/}" as YYYY/MM/DD, as
+// a scanner set to the PC time shows it in the CN order.
 std::wstring ScenarioText(const std::string& text) {
   std::wstring name = Utf8ToWide(text);
-  const std::wstring mark = L"{today}";
-  std::size_t at = name.find(mark);
-  if (at != std::wstring::npos) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  for (const wchar_t* format : {L"%04u%02u%02u", L"%04u/%02u/%02u"}) {
+    const std::wstring mark = format[4] == L'/' ? L"{today/}" : L"{today}";
+    std::size_t at = name.find(mark);
+    if (at == std::wstring::npos) continue;
     wchar_t date[16];
-    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    swprintf(date, 16, format, now.wYear, now.wMonth, now.wDay);
     name.replace(at, mark.size(), date);
   }
   return name;
@@ -576,12 +578,12 @@ bool RunControlStep(Driver& d, const ScenarioStep& step, std::string& error) {
     return Act(d, d.dialog, WM_COMMAND, MAKEWPARAM(Number(step.args[0]), code), reinterpret_cast<LPARAM>(control), error);
   }
   if (verb == "expect-text") {
-    std::wstring wanted = Utf8ToWide(step.args[1]);
+    std::wstring wanted = ScenarioText(step.args[1]);
     return Await(d, error, [&](std::string& why) {
       std::wstring text;
       if (!Text(d, control, text, why)) return false;
       why = "text is " + Quoted(text);
-      return text == wanted;
+      return TextMatches(text, wanted);
     });
   }
   if (verb == "expect-enabled")

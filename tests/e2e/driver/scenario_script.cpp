@@ -84,7 +84,7 @@ const std::vector<VerbRule>& Rules() {
       {{"syscommand", "n", "syscommand N: post WM_SYSCOMMAND N (104 is the About item)"}, nullptr},
       {{"key", "w", "key esc|enter|tab|space: post a key press to the focused control"}, "esc|enter|tab|space"},
       {{"close", "", "close: the close box of the main window (SC_CLOSE)"}, nullptr},
-      {{"expect-text", "nt", "expect-text ID TEXT: the control's text"}, nullptr},
+      {{"expect-text", "nt", "expect-text ID TEXT: the control's text (* and {today} as for expect-box; {today/} is YYYY/MM/DD)"}, nullptr},
       {{"expect-enabled", "nb", "expect-enabled ID 0|1"}, nullptr},
       {{"expect-visible", "nb", "expect-visible ID 0|1: the control's own visible style and its parents'"}, nullptr},
       {{"expect-check", "nn", "expect-check ID 0|1|2: BM_GETCHECK"}, nullptr},
@@ -260,6 +260,9 @@ ScenarioScript ParseScenario(const std::string& text) {
     std::string line = text.substr(start, end - start);
     start = end + 1;
     ++line_number;
+    // A comment is free text: its quotes need not pair up.
+    size_t first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] == '#') continue;
     std::vector<std::string> words;
     std::string error;
     if (!SplitScenarioLine(line, words, error)) {

@@ -1,0 +1,72 @@
+#include "ui/worker_job.h"
+
+#include <atomic>
+
+#include "common/worker.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/device_list.h"
+#include "ui/main_dialog.h"
+
+namespace {
+// One word, so that a close request and the job's end cannot cross: either
+// the request finds the job running and the job posts the close, or it finds
+// no job and the window closes at once.
+enum JobState : int { NoJob, Running, CloseRequested };
+std::atomic<int> State{NoJob};
+
+struct Started {
+  Controls* dialog;
+  WorkerJob job;
+};
+
+void JobWorker(void* raw) {
+  Started started = *static_cast<Started*>(raw);
+  delete static_cast<Started*>(raw);
+  RunWorkerJob(*started.dialog, started.job);
+}
+}  // namespace
+
+void SwitchJobControls(Controls& dialog, std::span<const int> alwaysSwitched, bool enable) {
+  if (!AutoMode) {
+    if (!dialog.IsEnabled(IDC_OPEN)) dialog.SetEnabled(IDC_CLOSE, enable);
+    dialog.SetEnabled(IDC_GET_TIME, enable);
+    dialog.SetEnabled(IDC_GET_DEVICE_INFO, enable);
+  }
+  for (int id : alwaysSwitched) dialog.SetEnabled(id, enable);
+}
+
+bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
+  job.switchControls(dialog, false);
+  State = Running;
+  auto* started = new Started{&dialog, job};
+  if (!StartWorker(&JobWorker, started)) {
+    delete started;
+    State = NoJob;
+    job.switchControls(dialog, true);
+    dialog.ShowMessage(ThreadFailedText, L"Error", BoxIconError);
+    return false;
+  }
+  return true;
+}
+
+void RunWorkerJob(Controls& dialog, const WorkerJob& job) {
+  job.run(dialog);
+  job.switchControls(dialog, true);
+  int state = Running;
+  // NoJob: run directly, not through StartWorkerJob.
+  if (State.compare_exchange_strong(state, NoJob) || state == NoJob) return;
+  // A close came while the job ran: it is carried out now. The command is
+  // posted before the job counts as ended, so whoever sees the end sees it too.
+  dialog.PostCommand(CloseCommandId);
+  State = NoJob;
+}
+
+bool IsWorkerJobRunning() { return State.load() != NoJob; }
+
+bool IsJobStopping() { return State.load() == CloseRequested; }
+
+bool RequestCloseDuringJob() {
+  int running = Running;
+  return State.compare_exchange_strong(running, CloseRequested) || running == CloseRequested;
+}
