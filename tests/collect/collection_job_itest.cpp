@@ -72,6 +72,7 @@ class DownloadWire : public ::testing::Test {
   std::vector<std::unique_ptr<SimProcess>> sims;
   MemoryControls dialog;
   TempFolder folder;
+  ProgramFolderScope program{folder};
 };
 
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,

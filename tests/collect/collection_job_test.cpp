@@ -2,9 +2,7 @@
 #include "collect/collection_job.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -13,6 +11,8 @@
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "settings/settings.h"
+#include "support/resource_limit.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -271,15 +271,10 @@ TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
   kt52::DeviceOptions options = Scanner("S1", 100);
   options.frameSize = 400;
   OpenScanner(options);
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 1000;  // the disk is full after 1000 bytes
-  setrlimit(RLIMIT_FSIZE, &small);
-  CollectionJob(dialog);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    ResourceLimitScope fullDisk(RLIMIT_FSIZE, 1000);  // the disk is full after 1000 bytes
+    CollectionJob(dialog);
+  }
 
   EXPECT_EQ((std::vector<std::wstring>{WriteFailedText}), MessageTexts());
   EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
@@ -498,8 +493,10 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   EXPECT_FALSE(kept.empty());
   EXPECT_EQ(0u, WindowsLines(link.Device(3).DownloadText()).find(kept));
   EXPECT_LT(BarcodeExport.RecordCount, 400);
+  EXPECT_EQ("", programFolder.Read("Config.ini"));  // as start-up made it
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));  // the posted close
   EXPECT_EQ(CloseDialogResult, dialog.DialogResult());
+  EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), programFolder.Read("Config.ini"));
 }
 
 bool NoThread(WorkerEntry, void*) { return false; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kt52sim/device_options.h"
+#include "support/program_folder.h"
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
@@ -40,6 +41,8 @@ class ScannerDesk : public ::testing::Test {
   VirtualTimeScope time;
   SimulatedScannerLink link;
   MemoryControls dialog;
-  TempFolder folder;
+  TempFolder folder;  // the output folder
+  TempFolder programFolder;  // where Lumet.exe and its Config.ini lie
+  ProgramFolderScope program{programFolder};
   std::vector<PortDeviceRecord> devices;
 };

@@ -1,0 +1,349 @@
+// Config.ini on the bytes: what the program writes, what it reads back, and
+// what it makes of files it did not write.
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "collect/output_naming.h"
+#include "support/memory_controls.h"
+#include "support/program_folder.h"
+#include "support/resource_limit.h"
+#include "support/temp_folder.h"
+#include "support/utf16le.h"
+#include "ui/control_ids.h"
+#include "ui/main_dialog.h"
+
+// Failures show the file the settings would make.
+void PrintTo(const AppSettings& s, std::ostream* out) {
+  std::string bytes = EncodeSettings(s);
+  for (std::size_t i = 2; i < bytes.size(); i += 2) *out << (bytes[i] == '\r' ? ' ' : bytes[i] == '\n' ? '|' : bytes[i]);
+}
+
+namespace {
+std::string Le(const std::u16string& text) { return Utf16Le(text); }
+const std::string Bom = "\xFF\xFE";
+
+std::u16string Ascii(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(dialog); }
+
+  // A window as start-up leaves it before the settings are read.
+  void Start(MemoryControls& window) {
+    OutputFolder.clear();
+    CustomFileName.clear();
+    IsAutoNaming = true;
+    window.RouteTextChanges(&DispatchCommand);
+    InitDataControls(window);
+    window.SetChecked(IDC_FORMAT_CN, true);
+  }
+  AppSettings Defaults() {
+    AppSettings s;
+    s.timeFormat = L"CN";
+    s.filePath = folder.Wide();
+    s.separator = L",";
+    return s;
+  }
+  // The controls showing s, as if the user had chosen it.
+  void Show(const AppSettings& s) {
+    const std::pair<const wchar_t*, int> formats[] = {
+        {L"US", IDC_FORMAT_US}, {L"EU", IDC_FORMAT_EU}, {L"CN", IDC_FORMAT_CN}};
+    for (auto [name, id] : formats) dialog.SetChecked(id, s.timeFormat == name);
+    dialog.SetText(IDC_TIME_BOX, s.time);
+    dialog.SetChecked(IDC_TYPE_TXT, s.isText);
+    dialog.SetChecked(IDC_TYPE_CSV, !s.isText);
+    dialog.SetChecked(IDC_SAVE_TO_FILE, s.isSaveToFile);
+    OutputFolder = s.filePath;
+    CustomFileName = s.customFileName;
+    dialog.SetChecked(IDC_AUTO_NAMING, s.isAutoNaming);
+    dialog.SetChecked(IDC_LINE_WINDOWS, s.isWindows);
+    dialog.SetChecked(IDC_LINE_UNIX, !s.isWindows);
+    dialog.SetText(IDC_SEPARATOR, s.separator);
+    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, s.isDisplaySN);
+    dialog.SetChecked(IDC_SHOW_TIME_STAMP, s.isDisplayDate);
+  }
+  std::string Saved() {
+    EXPECT_EQ(1, SaveSettings(dialog));
+    return folder.Read("Config.ini");
+  }
+  AppSettings LoadFile(const std::string& bytes) {
+    folder.Write("Config.ini", bytes);
+    EXPECT_EQ(1, LoadSettings(dialog));
+    return CollectSettings(dialog);
+  }
+  std::vector<std::string> FolderNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+  std::vector<std::wstring> Messages() {
+    std::vector<std::wstring> texts;
+    for (const auto& m : dialog.Messages()) {
+      EXPECT_EQ(L"Error", m.caption);
+      EXPECT_EQ(BoxIconError, m.flags);
+      texts.push_back(m.text);
+    }
+    return texts;
+  }
+
+  TempFolder folder;
+  ProgramFolderScope program{folder};
+  MemoryControls dialog;
+};
+
+TEST_F(SettingsFile, LiesBesideTheProgram) {
+  EXPECT_EQ(folder.Wide() + L"\\Config.ini", ConfigPath());
+  SetProgramPath(L"C:\\Program Files\\Lumet\\Lumet.exe");
+  EXPECT_EQ(L"C:\\Program Files\\Lumet\\Config.ini", ConfigPath());
+}
+
+TEST_F(SettingsFile, DefaultsAreWrittenLetterForLetter) {
+  const std::string expected =
+      Bom + Le(u"TimeFormat = CN\r\nTime = \r\nIsText = 1\r\nIsSaveToFile = 1\r\nFilePath = " +
+               Ascii(folder.Wide()) +
+               u"\r\nCustomFileName = \r\nIsAutoNaming = 1\r\nIsWindows = 1\r\nSeparator = ,\r\n"
+               u"IsDisplaySN = 1\r\nIsDisplayDate = 1\r\n");
+  const std::string saved = Saved();
+  EXPECT_EQ(expected, saved);
+  EXPECT_EQ(std::string("\xFF\xFET\0i\0m\0e\0", 10), saved.substr(0, 10));
+  EXPECT_EQ(std::string("\r\0\n\0", 4), saved.substr(saved.size() - 4));  // no terminating zero
+  EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
+}
+
+TEST_F(SettingsFile, SavedFileRestoresEveryControlAndBothTexts) {
+  AppSettings changed;
+  changed.timeFormat = L"US";
+  changed.time = L"";  // an empty time box too
+  changed.isText = false;
+  changed.isSaveToFile = false;
+  changed.filePath = L"D:\\Scans \u00c4rger";
+  changed.customFileName = L"Regal 7 \u4ed3\u5e93 \U0001F4E6";  // beyond U+FFFF too
+  changed.isAutoNaming = false;
+  changed.isWindows = false;
+  changed.separator = L"|";
+  changed.isDisplaySN = false;
+  changed.isDisplayDate = false;
+  AppSettings other = Defaults();
+  other.timeFormat = L"EU";
+  other.time = L"2026/12/08,10:11:12";
+  other.customFileName = L"shelf";  // kept while automatic naming is on
+  other.separator = L"tab";
+
+  for (const AppSettings& s : {changed, other, Defaults()}) {
+    Show(s);
+    const std::string bytes = Saved();
+    MemoryControls fresh;
+    Start(fresh);
+    folder.Write("Config.ini", bytes);
+    ASSERT_EQ(1, LoadSettings(fresh));
+    EXPECT_EQ(s, CollectSettings(fresh));
+    EXPECT_EQ(s.isAutoNaming, IsAutoNaming);
+    EXPECT_EQ(s.isAutoNaming, fresh.IsReadOnly(IDC_FILE_NAME));
+    EXPECT_EQ(s.isAutoNaming ? L"" : s.customFileName, fresh.GetText(IDC_FILE_NAME, PathCapacity));
+    EXPECT_TRUE(fresh.Messages().empty());
+  }
+  // The pair of U+1F4E6 is two units in the file, as Windows writes it.
+  Show(changed);
+  EXPECT_NE(std::string::npos, Saved().find(Le(u"\u5e93 \xD83D\xDCE6\r\n")));
+}
+
+struct ReadCase {
+  const char* name;
+  std::string bytes;
+  void (*expect)(AppSettings& s);  // the defaults, changed as the file should change them
+};
+
+TEST_F(SettingsFile, ReadsWhatThePartAccepts) {
+  const std::string filler = Le(std::u16string(5118, u'x') + u"\r\n");  // BOM + this = 10242 bytes
+  const ReadCase cases[] = {
+      {"no byte-order mark", Le(u"IsText = 0\r\nTime = 12:00\r\n"),
+       [](AppSettings& s) { s.isText = false; s.time = L"12:00"; }},
+      {"an 8-bit file matches no key", "IsText = 0\r\nTimeFormat = US\r\nSeparator = ;\r\n", [](AppSettings&) {}},
+      {"IsText = 0 checks CSV", Bom + Le(u"IsText = 0\r\n"), [](AppSettings& s) { s.isText = false; }},
+      {"IsText = 7 checks TXT", Bom + Le(u"IsText = 0\r\nIsText = 7\r\n"), [](AppSettings&) {}},
+      {"numbers as _wtoi reads them", Bom + Le(u"IsWindows =  -2x\r\nIsSaveToFile = 00\r\nIsDisplaySN = x1\r\n"),
+       [](AppSettings& s) { s.isSaveToFile = false; s.isDisplaySN = false; }},
+      {"IsText=1 without blanks is no key", Bom + Le(u"IsText=0\r\nIsText =0\r\n"), [](AppSettings&) {}},
+      {"an empty FilePath keeps the folder", Bom + Le(u"FilePath = \r\nCustomFileName = \r\n"), [](AppSettings&) {}},
+      {"LF-only lines and blank lines", Le(u"\n\nTimeFormat = EU\n\n\r\n\r\r\nIsDisplayDate = 0\n"),
+       [](AppSettings& s) { s.timeFormat = L"EU"; s.isDisplayDate = false; }},
+      {"keys beyond the first 10240 bytes", Bom + filler + Le(u"IsText = 0\r\n"), [](AppSettings&) {}},
+      {"the format by its first two letters", Bom + Le(u"TimeFormat = USA\r\n"),
+       [](AppSettings& s) { s.timeFormat = L"US"; }},
+      {"other format names", Bom + Le(u"TimeFormat = us\r\nTimeFormat = U\r\nTimeFormat = \r\n"), [](AppSettings&) {}},
+      {"any separator", Bom + Le(u"Separator = ::\r\n"), [](AppSettings& s) { s.separator = L"::"; }},
+      {"an empty name keeps the old one", Bom + Le(u"CustomFileName = a\r\nCustomFileName = \r\n"),
+       [](AppSettings& s) { s.customFileName = L"a"; }},
+      {"a key only at the start of its line",
+       Bom + Le(u"CustomFileName = Time = 12\r\nFilePath = C:\\IsText = 0\r\n IsWindows = 0\r\n"),
+       [](AppSettings& s) { s.customFileName = L"Time = 12"; s.filePath = L"C:\\IsText = 0"; }},
+      {"the text ends at a zero unit", Bom + Le(u"IsText = 0\r\n") + std::string(2, '\0') + Le(u"IsWindows = 0"),
+       [](AppSettings& s) { s.isText = false; }},
+      {"a last line without its end", Bom + Le(u"IsWindows = 0"), [](AppSettings& s) { s.isWindows = false; }},
+      {"an odd last byte pairs with a zero", Bom + Le(u"IsText = 0\r\nIsText = ") + "7", [](AppSettings&) {}},
+      {"an empty file", "", [](AppSettings&) {}},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryControls fresh;
+    Start(fresh);
+    folder.Write("Config.ini", c.bytes);
+    ASSERT_EQ(1, LoadSettings(fresh));
+    AppSettings expected = Defaults();
+    c.expect(expected);
+    EXPECT_EQ(expected, CollectSettings(fresh));
+    EXPECT_TRUE(fresh.Messages().empty());
+  }
+}
+
+TEST_F(SettingsFile, FileNameBoxFollowsAutoNaming) {
+  LoadFile(Bom + Le(u"CustomFileName = mine\r\nIsAutoNaming = 0\r\n"));
+  EXPECT_FALSE(dialog.IsChecked(IDC_AUTO_NAMING));
+  EXPECT_FALSE(dialog.IsReadOnly(IDC_FILE_NAME));
+  EXPECT_EQ(L"mine", dialog.GetText(IDC_FILE_NAME, PathCapacity));
+  EXPECT_FALSE(IsAutoNaming);
+  // Typing into the box while it is editable is remembered, through the box's
+  // change notification.
+  dialog.SetText(IDC_FILE_NAME, L"typed");
+  EXPECT_EQ(L"typed", CustomFileName);
+
+  LoadFile(Bom + Le(u"IsAutoNaming = 1\r\n"));
+  EXPECT_TRUE(dialog.IsReadOnly(IDC_FILE_NAME));
+  EXPECT_EQ(L"", dialog.GetText(IDC_FILE_NAME, PathCapacity));
+  EXPECT_TRUE(IsAutoNaming);
+  EXPECT_EQ(L"typed", CustomFileName);  // remembered for the next time
+
+  // Lines in another order: the box shows the name there was when it unlocked.
+  CustomFileName.clear();
+  LoadFile(Bom + Le(u"IsAutoNaming = 0\r\nCustomFileName = later\r\n"));
+  EXPECT_EQ(L"", dialog.GetText(IDC_FILE_NAME, PathCapacity));
+  EXPECT_EQ(L"later", CustomFileName);
+}
+
+TEST_F(SettingsFile, KeysEditedOutComeBackAtTheNextSave) {
+  LoadFile(Bom + Le(u"IsText = 0\r\n"));
+  AppSettings expected = Defaults();
+  expected.isText = false;
+  EXPECT_EQ(EncodeSettings(expected), Saved());
+  EXPECT_NE(std::string::npos, Saved().find(Le(u"\r\nIsText = 0\r\nIsSaveToFile = 1\r\n")));
+}
+
+TEST_F(SettingsFile, NoCheckedFormatWritesNoFormatLine) {
+  dialog.SetChecked(IDC_FORMAT_CN, false);
+  EXPECT_EQ(0u, Saved().find(Bom + Le(u"Time = \r\nIsText = 1\r\n")));
+}
+
+TEST_F(SettingsFile, HostileFilesLoadWithoutHarm) {
+  std::mt19937 random(20261208);
+  std::string noise(1 << 20, '\0');
+  for (char& byte : noise) byte = static_cast<char>(random());
+  std::string repeated;
+  while (repeated.size() < (1u << 20)) repeated += Bom + Le(u"IsText = 0\r\n");
+  const std::u16string longValue(5000, u'n');
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"1 MB of random bytes", noise},
+      {"1 MB of lines", repeated},
+      {"an odd number of bytes", noise.substr(0, 10239)},
+      {"a 5000-character time", Bom + Le(u"Time = " + longValue)},
+      {"a 5000-character folder", Bom + Le(u"FilePath = " + longValue)},
+      {"a 5000-character name", Bom + Le(u"CustomFileName = " + longValue + u"\r\n")},
+      {"a 5000-character separator", Bom + Le(u"Separator = " + longValue + u"\r\nIsText = 0")},
+      {"only line ends", Bom + Le(std::u16string(5000, u'\n'))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryControls fresh;
+    Start(fresh);
+    folder.Write("Config.ini", c.bytes);
+    ASSERT_EQ(1, LoadSettings(fresh));
+    EXPECT_LE(OutputFolder.size(), PathCapacity - 1);
+    EXPECT_LE(CustomFileName.size(), PathCapacity - 1);
+    EXPECT_LE(fresh.TextLength(IDC_TIME_BOX), SettingsLineChars - 1);
+    // What was read is written back as the program writes it.
+    EXPECT_EQ(1, SaveSettings(fresh));
+    EXPECT_EQ(EncodeSettings(CollectSettings(fresh)), folder.Read("Config.ini"));
+  }
+  // Long values are cut to fit their buffers: the line to 999 characters,
+  // folder and name to 259, what the time box gives back to 99.
+  EXPECT_EQ(std::wstring(SettingsTextChars - 1, L'n'), LoadFile(cases[3].bytes).time);
+  EXPECT_EQ(SettingsLineChars - 1 - 7, dialog.TextLength(IDC_TIME_BOX));
+  EXPECT_EQ(std::wstring(PathCapacity - 1, L'n'), LoadFile(cases[4].bytes).filePath);
+  EXPECT_EQ(std::wstring(PathCapacity - 1, L'n'), LoadFile(cases[5].bytes).customFileName);
+  AppSettings separated = LoadFile(cases[6].bytes);
+  EXPECT_EQ(std::wstring(SettingsTextChars - 1, L'n'), separated.separator);
+  EXPECT_FALSE(separated.isText);  // the line after a long one still counts
+}
+
+TEST_F(SettingsFile, MissingFileIsCreatedEmptyAtStart) {
+  ASSERT_EQ(1, LoadSettings(dialog));
+  EXPECT_TRUE(folder.Exists("Config.ini"));
+  EXPECT_EQ("", folder.Read("Config.ini"));
+  EXPECT_EQ(Defaults(), CollectSettings(dialog));
+  EXPECT_TRUE(dialog.Messages().empty());
+}
+
+TEST_F(SettingsFile, FileThatCannotBeOpenedLeavesTheDefaults) {
+  folder.Write("file", "not a folder");
+  folder.MakeFolder("Config.ini");  // a folder of that name cannot be read as a file
+  for (const std::wstring& program : {folder.Wide() + L"\\file\\Lumet.exe", folder.Wide() + L"\\Lumet.exe"}) {
+    SetProgramPath(program);
+    dialog.ClearMessages();
+    EXPECT_EQ(0, LoadSettings(dialog));
+    EXPECT_EQ(std::vector<std::wstring>{L"Open Config.ini Failed!"}, Messages());
+    EXPECT_EQ(Defaults(), CollectSettings(dialog));
+  }
+}
+
+TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoOtherBehind) {
+  const std::string old = Bom + Le(u"IsText = 0\r\n");
+  const struct {
+    const char* name;
+    int resource;
+    rlim_t limit;
+  } cases[] = {
+      {"the new file cannot be opened", RLIMIT_NOFILE, 0},
+      {"the disk is full while writing", RLIMIT_FSIZE, 100},
+  };
+  dialog.SetText(IDC_TIME_BOX, L"changed");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder.Write("Config.ini", old);
+    dialog.ClearMessages();
+    int saved = 0;
+    {
+      ResourceLimitScope limit(c.resource, c.limit);
+      saved = SaveSettings(dialog);
+    }
+    EXPECT_EQ(0, saved);
+    EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
+    EXPECT_EQ(old, folder.Read("Config.ini"));
+    EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
+  }
+  // A folder in the file's place cannot be replaced.
+  std::filesystem::remove(folder.Path() / "Config.ini");
+  folder.MakeFolder("Config.ini");
+  folder.Write("Config.ini/kept", old);
+  dialog.ClearMessages();
+  EXPECT_EQ(0, SaveSettings(dialog));
+  EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
+  EXPECT_EQ(old, folder.Read("Config.ini/kept"));
+  EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
+  // No folder at all: the program's "folder" is a file.
+  folder.Write("file", "not a folder");
+  SetProgramPath(folder.Wide() + L"\\file\\Lumet.exe");
+  dialog.ClearMessages();
+  EXPECT_EQ(0, SaveSettings(dialog));
+  EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
+  EXPECT_EQ("not a folder", folder.Read("file"));
+}
+}  // namespace
