@@ -72,10 +72,16 @@ class SettingsFile : public ::testing::Test {
     EXPECT_EQ(1, SaveSettings(dialog));
     return folder.Read("Config.ini");
   }
-  AppSettings LoadFile(const std::string& bytes) {
+  AppSettings LoadFile(const std::string& bytes, MemoryControls& window) {
     folder.Write("Config.ini", bytes);
-    EXPECT_EQ(1, LoadSettings(dialog));
-    return CollectSettings(dialog);
+    EXPECT_EQ(1, LoadSettings(window));
+    return CollectSettings(window);
+  }
+  AppSettings LoadFile(const std::string& bytes) { return LoadFile(bytes, dialog); }
+  // A window started afresh with this file.
+  AppSettings StartWith(MemoryControls& window, const std::string& bytes) {
+    Start(window);
+    return LoadFile(bytes, window);
   }
   std::vector<std::string> FolderNames() {
     std::vector<std::string> names;
@@ -140,10 +146,7 @@ TEST_F(SettingsFile, SavedFileRestoresEveryControlAndBothTexts) {
     Show(s);
     const std::string bytes = Saved();
     MemoryControls fresh;
-    Start(fresh);
-    folder.Write("Config.ini", bytes);
-    ASSERT_EQ(1, LoadSettings(fresh));
-    EXPECT_EQ(s, CollectSettings(fresh));
+    EXPECT_EQ(s, StartWith(fresh, bytes));
     EXPECT_EQ(s.isAutoNaming, IsAutoNaming);
     EXPECT_EQ(s.isAutoNaming, fresh.IsReadOnly(IDC_FILE_NAME));
     EXPECT_EQ(s.isAutoNaming ? L"" : s.customFileName, fresh.GetText(IDC_FILE_NAME, PathCapacity));
@@ -192,13 +195,10 @@ TEST_F(SettingsFile, ReadsWhatThePartAccepts) {
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
-    MemoryControls fresh;
-    Start(fresh);
-    folder.Write("Config.ini", c.bytes);
-    ASSERT_EQ(1, LoadSettings(fresh));
     AppSettings expected = Defaults();
     c.expect(expected);
-    EXPECT_EQ(expected, CollectSettings(fresh));
+    MemoryControls fresh;
+    EXPECT_EQ(expected, StartWith(fresh, c.bytes));
     EXPECT_TRUE(fresh.Messages().empty());
   }
 }
@@ -263,9 +263,7 @@ TEST_F(SettingsFile, HostileFilesLoadWithoutHarm) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryControls fresh;
-    Start(fresh);
-    folder.Write("Config.ini", c.bytes);
-    ASSERT_EQ(1, LoadSettings(fresh));
+    StartWith(fresh, c.bytes);
     EXPECT_LE(OutputFolder.size(), PathCapacity - 1);
     EXPECT_LE(CustomFileName.size(), PathCapacity - 1);
     EXPECT_LE(fresh.TextLength(IDC_TIME_BOX), SettingsLineChars - 1);
