@@ -15,6 +15,7 @@
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/exchange.h"
+#include "support/program_folder.h"
 #include "support/sim_process.h"
 #include "support/temp_folder.h"
 #include "transport/port_discovery.h"
