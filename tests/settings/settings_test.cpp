@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,24 +51,6 @@ class SettingsFile : public ::testing::Test {
     s.separator = L",";
     return s;
   }
-  // The controls showing s, as if the user had chosen it.
-  void Show(const AppSettings& s) {
-    const std::pair<const wchar_t*, int> formats[] = {
-        {L"US", IDC_FORMAT_US}, {L"EU", IDC_FORMAT_EU}, {L"CN", IDC_FORMAT_CN}};
-    for (auto [name, id] : formats) dialog.SetChecked(id, s.timeFormat == name);
-    dialog.SetText(IDC_TIME_BOX, s.time);
-    dialog.SetChecked(IDC_TYPE_TXT, s.isText);
-    dialog.SetChecked(IDC_TYPE_CSV, !s.isText);
-    dialog.SetChecked(IDC_SAVE_TO_FILE, s.isSaveToFile);
-    OutputFolder = s.filePath;
-    CustomFileName = s.customFileName;
-    dialog.SetChecked(IDC_AUTO_NAMING, s.isAutoNaming);
-    dialog.SetChecked(IDC_LINE_WINDOWS, s.isWindows);
-    dialog.SetChecked(IDC_LINE_UNIX, !s.isWindows);
-    dialog.SetText(IDC_SEPARATOR, s.separator);
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, s.isDisplaySN);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, s.isDisplayDate);
-  }
   std::string Saved() {
     EXPECT_EQ(1, SaveSettings(dialog));
     return folder.Read("Config.ini");
@@ -83,19 +66,21 @@ class SettingsFile : public ::testing::Test {
     Start(window);
     return LoadFile(bytes, window);
   }
-  std::vector<std::string> FolderNames() {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
-      names.push_back(entry.path().filename().string());
+  std::set<std::string> Names(const std::string& sub = "") {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path() / sub))
+      names.insert(entry.path().filename().string());
     return names;
   }
-  std::vector<std::wstring> Messages() {
+  // The error boxes shown since the last call.
+  std::vector<std::wstring> TakeMessages() {
     std::vector<std::wstring> texts;
     for (const auto& m : dialog.Messages()) {
       EXPECT_EQ(L"Error", m.caption);
       EXPECT_EQ(BoxIconError, m.flags);
       texts.push_back(m.text);
     }
+    dialog.ClearMessages();
     return texts;
   }
 
@@ -120,41 +105,34 @@ TEST_F(SettingsFile, DefaultsAreWrittenLetterForLetter) {
   EXPECT_EQ(expected, saved);
   EXPECT_EQ(std::string("\xFF\xFET\0i\0m\0e\0", 10), saved.substr(0, 10));
   EXPECT_EQ(std::string("\r\0\n\0", 4), saved.substr(saved.size() - 4));  // no terminating zero
-  EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
+  EXPECT_EQ(Names(), (std::set<std::string>{"Config.ini"}));
 }
 
-TEST_F(SettingsFile, SavedFileRestoresEveryControlAndBothTexts) {
-  AppSettings changed;
-  changed.timeFormat = L"US";
-  changed.time = L"";  // an empty time box too
-  changed.isText = false;
-  changed.isSaveToFile = false;
-  changed.filePath = L"D:\\Scans \u00c4rger";
-  changed.customFileName = L"Regal 7 \u4ed3\u5e93 \U0001F4E6";  // beyond U+FFFF too
-  changed.isAutoNaming = false;
-  changed.isWindows = false;
-  changed.separator = L"|";
-  changed.isDisplaySN = false;
-  changed.isDisplayDate = false;
-  AppSettings other = Defaults();
-  other.timeFormat = L"EU";
-  other.time = L"2026/12/08,10:11:12";
-  other.customFileName = L"shelf";  // kept while automatic naming is on
-  other.separator = L"tab";
-
-  for (const AppSettings& s : {changed, other, Defaults()}) {
-    Show(s);
-    const std::string bytes = Saved();
+TEST_F(SettingsFile, FileAsTheProgramWritesItRestoresEveryControlAndIsWrittenBackUnchanged) {
+  const struct {
+    std::string file;
+    AppSettings shown;
+  } cases[] = {
+      {Bom + Le(u"TimeFormat = US\r\nTime = \r\nIsText = 0\r\nIsSaveToFile = 0\r\nFilePath = D:\\Scans \u00c4\r\n"
+                u"CustomFileName = Regal 7 \u4ed3\u5e93 \xD83D\xDCE6\r\nIsAutoNaming = 0\r\nIsWindows = 0\r\n"
+                u"Separator = |\r\nIsDisplaySN = 0\r\nIsDisplayDate = 0\r\n"),
+       {L"US", L"", false, false, L"D:\\Scans \u00c4", L"Regal 7 \u4ed3\u5e93 \U0001F4E6", false, false, L"|",
+        false, false}},
+      {Bom + Le(u"TimeFormat = EU\r\nTime = 2026/12/08,10:11:12\r\nIsText = 1\r\nIsSaveToFile = 1\r\n"
+                u"FilePath = C:\\\r\nCustomFileName = shelf\r\nIsAutoNaming = 1\r\nIsWindows = 1\r\n"
+                u"Separator = tab\r\nIsDisplaySN = 1\r\nIsDisplayDate = 0\r\n"),
+       {L"EU", L"2026/12/08,10:11:12", true, true, L"C:\\", L"shelf", true, true, L"tab", true, false}},
+  };
+  for (const auto& c : cases) {
     MemoryControls fresh;
-    EXPECT_EQ(s, StartWith(fresh, bytes));
-    EXPECT_EQ(s.isAutoNaming, IsAutoNaming);
-    EXPECT_EQ(s.isAutoNaming, fresh.IsReadOnly(IDC_FILE_NAME));
-    EXPECT_EQ(s.isAutoNaming ? L"" : s.customFileName, fresh.GetText(IDC_FILE_NAME, PathCapacity));
+    EXPECT_EQ(c.shown, StartWith(fresh, c.file));
+    EXPECT_EQ(c.shown.isAutoNaming, IsAutoNaming);
+    EXPECT_EQ(c.shown.isAutoNaming, fresh.IsReadOnly(IDC_FILE_NAME));
+    EXPECT_EQ(c.shown.isAutoNaming ? L"" : c.shown.customFileName, fresh.GetText(IDC_FILE_NAME, PathCapacity));
+    EXPECT_EQ(1, SaveSettings(fresh));
+    EXPECT_EQ(c.file, folder.Read("Config.ini"));
     EXPECT_TRUE(fresh.Messages().empty());
   }
-  // The pair of U+1F4E6 is two units in the file, as Windows writes it.
-  Show(changed);
-  EXPECT_NE(std::string::npos, Saved().find(Le(u"\u5e93 \xD83D\xDCE6\r\n")));
 }
 
 struct ReadCase {
@@ -229,15 +207,10 @@ TEST_F(SettingsFile, FileNameBoxFollowsAutoNaming) {
 
 TEST_F(SettingsFile, KeysEditedOutComeBackAtTheNextSave) {
   LoadFile(Bom + Le(u"IsText = 0\r\n"));
-  AppSettings expected = Defaults();
-  expected.isText = false;
-  EXPECT_EQ(EncodeSettings(expected), Saved());
-  EXPECT_NE(std::string::npos, Saved().find(Le(u"\r\nIsText = 0\r\nIsSaveToFile = 1\r\n")));
-}
-
-TEST_F(SettingsFile, NoCheckedFormatWritesNoFormatLine) {
+  EXPECT_EQ(0u, Saved().find(Bom + Le(u"TimeFormat = CN\r\nTime = \r\nIsText = 0\r\nIsSaveToFile = 1\r\n")));
+  // With no date format checked there is no line for it.
   dialog.SetChecked(IDC_FORMAT_CN, false);
-  EXPECT_EQ(0u, Saved().find(Bom + Le(u"Time = \r\nIsText = 1\r\n")));
+  EXPECT_EQ(0u, Saved().find(Bom + Le(u"Time = \r\nIsText = 0\r\n")));
 }
 
 TEST_F(SettingsFile, HostileFilesLoadWithoutHarm) {
@@ -284,64 +257,63 @@ TEST_F(SettingsFile, HostileFilesLoadWithoutHarm) {
 
 TEST_F(SettingsFile, MissingFileIsCreatedEmptyAtStart) {
   ASSERT_EQ(1, LoadSettings(dialog));
-  EXPECT_TRUE(folder.Exists("Config.ini"));
   EXPECT_EQ("", folder.Read("Config.ini"));
+  EXPECT_EQ(Names(), (std::set<std::string>{"Config.ini"}));
   EXPECT_EQ(Defaults(), CollectSettings(dialog));
   EXPECT_TRUE(dialog.Messages().empty());
 }
 
-TEST_F(SettingsFile, FileThatCannotBeOpenedLeavesTheDefaults) {
-  folder.Write("file", "not a folder");
-  folder.MakeFolder("Config.ini");  // a folder of that name cannot be read as a file
-  for (const std::wstring& program : {folder.Wide() + L"\\file\\Lumet.exe", folder.Wide() + L"\\Lumet.exe"}) {
-    SetProgramPath(program);
-    dialog.ClearMessages();
+// Root opens any file, so other means make these fail: a file where the
+// program's folder should be, a folder where Config.ini should be, or no file
+// handle to spare; a full disk is a small file-size limit.
+class BrokenSettingsFile : public SettingsFile {
+ protected:
+  void SetUp() override {
+    SettingsFile::SetUp();
+    folder.Write("file", old);
+    folder.MakeFolder("folder/Config.ini");
+    folder.Write("folder/Config.ini/kept", old);
+  }
+  const std::string old = Bom + Le(u"IsText = 0\r\n");
+};
+
+TEST_F(BrokenSettingsFile, FileThatCannotBeOpenedLeavesTheDefaults) {
+  for (const wchar_t* program : {L"\\file\\Lumet.exe", L"\\folder\\Lumet.exe"}) {
+    SetProgramPath(folder.Wide() + program);
     EXPECT_EQ(0, LoadSettings(dialog));
-    EXPECT_EQ(std::vector<std::wstring>{L"Open Config.ini Failed!"}, Messages());
+    EXPECT_EQ(std::vector<std::wstring>{L"Open Config.ini Failed!"}, TakeMessages());
     EXPECT_EQ(Defaults(), CollectSettings(dialog));
   }
 }
 
-TEST_F(SettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoOtherBehind) {
-  const std::string old = Bom + Le(u"IsText = 0\r\n");
+TEST_F(BrokenSettingsFile, FailedSaveKeepsTheOldFileAndLeavesNoOtherBehind) {
   const struct {
     const char* name;
+    const wchar_t* program;
     int resource;
     rlim_t limit;
+    const char* kept;  // where the old bytes are
   } cases[] = {
-      {"the new file cannot be opened", RLIMIT_NOFILE, 0},
-      {"the disk is full while writing", RLIMIT_FSIZE, 100},
+      {"no file handle for the new file", L"\\Lumet.exe", RLIMIT_NOFILE, 0, "Config.ini"},
+      {"the disk full while writing", L"\\Lumet.exe", RLIMIT_FSIZE, 100, "Config.ini"},
+      {"a folder in the file's place", L"\\folder\\Lumet.exe", RLIMIT_FSIZE, RLIM_INFINITY, "folder/Config.ini/kept"},
+      {"a file in the folder's place", L"\\file\\Lumet.exe", RLIMIT_FSIZE, RLIM_INFINITY, "file"},
   };
   dialog.SetText(IDC_TIME_BOX, L"changed");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     folder.Write("Config.ini", old);
-    dialog.ClearMessages();
+    SetProgramPath(folder.Wide() + c.program);
     int saved = 0;
     {
       ResourceLimitScope limit(c.resource, c.limit);
       saved = SaveSettings(dialog);
     }
     EXPECT_EQ(0, saved);
-    EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
-    EXPECT_EQ(old, folder.Read("Config.ini"));
-    EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
+    EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, TakeMessages());
+    EXPECT_EQ(old, folder.Read(c.kept));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Config.ini", "file", "folder"}));
+    EXPECT_EQ(Names("folder"), (std::set<std::string>{"Config.ini"}));
   }
-  // A folder in the file's place cannot be replaced.
-  std::filesystem::remove(folder.Path() / "Config.ini");
-  folder.MakeFolder("Config.ini");
-  folder.Write("Config.ini/kept", old);
-  dialog.ClearMessages();
-  EXPECT_EQ(0, SaveSettings(dialog));
-  EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
-  EXPECT_EQ(old, folder.Read("Config.ini/kept"));
-  EXPECT_EQ((std::vector<std::string>{"Config.ini"}), FolderNames());
-  // No folder at all: the program's "folder" is a file.
-  folder.Write("file", "not a folder");
-  SetProgramPath(folder.Wide() + L"\\file\\Lumet.exe");
-  dialog.ClearMessages();
-  EXPECT_EQ(0, SaveSettings(dialog));
-  EXPECT_EQ(std::vector<std::wstring>{L"Save Config.ini Failed!"}, Messages());
-  EXPECT_EQ("not a folder", folder.Read("file"));
 }
 }  // namespace
