@@ -2,7 +2,9 @@
 #include "collect/collection_job.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -12,7 +14,6 @@
 #include "export/export_store.h"
 #include "protocol/exchange.h"
 #include "settings/settings.h"
-#include "support/resource_limit.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -271,10 +272,15 @@ TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
   kt52::DeviceOptions options = Scanner("S1", 100);
   options.frameSize = 400;
   OpenScanner(options);
-  {
-    ResourceLimitScope fullDisk(RLIMIT_FSIZE, 1000);  // the disk is full after 1000 bytes
-    CollectionJob(dialog);
-  }
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 1000;  // the disk is full after 1000 bytes
+  setrlimit(RLIMIT_FSIZE, &small);
+  CollectionJob(dialog);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
 
   EXPECT_EQ((std::vector<std::wstring>{WriteFailedText}), MessageTexts());
   EXPECT_EQ(L"Error", dialog.Messages()[0].caption);

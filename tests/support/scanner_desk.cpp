@@ -21,7 +21,6 @@ void ScannerDesk::SetUp() {
   AutoMode = 0;
   BarcodeExport.Reset();
   CustomFileName.clear();
-  dialog.RouteTextChanges(&DispatchCommand);
   PrepareMainDialog(dialog);
   OutputFolder = folder.Wide();
 }

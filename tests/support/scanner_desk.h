@@ -14,10 +14,13 @@
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
 #include "transport/port_discovery.h"
+#include "ui/main_dialog.h"
 #include "support/memory_controls.h"
 
 class ScannerDesk : public ::testing::Test {
  protected:
+  // Setting an edit box's text raises its change notifications, as in the window.
+  ScannerDesk() { dialog.RouteTextChanges(&DispatchCommand); }
   void SetUp() override;
   void TearDown() override;
 
