@@ -13,12 +13,12 @@
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
-#include "settings/settings.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "settings/settings.h"  // the close saves Config.ini
 
 namespace {
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,

@@ -14,8 +14,8 @@
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
 #include "transport/port_discovery.h"
-#include "ui/main_dialog.h"
 #include "support/memory_controls.h"
+#include "ui/main_dialog.h"
 
 class ScannerDesk : public ::testing::Test {
  protected:
