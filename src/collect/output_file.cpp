@@ -1,5 +1,7 @@
 #include "collect/output_file.h"
 
+#include "common/program_path.h"
+
 namespace {
 wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 }  // namespace
@@ -10,4 +12,9 @@ bool HasExtension(const std::wstring& name, const std::wstring& extension) {
   for (std::size_t i = 0; i < extension.size(); ++i)
     if (FoldAscii(name[start + i]) != FoldAscii(extension[i])) return false;
   return true;
+}
+
+std::wstring ProgramFolder() {
+  std::wstring path = ProgramPath();
+  return path.empty() ? L"." : FolderOf(path);
 }

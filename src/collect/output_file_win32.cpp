@@ -66,20 +66,3 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstri
   FindClose(search);
   return entries;
 }
-
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L".";
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    if (path.size() >= 32768) return L".";
-    path.resize(path.size() * 2);
-  }
-  std::size_t slash = path.rfind(L'\\');
-  path.resize(slash == std::wstring::npos ? 0 : slash);
-  return path;
-}

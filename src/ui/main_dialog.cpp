@@ -6,6 +6,7 @@
 #include "collect/output_naming.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
+#include "settings/settings.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -17,8 +18,8 @@ void CloseMainDialog(Controls& dialog) {
   // A download or Set Time run still going stops at its next safe point and
   // posts this command again when it has ended.
   if (RequestCloseDuringJob()) return;
-  // Saving the settings (SaveSettings) comes first here; the dialog closes
-  // whatever the save gives.
+  // The dialog closes whatever the save gives.
+  SaveSettings(dialog);
   dialog.EndDialog(CloseDialogResult);
 }
 
@@ -88,7 +89,8 @@ void PrepareMainDialog(Controls& dialog) {
   InitDataControls(dialog);
   // 8. CN is the default date format.
   dialog.SetChecked(IDC_FORMAT_CN, true);
-  // 9. The saved settings (LoadSettings) go here; they overwrite steps 7 and 8.
+  // 9. The saved settings overwrite steps 7 and 8.
+  LoadSettings(dialog);
   // 10.
   FillResponseModeList(dialog);
 }

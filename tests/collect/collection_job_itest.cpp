@@ -17,6 +17,7 @@
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/exchange.h"
+#include "support/program_folder.h"
 #include "support/sim_process.h"
 #include "support/temp_folder.h"
 #include "transport/port_discovery.h"
@@ -66,6 +67,7 @@ class DownloadWire : public ::testing::Test {
   std::vector<std::unique_ptr<SimProcess>> sims;
   MemoryControls dialog;
   TempFolder folder;
+  ProgramFolderScope program{folder};
 };
 
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,

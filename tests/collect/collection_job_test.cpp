@@ -21,6 +21,7 @@
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "settings/settings.h"  // the close saves Config.ini
 
 namespace {
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
@@ -568,8 +569,10 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   EXPECT_FALSE(kept.empty());
   EXPECT_EQ(0u, WindowsLines(link.Device(3).DownloadText()).find(kept));
   EXPECT_LT(BarcodeExport.RecordCount, 400);
+  EXPECT_EQ("", programFolder.Read("Config.ini"));  // as start-up made it
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));  // the posted close
   EXPECT_EQ(CloseDialogResult, dialog.DialogResult());
+  EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), programFolder.Read("Config.ini"));
 }
 
 bool NoThread(WorkerEntry, void*) { return false; }

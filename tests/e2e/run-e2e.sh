@@ -13,6 +13,7 @@
 #   @scanner COM3 usb [kt52sim options]   register a scanner port and attach a simulator
 #   @device COM4 usb                      register a port with nothing attached
 #   @copy FILE                            copy FILE (beside the scenario) next to Lumet.exe
+#   @file-utf16 NAME TEXT                 written by the driver before it starts Lumet
 # Kinds: usb, bt (SPP, local), bt-paired (SPP, "&0&000000000000"), bt-other (SPP
 # without either), enumerator, virtual (own id foreign, HardwareDevinstpath a
 # scanner's), other (an FTDI port).
@@ -51,6 +52,7 @@ run_scenario() {
         ports+=("$number ${words[2]:-usb}")
         [ "${words[0]}" = @scanner ] && scanners+=("$number ${words[*]:3}") ;;
       @copy) cp "$(dirname "$file")/${words[1]}" "$work/" || rc=1 ;;
+      @file-utf16) ;;
       *) echo "    unknown setup line: ${words[*]}"; rc=1 ;;
     esac
   done < <(grep -E '^[[:space:]]*@' "$file" | tr -d '\r')

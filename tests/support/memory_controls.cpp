@@ -1,6 +1,7 @@
 #include "support/memory_controls.h"
 
 #include "common/ansi_text.h"
+#include "ui/main_dialog.h"
 
 namespace {
 wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
@@ -36,8 +37,20 @@ std::string MemoryControls::GetTextAnsi(int id, std::size_t capacity) {
 }
 
 void MemoryControls::SetText(int id, const std::wstring& text) {
+  CommandRoute route = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    At(id).text = text;
+    route = textChangeRoute_;
+  }
+  if (!route) return;
+  route(*this, id, NotifyEditUpdate);
+  route(*this, id, NotifyEditChange);
+}
+
+void MemoryControls::RouteTextChanges(CommandRoute route) {
   std::lock_guard<std::mutex> hold(lock_);
-  At(id).text = text;
+  textChangeRoute_ = route;
 }
 
 std::size_t MemoryControls::TextLength(int id) {

@@ -57,6 +57,11 @@ class MemoryControls final : public Controls {
   void PostCommand(int id) override;
 
   // For tests.
+  // A window's edit box raises EN_UPDATE and EN_CHANGE when its text is set;
+  // once given a route (DispatchCommand), SetText passes both to it, after the
+  // text has changed, on the caller's thread.
+  using CommandRoute = bool (*)(Controls& dialog, int id, int notification);
+  void RouteTextChanges(CommandRoute route);
   std::vector<Message> Messages();
   void ClearMessages();
   // Answers for the next boxes, in order; afterwards every box gets AnswerOk
@@ -104,4 +109,5 @@ class MemoryControls final : public Controls {
   int clientWidth_ = 0;
   int clientHeight_ = 0;
   int dialogResult_ = -1;
+  CommandRoute textChangeRoute_ = nullptr;
 };

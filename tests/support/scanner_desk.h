@@ -9,14 +9,18 @@
 #include <vector>
 
 #include "kt52sim/device_options.h"
+#include "support/program_folder.h"
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
 #include "support/port_records.h"
 #include "support/memory_controls.h"
+#include "ui/main_dialog.h"
 
 class ScannerDesk : public ::testing::Test {
  protected:
+  // Setting an edit box's text raises its change notifications, as in the window.
+  ScannerDesk() { dialog.RouteTextChanges(&DispatchCommand); }
   void SetUp() override;
   void TearDown() override;
 
@@ -44,6 +48,8 @@ class ScannerDesk : public ::testing::Test {
   VirtualTimeScope time;
   SimulatedScannerLink link;
   MemoryControls dialog;
-  TempFolder folder;
+  TempFolder folder;  // the output folder
+  TempFolder programFolder;  // where Lumet.exe and its Config.ini lie
+  ProgramFolderScope program{programFolder};
   std::vector<PortDeviceRecord> devices;
 };

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "protocol/exchange.h"
+#include "settings/settings.h"
+#include "support/program_folder.h"
 #include "support/scanner_ports.h"
+#include "support/utf16le.h"
 #include "support/scripted_link.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
@@ -35,6 +38,8 @@ class MainDialog : public ::testing::Test {
   std::wstring Selected(int id) { return dialog.ComboItemText(id, dialog.ComboSelection(id)); }
 
   MemoryControls dialog;
+  TempFolder folder;
+  ProgramFolderScope program{folder};
   ScriptedLink link;
   std::vector<PortDeviceRecord> devices;
   ScannerPortsScope ports{link, devices};
@@ -104,6 +109,40 @@ TEST_F(MainDialog, EveryWayOfClosingEndsTheDialogWithTwo) {
   }
   EXPECT_EQ(2, CloseDialogResult);
   EXPECT_EQ(-1, dialog.DialogResult());
+}
+
+TEST_F(MainDialog, StartUpReadsTheSavedSettingsOverTheDefaults) {
+  PrepareMainDialog(dialog);
+  EXPECT_TRUE(folder.Exists("Config.ini"));  // the first start makes it, empty
+  EXPECT_EQ("", folder.Read("Config.ini"));
+
+  const std::string saved = "\xFF\xFE" + Utf16Le(u"TimeFormat = US\nIsText = 0\n");
+  folder.Write("Config.ini", saved);
+  MemoryControls again;
+  PrepareMainDialog(again);
+  EXPECT_TRUE(again.IsChecked(IDC_FORMAT_US));
+  EXPECT_FALSE(again.IsChecked(IDC_FORMAT_CN));
+  EXPECT_TRUE(again.IsChecked(IDC_TYPE_CSV));
+  EXPECT_FALSE(again.IsChecked(IDC_TYPE_TXT));
+  EXPECT_EQ(3, again.ComboCount(IDC_RESPONSE));  // the last step still runs
+  EXPECT_EQ(saved, folder.Read("Config.ini"));  // reading changes nothing
+}
+
+TEST_F(MainDialog, ClosingSavesTheSettingsAndEndsWithTwoWhateverTheSaveGives) {
+  PrepareMainDialog(dialog);
+  dialog.SetText(IDC_TIME_BOX, L"10:00");
+  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, NotifyClicked));
+  EXPECT_EQ(CloseDialogResult, dialog.DialogResult());
+  EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), folder.Read("Config.ini"));
+  EXPECT_EQ(L"10:00", CollectSettings(dialog).time);
+
+  folder.Write("file", "");
+  SetProgramPath(folder.Wide() + L"\\file\\Lumet.exe");  // a folder that cannot be
+  MemoryControls failing;
+  EXPECT_TRUE(DispatchCommand(failing, CloseCommandId, NotifyClicked));
+  ASSERT_EQ(1u, failing.Messages().size());
+  EXPECT_EQ(L"Save Config.ini Failed!", failing.Messages()[0].text);
+  EXPECT_EQ(CloseDialogResult, failing.DialogResult());
 }
 
 TEST_F(MainDialog, EnterAndUnknownCommandsDoNothing) {

@@ -44,6 +44,7 @@ struct Driver {
   PROCESS_INFORMATION program{};
   HWND dialog = nullptr;  // the main window
   HWND box = nullptr;     // the box or dialog the last expect-box / expect-dialog found
+  std::wstring program_folder;  // as the program sees it, without the last backslash
   DWORD timeout_ms = 5000;
   RemotePage remote;
   std::vector<std::unique_ptr<PendingSend>> sends;
@@ -326,6 +327,40 @@ bool ReadFileBytes(const std::wstring& name, std::string& bytes) {
   return true;
 }
 
+// A text file as Windows programs write Unicode: the byte-order mark FF FE and
+// the text in UTF-16LE, "{folder}" standing for the program's folder.
+std::string Utf16File(const Driver& d, const std::string& text) {
+  std::wstring wide = Utf8ToWide(text);
+  const std::wstring mark = L"{folder}";
+  for (std::size_t at = wide.find(mark); at != std::wstring::npos; at = wide.find(mark, at + d.program_folder.size()))
+    wide.replace(at, mark.size(), d.program_folder);
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t unit : wide) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>((unit >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
+// Setup lines the driver carries out before it starts the program:
+//   @file-utf16 NAME TEXT   writes NAME beside the program as Utf16File does
+bool PrepareFiles(const Driver& d, const std::vector<ScenarioStep>& setup, std::string& error) {
+  for (const ScenarioStep& step : setup) {
+    if (step.verb != "file-utf16") continue;
+    if (step.args.size() != 2) {
+      error = "line " + std::to_string(step.line) + ": @file-utf16 NAME TEXT";
+      return false;
+    }
+    std::ofstream out(Utf8ToWide(step.args[0]).c_str(), std::ios::binary | std::ios::trunc);
+    out << Utf16File(d, step.args[1]);
+    if (!out.flush()) {
+      error = "cannot write " + step.args[0];
+      return false;
+    }
+  }
+  return true;
+}
+
 bool ExpectBox(Driver& d, const ScenarioStep& step, std::string& error) {
   std::wstring text = ScenarioText(step.args[0]);
   bool any_caption = step.args.size() < 2;
@@ -548,13 +583,20 @@ bool RunGeneralStep(Driver& d, const ScenarioStep& step, bool& handled, std::str
     std::wstring name = ScenarioText(step.args[0]);
     if (!Await(d, error, [&](std::string&) { return (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) == wanted; }))
       error = "the file " + Quoted(name) + (wanted ? " does not exist" : " exists");
-  } else if (verb == "expect-file-bytes") {
+  } else if (verb == "expect-file-bytes" || verb == "expect-file-utf16") {
     std::wstring name = ScenarioText(step.args[0]);
-    const std::string& wanted = step.args[1];
+    bool utf16 = verb == "expect-file-utf16";
+    const std::string wanted = utf16 ? Utf16File(d, step.args[1]) : step.args[1];
     std::string bytes;
-    if (!Await(d, error, [&](std::string&) { return ReadFileBytes(name, bytes) && bytes == wanted; }))
-      error = "the file " + Quoted(name) + " holds " + std::to_string(bytes.size()) + " bytes: \"" +
-              bytes.substr(0, 200) + "\"";
+    if (!Await(d, error, [&](std::string&) { return ReadFileBytes(name, bytes) && bytes == wanted; })) {
+      error = "the file " + Quoted(name) + " holds " + std::to_string(bytes.size()) + " bytes: ";
+      if (!utf16) error += "\"" + bytes.substr(0, 200) + "\"";
+      for (std::size_t i = 0; utf16 && i < bytes.size() && i < 1000; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", static_cast<unsigned char>(bytes[i]));
+        error += hex;
+      }
+    }
   } else handled = false;
   return error.empty();
 }
@@ -601,6 +643,12 @@ bool RunControlStep(Driver& d, const ScenarioStep& step, std::string& error) {
       LRESULT state = SendMessageW(control, BM_GETCHECK, 0, 0);
       why = "check state is " + std::to_string(state);
       return state == Number(step.args[1]);
+    });
+  if (verb == "expect-readonly")
+    return Await(d, error, [&](std::string& why) {
+      bool readOnly = (GetWindowLongW(control, GWL_STYLE) & ES_READONLY) != 0;
+      why = readOnly ? "the box is read-only" : "the box is editable";
+      return readOnly == flag(1);
     });
   if (verb == "expect-inside" || verb == "expect-outside") {
     std::string wanted = verb == "expect-inside" ? "inside" : "outside";
@@ -684,6 +732,7 @@ std::string StepText(const ScenarioStep& step) {
 int Usage() {
   std::printf("usage: lumet_driver [--caption TEXT] PROGRAM.exe SCENARIO.txt\nsteps:\n");
   for (const ScenarioVerb& verb : ScenarioVerbs()) std::printf("  %s\n", verb.help);
+  std::printf("setup lines it carries out itself:\n  @file-utf16 NAME TEXT: write NAME beside the program as FF FE and TEXT in UTF-16LE ({folder} as above)\n");
   return 2;
 }
 
@@ -717,6 +766,14 @@ int wmain(int argc, wchar_t** argv) {
 
   std::string error;
   const ScenarioStep* failed = nullptr;
+  std::wstring program(MAX_PATH * 4, L'\0');
+  DWORD length = GetFullPathNameW(paths[0].c_str(), static_cast<DWORD>(program.size()), program.data(), nullptr);
+  program.resize(length < program.size() ? length : 0);
+  d.program_folder = program.substr(0, program.rfind(L'\\'));
+  if (!PrepareFiles(d, script.setup, error)) {
+    Say("bad scenario: %s\n", error);
+    return 2;
+  }
   if (!StartProgram(d, paths[0], error)) {
     Say("FAIL start: %s\n", error);
     StopProgram(d);

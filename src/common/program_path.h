@@ -1,0 +1,15 @@
+#pragma once
+// The full path of the running program file, with "\" between folders on every
+// platform (GetModuleFileNameW on Windows). Config.ini and the default output
+// folder lie beside it. Tests place the program elsewhere with SetProgramPath.
+#include <string>
+
+std::wstring ProgramPath();
+// An empty path puts the system's answer back.
+void SetProgramPath(const std::wstring& path);
+
+// The system's answer; empty when it has none.
+std::wstring SystemProgramPath();
+
+// The folder of a path: everything before its last "\" ("" when it has none).
+std::wstring FolderOf(const std::wstring& path);
