@@ -11,6 +11,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 using SqlText = std::vector<SQLWCHAR>;
@@ -46,6 +47,11 @@ std::wstring FromSqlText(const SQLWCHAR* text, std::size_t length) {
     out.push_back(static_cast<wchar_t>(code));
   }
   return out;
+}
+
+// An integer attribute value, passed in the pointer argument as ODBC wants.
+SQLPOINTER Attribute(unsigned long value) {
+  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value));
 }
 
 bool Succeeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
@@ -100,9 +106,9 @@ DbResult Run(SQLHDBC connection, Statement& statement, const std::wstring& text,
   }
   if (query) {
     SQLSetStmtAttr(statement.handle, SQL_ATTR_CURSOR_TYPE,
-                   reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
+                   Attribute(SQL_CURSOR_FORWARD_ONLY), 0);
     SQLSetStmtAttr(statement.handle, SQL_ATTR_CONCURRENCY,
-                   reinterpret_cast<SQLPOINTER>(SQL_CONCUR_READ_ONLY), 0);
+                   Attribute(SQL_CONCUR_READ_ONLY), 0);
   }
   SqlText sql = ToSqlText(text);
   SQLRETURN result = SQLExecDirectW(statement.handle, sql.data(), static_cast<SQLINTEGER>(sql.size() - 1));
@@ -127,7 +133,7 @@ DbResult OdbcConnection::Open(const std::wstring& connect, bool mayAsk) {
     if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
       return Failure(L"The ODBC driver manager could not be started.");
     environment_ = environment;
-    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, Attribute(SQL_OV_ODBC3), 0);
   }
   SQLHDBC connection = SQL_NULL_HDBC;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment_, &connection)))
@@ -196,8 +202,7 @@ bool ListInstalledDrivers(std::vector<std::wstring>& drivers, std::size_t capaci
   if (capacity < 2 || capacity > 0xFFFF) return false;
   std::vector<SQLWCHAR> list(capacity, 0);
   WORD used = 0;
-  if (!SQLGetInstalledDriversW(reinterpret_cast<decltype(&list[0])>(list.data()),
-                               static_cast<WORD>(capacity), &used))
+  if (!SQLGetInstalledDriversW(list.data(), static_cast<WORD>(capacity), &used))
     return false;
   list.back() = 0;  // the walk below ends inside the buffer, whatever came back
   // Each description ends with a NUL; an empty one ends the list.
