@@ -13,17 +13,15 @@ test_roots=("USB\\VID_2F3C&PID_0A17" "BTHENUM" "{F12D3CF8-B11D-457E-8641-BE2AF2D
 now() { date +%s.%N; }
 seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
-# LUMET_E2E_PRESET names the preset of a Windows build folder not yet
-# configured (default windows; windows32 for the 32-bit program).
 build_programs() {
   if [ ! -f "$build/build.ninja" ]; then
-    cmake --preset "${LUMET_E2E_PRESET:-windows}" -B "$build" >/dev/null
+    cmake --preset windows -B "$build" >/dev/null
   fi
   cmake --build "$build" --target Lumet lumet_driver
   if [ -z "${KT52SIM:-}" ]; then
     if { [ -f "$native/build.ninja" ] || cmake --preset native -B "$native" >/dev/null; } &&
        cmake --build "$native" --target help | grep -q '^kt52sim:'; then
-      cmake --build "$native" --target kt52sim lumet_excel_shim || echo "warning: kt52sim did not build" >&2
+      cmake --build "$native" --target kt52sim || echo "warning: kt52sim did not build" >&2
     else
       echo "warning: no kt52sim target in $native" >&2
     fi
@@ -37,17 +35,17 @@ wine_install() {
   dpkg-query -W -f='${Package}:${Architecture} ${Version} ${db:Status-Status}\n' 'wine*' 'libwine*' 2>/dev/null | sort
 }
 
-# The prefix is made once per build folder and Wine install (.lumet-ready
-# records the install); "Managed"="N" spares the 2 s that every box or dialog
-# close otherwise stalls without a window manager.
+# The prefix is made once per build folder and Wine install (.lumet-wine holds
+# the install, .lumet-ready says the prefix is complete); "Managed"="N" spares
+# the 2 s that every box or dialog close otherwise stalls without a window manager.
 prepare_prefix() {
-  local install; install=$(wine_install)
   if [ -f "$WINEPREFIX/.lumet-ready" ]; then
-    [ "$(cat "$WINEPREFIX/.lumet-ready")" = "$install" ] && return
+    [ "$(cat "$WINEPREFIX/.lumet-wine" 2>/dev/null)" = "$(wine_install)" ] && return
     echo "the Wine install changed since $WINEPREFIX was made: making it anew"
   fi
   local started; started=$(now)
   rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX" && wine_install >"$WINEPREFIX/.lumet-wine"
   mkdir -p "$build"
   wineboot -i >/dev/null 2>&1
   wineserver -w
@@ -55,7 +53,7 @@ prepare_prefix() {
     > "$WINEPREFIX/lumet-setup.reg"
   wine regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1
   wineserver -w
-  printf '%s\n' "$install" >"$WINEPREFIX/.lumet-ready"
+  touch "$WINEPREFIX/.lumet-ready"
   echo "wine prefix ready in $(seconds_since "$started") s: $WINEPREFIX"
 }
 
@@ -69,16 +67,17 @@ odbc_drivers_key='HKEY_LOCAL_MACHINE\Software\ODBC\ODBCINST.INI\ODBC Drivers'
 # whose HKLM\Software is the 32-bit view that a 64-bit program does not read.
 register_excel_driver() {
   local work=$1 shim=$native/tests/excel_driver_shim.so
+  cmake --build "$native" --target lumet_excel_shim >/dev/null || true
   [ -f "$shim" ] || { echo "no Excel driver stand-in at $shim (native target lumet_excel_shim)" >&2; return 1; }
   mkdir -p "$work/odbc"
   printf '[%s]\nDriver = %s\n' "$excel_driver" "$shim" >"$work/odbc/odbcinst.ini"
   export ODBCSYSINI=$work/odbc
-  wine reg add "$odbc_drivers_key" /v "$excel_driver" /t REG_SZ /d Installed /f /reg:64
+  timeout 120 wine reg add "$odbc_drivers_key" /v "$excel_driver" /t REG_SZ /d Installed /f /reg:64
 }
 
 unregister_excel_driver() {
   unset ODBCSYSINI
-  wine reg delete "$odbc_drivers_key" /v "$excel_driver" /f /reg:64 || true
+  timeout 120 wine reg delete "$odbc_drivers_key" /v "$excel_driver" /f /reg:64 || true
 }
 
 # Registry lines for one port: its instance key under Enum and its device

@@ -3,7 +3,6 @@
 // behind it. The "workbook" is an SQLite database; the tests read it back with
 // the sqlite3 library.
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -36,30 +35,8 @@ const std::wstring Success = L"Success\uFF01";
 const std::wstring Overwrite =
     L"The columns exported are different from Excel,do you want to OVERWRITE them?";
 
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (wchar_t w : text) {
-    auto c = static_cast<char32_t>(w);
-    if (c < 0x80) out += static_cast<char>(c);
-    else if (c < 0x800) out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    else
-      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-              static_cast<char>(0x80 | (c & 0x3F))};
-  }
-  return out;
-}
-
-std::wstring Wide(const char* utf8) {
-  std::wstring out;
-  for (const auto* p = reinterpret_cast<const unsigned char*>(utf8); p && *p;) {
-    int extra = *p < 0x80 ? 0 : *p < 0xE0 ? 1 : *p < 0xF0 ? 2 : 3;
-    char32_t c = extra == 0 ? *p : *p & (0x3F >> extra);
-    for (int i = 1; i <= extra && p[i]; ++i) c = (c << 6) | (p[i] & 0x3F);
-    out += static_cast<wchar_t>(c);
-    p += extra + 1;
-  }
-  return out;
-}
+// ASCII only (driver names).
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // The ODBC configuration of this test process: an odbcinst.ini in a folder of
 // its own (unixODBC reads ODBCSYSINI once per process, the file on every
@@ -74,7 +51,7 @@ class OdbcSystem {
   void Install(const std::vector<std::wstring>& names) {
     std::ofstream ini(folder_ / "odbcinst.ini", std::ios::trunc);
     for (const std::wstring& name : names)
-      ini << "[" << Utf8(name) << "]\nDriver = "
+      ini << "[" << Narrow(name) << "]\nDriver = "
           << (name.find(L"Microsoft Excel") == 0 ? LUMET_EXCEL_SHIM : LUMET_SQLITE_ODBC) << "\n\n";
   }
   const fs::path& Scratch() const { return scratch_; }
@@ -119,12 +96,14 @@ Sheet ReadSheet(const fs::path& file) {
   if (sqlite3_prepare_v2(db, "SELECT * FROM KT52 ORDER BY rowid", -1, &query, nullptr) != SQLITE_OK) {
     sheet.error = sqlite3_errmsg(db);
   } else {
-    for (int i = 0; i < sqlite3_column_count(query); ++i) sheet.columns.push_back(Wide(sqlite3_column_name(query, i)));
+    auto text = [](const void* utf16) {  // the tests' texts lie within U+FFFF
+      std::u16string units = utf16 ? static_cast<const char16_t*>(utf16) : u"";
+      return std::wstring(units.begin(), units.end());
+    };
+    for (int i = 0; i < sqlite3_column_count(query); ++i) sheet.columns.push_back(text(sqlite3_column_name16(query, i)));
     while (sqlite3_step(query) == SQLITE_ROW) {
-      std::vector<std::wstring> row;
-      for (int i = 0; i < sqlite3_column_count(query); ++i)
-        row.push_back(Wide(reinterpret_cast<const char*>(sqlite3_column_text(query, i))));
-      sheet.rows.push_back(row);
+      sheet.rows.emplace_back();
+      for (int i = 0; i < sqlite3_column_count(query); ++i) sheet.rows.back().push_back(text(sqlite3_column_text16(query, i)));
     }
   }
   sqlite3_finalize(query);
@@ -338,7 +317,7 @@ TEST_F(ExportToWorkbook, FailuresShowTheirMessageAndChangeNothing) {
     ASSERT_EQ(texts.size(), 1u);
     if (c.driverText) {
       EXPECT_EQ(texts[0].substr(0, c.message.size()), c.message);
-      EXPECT_GT(texts[0].size(), c.message.size() + 5) << "no driver text in: " << Utf8(texts[0]);
+      EXPECT_GT(texts[0].size(), c.message.size() + 5);
     } else {
       EXPECT_EQ(texts[0], c.message);
     }
