@@ -7,7 +7,7 @@
  * a path from a program under Wine is a Windows path. SQLDriverConnect is the
  * one call looked at: DBQ=Z:\x\y becomes Database=/x/y (C:\x becomes
  * $WINEPREFIX/drive_c/x), everything else goes on unchanged. Every other entry
- * point is a jump into the SQLite driver, loaded on first use.
+ * point is a jump into the SQLite driver, loaded with the shim.
  *
  * The "workbook" is an SQLite database with an .xls name: tests read it back
  * with sqlite3.
