@@ -34,9 +34,7 @@ void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
 void GetTime(Controls& dialog) { GetDeviceTime(dialog); }
 void SetTime(Controls& dialog) { StartSetTime(dialog); }
 void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
-
 void ExportRecords(Controls& dialog) { BarcodeExport.Export(dialog); }
-
 
 // IDOK (1) has no row: Enter does nothing in the main dialog.
 constexpr CommandRow Commands[] = {

@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "protocol/exchange.h"
 #include "support/gated_link.h"
 #include "support/hostile_records.h"
+#include "support/resource_limit.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
@@ -318,15 +318,10 @@ TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
   kt52::DeviceOptions options = Scanner("S1", 100);
   options.frameSize = 400;
   OpenScanner(options);
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 1000;  // the disk is full after 1000 bytes
-  setrlimit(RLIMIT_FSIZE, &small);
-  CollectionJob(dialog);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    ResourceLimitScope fullDisk(RLIMIT_FSIZE, 1000);  // the disk is full after 1000 bytes
+    CollectionJob(dialog);
+  }
 
   EXPECT_EQ((std::vector<std::wstring>{WriteFailedText}), MessageTexts());
   EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
