@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -237,7 +238,8 @@ void PrepareFields(MemoryControls& dialog) {
 }
 
 void FormattingTable() {
-  std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows) ==\n");
+  std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows;"
+              " best of 3) ==\n");
   std::printf("%-10s %5s %8s %10s %8s %10s %10s\n", "barcode", "file", "records", "bytes",
               "seconds", "MB/s", "ns/record");
   MemoryControls dialog;
@@ -250,15 +252,18 @@ void FormattingTable() {
     std::size_t bytes = 0;
     for (const std::string& c : chunks) bytes += c.size();
     for (bool toFile : {false, true}) {
-      BarcodeExport.Reset();
-      OutputFile file;
-      if (toFile) file.OpenForAppend((folder.Path() / (std::string(name, 3) + ".txt")).wstring());
-      RecordCarry carry;
-      auto start = Clock::now();
-      for (const std::string& c : chunks)
-        FormatChunk(dialog, c.c_str(), ",", false, toFile, &file, carry);
-      double seconds = SecondsSince(start);
-      file.Close();
+      double seconds = 1e9;  // the best of three runs: the machine is shared
+      for (int run = 0; run < 3; ++run) {
+        BarcodeExport.Reset();
+        OutputFile file;
+        if (toFile) file.OpenForAppend((folder.Path() / (std::string(name, 3) + ".txt")).wstring());
+        RecordCarry carry;
+        auto start = Clock::now();
+        for (const std::string& c : chunks)
+          FormatChunk(dialog, c.c_str(), ",", false, toFile, &file, carry);
+        seconds = std::min(seconds, SecondsSince(start));
+        file.Close();
+      }
       std::printf("%-10s %5s %8d %10zu %8.3f %10.1f %10.0f\n", name, toFile ? "on" : "off",
                   BarcodeExport.RecordCount, bytes, seconds, bytes / seconds / 1e6,
                   seconds * 1e9 / BarcodeExport.RecordCount);
