@@ -40,8 +40,9 @@ struct LengthField {
 // message too short to hold the field ends where the field would). Nothing
 // within totalTimeoutMs: 0. From the first byte on the window no longer cuts
 // the message; only a silence of gapMs (intervalTimeoutMs, or totalTimeoutMs
-// when that is 0) ends it early, with what arrived. Bytes behind the message
-// stay queued for the next read.
+// when that is 0; up to twice that, as the underlying reads fall) ends it
+// early, with what arrived. Bytes behind the message stay queued for the next
+// read.
 std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t count,
                         const LengthField& field, std::uint32_t totalTimeoutMs,
                         std::uint32_t intervalTimeoutMs);
