@@ -2,6 +2,7 @@
 
 #include "collect/collection_job.h"
 #include "collect/output_naming.h"
+#include "export/export_store.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
@@ -26,9 +27,9 @@ void GetBarcodes(Controls& dialog) { StartCollection(dialog); }
 void ChooseFolder(Controls& dialog) { ChooseOutputFolder(dialog); }
 void SwitchAutoMode(Controls& dialog) { ToggleAutoMode(dialog); }
 void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
+void ExportRecords(Controls& dialog) { BarcodeExport.Export(dialog); }
 
 // Operations of the other subsystems join this table as they are built:
-//   1007 "Export"            BN_CLICKED          ExportODBC::Export on BarcodeExport
 //   1008 "Get Time"          BN_CLICKED          GetDeviceTime
 //   1009 "Set Time"          BN_CLICKED          StartSetTime
 //   1027 "Delete Barcodes"   BN_CLICKED          DeleteBarcodes
@@ -38,6 +39,7 @@ constexpr CommandRow Commands[] = {
     {IDC_PORT_LIST, NotifyDropDown, RefillPortList},
     {IDC_OPEN, NotifyClicked, OpenPort},
     {IDC_CLOSE, NotifyClicked, ClosePort},
+    {IDC_EXPORT, NotifyClicked, ExportRecords},
     {IDC_GET_BARCODES, NotifyClicked, GetBarcodes},
     {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder},
     {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode},
