@@ -1,5 +1,8 @@
 #include "collect/record_format.h"
 
+#include <cstring>
+#include <string_view>
+
 #include "collect/output_file.h"
 #include "common/ansi_text.h"
 #include "export/export_store.h"
@@ -10,64 +13,84 @@ namespace {
 constexpr char RecordEnd = '\r';
 constexpr char FieldSeparator = ',';  // fixed by the scanner, not the user's choice
 
+// Views into the record being cut.
 struct RecordFields {
-  std::string serial;
-  std::string time;
-  std::string barcode;
+  std::string_view serial;
+  std::string_view time;
+  std::string_view barcode;
 };
 
 // Cuts one record into its fields. False when a comma that a shown field
 // needs is missing.
-bool SplitRecord(const std::string& record, bool serialShown, bool timeShown,
+bool SplitRecord(std::string_view record, bool serialShown, bool timeShown,
                  RecordFields& fields) {
   std::size_t at = 0;
   if (serialShown) {
     std::size_t comma = record.find(FieldSeparator, at);
-    if (comma == std::string::npos) return false;
+    if (comma == std::string_view::npos) return false;
     fields.serial = record.substr(at, comma - at);
     at = comma + 1;
   }
   if (timeShown) {
     // The time stamp is date and time with one comma between them.
     std::size_t inner = record.find(FieldSeparator, at);
-    if (inner == std::string::npos) return false;
+    if (inner == std::string_view::npos) return false;
     std::size_t comma = record.find(FieldSeparator, inner + 1);
-    if (comma == std::string::npos) return false;
+    if (comma == std::string_view::npos) return false;
     fields.time = record.substr(at, comma - at);
     at = comma + 1;
   }
   fields.barcode = record.substr(at);
-  if (!fields.barcode.empty() && fields.barcode.back() == '\n') fields.barcode.pop_back();
+  if (!fields.barcode.empty() && fields.barcode.back() == '\n') fields.barcode.remove_suffix(1);
   return true;
 }
 
 void AppendLine(std::string& lines, const RecordFields& fields, bool serialShown, bool timeShown,
                 const std::string& separator, bool unixLineFeeds) {
-  if (serialShown) lines += fields.serial + separator;
-  if (timeShown) lines += fields.time + separator;
-  lines += fields.barcode;
-  lines += unixLineFeeds ? "\n" : "\r\n";
+  if (serialShown) lines.append(fields.serial).append(separator);
+  if (timeShown) lines.append(fields.time).append(separator);
+  lines.append(fields.barcode);
+  lines.append(unixLineFeeds ? "\n" : "\r\n");
 }
 
-// Joins the carried tail to the chunk and cuts the text into complete records;
-// the new unfinished tail stays in the carry.
-std::vector<std::string> TakeCompleteRecords(const char* chunk, RecordCarry& carry) {
-  std::vector<std::string> records = SplitAtDelimiter(carry.pending + chunk, RecordEnd);
-  carry.pending = std::move(records.back());
-  records.pop_back();
+// Joins the carried tail to the chunk and calls take for each complete record
+// (a view that lives until take returns); the new unfinished tail stays in
+// the carry.
+template <typename Take>
+void TakeCompleteRecords(const char* chunk, RecordCarry& carry, Take take) {
+  std::string joined;
+  std::string_view text(chunk);
+  if (!carry.pending.empty()) {
+    joined = carry.pending + chunk;
+    text = joined;
+  }
+  const std::size_t lastEnd = text.rfind(RecordEnd);
+  std::string_view complete, tail = text;
+  if (lastEnd != std::string_view::npos) {
+    complete = text.substr(0, lastEnd + 1);
+    tail = text.substr(lastEnd + 1);
+  }
+  bool skipFirst = false;
   if (carry.overlong) {
-    if (records.empty()) {
-      carry.pending.clear();
+    if (lastEnd == std::string_view::npos) {
+      tail = {};
     } else {
-      records.erase(records.begin());  // the end of the over-long record
+      skipFirst = true;  // the end of the over-long record
       carry.overlong = false;
     }
   }
-  if (carry.pending.size() > MaxRecordCarry) {
+  for (std::size_t start = 0; start < complete.size();) {
+    const std::size_t end = complete.find(RecordEnd, start);
+    if (!skipFirst) take(complete.substr(start, end - start));
+    skipFirst = false;
+    start = end + 1;
+  }
+  if (tail.size() > MaxRecordCarry) {
     carry.pending.clear();
     carry.overlong = true;
+  } else {
+    carry.pending.assign(tail.data(), tail.size());
   }
-  return records;
 }
 }  // namespace
 
@@ -99,13 +122,15 @@ bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separat
   const bool timeShown = dialog.IsChecked(IDC_SHOW_TIME_STAMP);
 
   std::string lines;
-  for (const std::string& record : TakeCompleteRecords(chunk, carry)) {
+  lines.reserve(std::strlen(chunk) * 2);
+  TakeCompleteRecords(chunk, carry, [&](std::string_view record) {
     RecordFields fields;
-    if (!SplitRecord(record, serialShown, timeShown, fields)) continue;  // only this one is lost
-    BarcodeExport.AppendRecord(AnsiToWide(fields.serial), AnsiToWide(fields.time),
-                               AnsiToWide(fields.barcode));
+    if (!SplitRecord(record, serialShown, timeShown, fields)) return;  // only this one is lost
+    BarcodeExport.AppendRecord(AnsiToWide(fields.serial.data(), fields.serial.size()),
+                               AnsiToWide(fields.time.data(), fields.time.size()),
+                               AnsiToWide(fields.barcode.data(), fields.barcode.size()));
     AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
-  }
+  });
   if (!saveToFile || lines.empty()) return true;
   return file && file->IsOpen() && file->Append(lines.data(), lines.size());
 }

@@ -1,5 +1,7 @@
 #include "export/export_store.h"
 
+#include <utility>
+
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -49,11 +51,10 @@ void ExportODBC::Reset() {
   RecordCount = 0;
 }
 
-void ExportODBC::AppendRecord(const std::wstring& serial, const std::wstring& time,
-                              const std::wstring& barcode) {
-  SerialNumbers.push_back(serial);
-  TimeStamps.push_back(time);
-  Barcodes.push_back(barcode);
+void ExportODBC::AppendRecord(std::wstring serial, std::wstring time, std::wstring barcode) {
+  SerialNumbers.push_back(std::move(serial));
+  TimeStamps.push_back(std::move(time));
+  Barcodes.push_back(std::move(barcode));
   ++RecordCount;
 }
 

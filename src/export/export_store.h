@@ -11,8 +11,8 @@ class ExportODBC {
   virtual ~ExportODBC();
 
   void Reset();
-  void AppendRecord(const std::wstring& serial, const std::wstring& time,
-                    const std::wstring& barcode);
+  // Taken by value: a caller's temporaries move into the lists.
+  void AppendRecord(std::wstring serial, std::wstring time, std::wstring barcode);
   void FillColumnSlots(Controls& dialog);
   std::wstring BuildColumnDefinitions(Controls& dialog);
   // False when k is not below RecordCount.

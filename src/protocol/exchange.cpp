@@ -16,6 +16,8 @@ std::atomic<SerialLink*> CurrentLink{nullptr};
 std::atomic<Controls*> CurrentDialog{nullptr};
 
 constexpr std::size_t FrameOverhead = 11;     // header 6, length 2, trailer 2, XOR 1
+// A data frame's payload length stands in bytes 6 and 7.
+constexpr LengthField FrameLength{6, 2, FrameOverhead};
 constexpr std::uint32_t AckWaitMs = 3000;     // device acknowledgement, wake-up answer
 constexpr std::uint32_t PlainPauseMs = 1000;  // before and after a plain command
 constexpr std::uint32_t PlainAckTotalMs = 500;
@@ -121,8 +123,9 @@ int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_
   SerialLink& link = ExchangeLink();
   if (FramedMode) {
     std::vector<std::uint8_t> buffer(maxPayload + FrameOverhead + 1, 0);
-    std::size_t n = link.Read(buffer.data(), maxPayload + FrameOverhead, totalTimeoutMs,
-                              intervalTimeoutMs);
+    // The read ends with the frame: bytes queued behind it are the next read's.
+    std::size_t n = ReadMessage(link, buffer.data(), maxPayload + FrameOverhead, FrameLength,
+                                totalTimeoutMs, intervalTimeoutMs);
     if (n == 0) return 0;
     int payload = CheckDataFrame(buffer.data(), n);
     bool valid = payload >= 0;

@@ -26,3 +26,23 @@ class SerialLink {
   virtual void DiscardInput() = 0;
   virtual std::size_t BytesWaiting() = 0;
 };
+
+// Where a message states its own size: a big-endian field of `size` bytes at
+// `offset`, the whole message being its value plus `overhead` bytes.
+struct LengthField {
+  std::size_t offset;
+  std::size_t size;
+  std::size_t overhead;
+};
+
+// A read that ends as soon as the message is in: its byte count is learned from
+// the length field once the first bytes have come (never more than count; a
+// message too short to hold the field ends where the field would). Nothing
+// within totalTimeoutMs: 0. From the first byte on the window no longer cuts
+// the message; only a silence of gapMs (intervalTimeoutMs, or totalTimeoutMs
+// when that is 0; up to twice that, as the underlying reads fall) ends it
+// early, with what arrived. Bytes behind the message stay queued for the next
+// read.
+std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t count,
+                        const LengthField& field, std::uint32_t totalTimeoutMs,
+                        std::uint32_t intervalTimeoutMs);

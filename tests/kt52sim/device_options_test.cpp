@@ -20,7 +20,7 @@ TEST(Kt52SimArguments, EveryOptionIsRead) {
                      "512", "--piece-size", "100", "--bad-xor", "3", "--bad-xor-always", "--refuse",
                      "1400,11", "--refuse", "5202", "--silent-after", "4", "--close-after", "0",
                      "--garbage", "\\xFF", "--link", "/tmp/l", "--device", "/dev/x", "--log",
-                     "/tmp/log", "--records-file", "/tmp/r"},
+                     "/tmp/log", "--records-file", "/tmp/r", "--baud", "115200"},
                     o, error))
       << error;
   const DeviceOptions& d = o.device;
@@ -46,6 +46,7 @@ TEST(Kt52SimArguments, EveryOptionIsRead) {
   EXPECT_EQ(o.devicePath, "/dev/x");
   EXPECT_EQ(o.logPath, "/tmp/log");
   EXPECT_EQ(o.recordsFile, "/tmp/r");
+  EXPECT_EQ(o.baud, 115200u);
 }
 
 TEST(Kt52SimArguments, BadValuesAndUnknownOptionsAreRefused) {
@@ -53,7 +54,7 @@ TEST(Kt52SimArguments, BadValuesAndUnknownOptionsAreRefused) {
       {"--mode", "fast"},        {"--records", "-1"},          {"--records", "12x"},
       {"--frame-size", "0"},     {"--frame-size", "10241"},    {"--clock", "2019/02/29,10:00:00"},
       {"--date-format", "UK"},   {"--wake", "maybe"},          {"--colour", "red"},
-      {"--serial"}};
+      {"--serial"},              {"--baud", "fast"},           {"--baud", "-9600"}};
   for (const auto& arguments : bad) {
     SimOptions o;
     std::string error;

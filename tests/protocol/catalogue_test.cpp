@@ -65,7 +65,8 @@ TEST_F(Catalogue, FramedQuerySizesItsReadToTheExpectedFrame) {
   EXPECT_EQ(QueryOutcome::Ok, Query(Command::GetTime, Reply::Time, out, sizeof out, &n));
   EXPECT_EQ(19u, n);
   EXPECT_STREQ(time, reinterpret_cast<char*>(out));
-  EXPECT_EQ(30u, link.readRequests.at(0).count);  // 19 + 11
+  EXPECT_EQ(30u, link.readRequests.at(0).count + link.readRequests.at(1).count +
+                     link.readRequests.at(2).count);  // 19 + 11, learned from the frame
   EXPECT_EQ(500u, link.readRequests.at(0).totalMs);
 }
 

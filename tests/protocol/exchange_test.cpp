@@ -204,9 +204,12 @@ TEST_F(FramedReply, ValidFrameGivesPayloadAndAck) {
   EXPECT_EQ(0, std::memcmp(out, "SN001", 5));
   ASSERT_EQ(1u, link.writes.size());
   EXPECT_EQ(HostAck(Ack, 0), link.writes[0]);
-  EXPECT_EQ(111u, link.readRequests[0].count);  // max + 11
-  EXPECT_EQ(5u, link.readRequests[1].count);    // the confirmation
-  EXPECT_EQ(3000u, link.readRequests[1].totalMs);
+  ASSERT_EQ(4u, link.readRequests.size());
+  EXPECT_EQ(1000u, link.readRequests[0].totalMs);  // the window, for the first byte
+  EXPECT_EQ(16u, link.readRequests[0].count + link.readRequests[1].count +
+                     link.readRequests[2].count);  // then exactly the frame's N + 11
+  EXPECT_EQ(5u, link.readRequests[3].count);       // the confirmation
+  EXPECT_EQ(3000u, link.readRequests[3].totalMs);
 }
 
 TEST_F(FramedReply, HostAcknowledgementCarriesTheResponseChoice) {
@@ -232,7 +235,7 @@ TEST_F(FramedReply, LengthFieldThatDisagreesWithTheCountIsRefused) {
   EXPECT_EQ(0xAA, out[0]);  // destination untouched
 }
 
-TEST_F(FramedReply, WrongXorShortReadAndTwoFramesAreRefused) {
+TEST_F(FramedReply, WrongXorAndShortReadAreRefused) {
   std::uint8_t out[64];
   Bytes badXor = Frame("ABC");
   badXor.back() ^= 1;
@@ -240,12 +243,6 @@ TEST_F(FramedReply, WrongXorShortReadAndTwoFramesAreRefused) {
   EXPECT_EQ(ReplyRetry, Receive(out, 20));
 
   Arrive(Bytes{0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x00, 0x3B, 0x03});  // 10 bytes
-  EXPECT_EQ(ReplyRetry, Receive(out, 20));
-
-  Bytes two = Frame("AB");
-  Bytes second = Frame("CD");
-  two.insert(two.end(), second.begin(), second.end());
-  Arrive(two);
   EXPECT_EQ(ReplyRetry, Receive(out, 20));
 
   for (const auto& w : link.writes) EXPECT_EQ(HostAck(Nak, 0), w);
@@ -276,7 +273,7 @@ TEST_F(FramedReply, BulkReceiveDoesNotWaitForConfirmation) {
   link.QueueNow(Frame("A\r"));
   std::uint8_t out[32] = {};
   EXPECT_EQ(2, ReceiveReply(out, 20, 500, 2000, true, false));
-  EXPECT_EQ(1u, link.readRequests.size());
+  for (const auto& read : link.readRequests) EXPECT_NE(3000u, read.totalMs);
   EXPECT_EQ(HostAck(Ack, 0), link.writes[0]);
 }
 
@@ -314,8 +311,7 @@ TEST_F(FramedReply, WhatABrokenReadLeftIsDroppedSoTheResendIsReadCleanly) {
   Bytes garbageFirst = {0xFF, 0xFE};
   garbageFirst.insert(garbageFirst.end(), frame.begin(), frame.end());
   const std::vector<std::vector<Bytes>> cases = {
-      {garbageFirst},  // a read sized to the frame leaves two bytes behind
-      {Bytes(frame.begin(), frame.begin() + 7), Bytes(frame.begin() + 7, frame.end())},  // tail late
+      {garbageFirst},  // a read sized by the garbage leaves the frame's end behind
   };
   link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
     if (written[2] == Nak) l.QueueNow(frame);  // the scanner sends it again
@@ -327,6 +323,65 @@ TEST_F(FramedReply, WhatABrokenReadLeftIsDroppedSoTheResendIsReadCleanly) {
     EXPECT_EQ(4, ReceiveWholeReply(out, 4, 500, 2000, true, false));
     EXPECT_EQ(0, std::memcmp(out, "A\rB\r", 4));
     EXPECT_EQ((std::vector<Bytes>{HostAck(Nak, 0), HostAck(Ack, 0)}), link.writes);
+  }
+}
+
+// A bulk download on virtual time: the scanner's first bursts, then one frame
+// after each host ACK, and one resend after a NAK. The read takes exactly one
+// frame, however its bytes are spread, and the download ends at the first
+// window in which nothing arrives.
+TEST_F(FramedReply, DownloadReadsFrameByFrameAndEndsAtTheFirstEmptyWindow) {
+  const Bytes a = Frame("A1\r"), b = Frame("B22\r"), c = Frame(std::string(300, 'C'));
+  auto join = [](Bytes x, const Bytes& y) { return x.insert(x.end(), y.begin(), y.end()), x; };
+  auto part = [](const Bytes& f, std::size_t from, std::size_t to) {
+    return Bytes(f.begin() + static_cast<long>(from), f.begin() + static_cast<long>(to));
+  };
+  std::vector<Bytes> small;
+  std::string smallText;
+  for (int i = 0; i < 20; ++i) {
+    small.push_back(Frame(std::to_string(100 + i) + "\r"));
+    smallText += std::to_string(100 + i) + "\r";
+  }
+  struct Case {
+    const char* name;
+    std::vector<Bytes> arriving;  // bursts: what arrives within one read each
+    std::vector<Bytes> afterAck;  // one frame after each ACK
+    Bytes resend;                 // sent once after a NAK
+    std::string payload;
+    std::string verdicts;         // A: ACK, N: NAK, in order
+    std::uint64_t ms;             // virtual time taken; 0: not checked
+  };
+  const std::vector<Case> cases = {
+      {"small frames, one window in all", {small[0]}, {small.begin() + 1, small.end()}, {},
+       smallText, std::string(20, 'A'), 500},
+      {"frame slower than the window", {part(c, 0, 5), part(c, 5, 100), part(c, 100, c.size())},
+       {}, {}, std::string(300, 'C'), "A", 0},
+      {"two frames queued together", {join(a, b)}, {}, {}, "A1\rB22\r", "AA", 0},
+      {"frame with an invalid rest", {join(a, ToBytes("xyz"))}, {}, {}, "A1\r", "AN", 0},
+      {"frame cut by a silent scanner", {part(b, 0, 9)}, {}, b, "B22\r", "NA", 0},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    link.writes.clear();
+    std::size_t next = 0;
+    Bytes resend = t.resend;
+    link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
+      if (written[2] == Ack && next < t.afterAck.size()) l.QueueNow(t.afterAck[next++]);
+      if (written[2] == Nak && !resend.empty()) l.QueueNow(resend), resend.clear();
+    };
+    for (const Bytes& burst : t.arriving) link.QueueNow(burst);
+    const std::uint64_t start = virtual_time::NowMs();
+    std::string payload;
+    std::uint8_t chunk[10241];
+    for (int n; (n = ReceiveWholeReply(chunk, 10240, 500, 2000, true, false)) > 0;)
+      payload.append(reinterpret_cast<char*>(chunk), static_cast<std::size_t>(n));
+    std::string verdicts;
+    for (const Bytes& w : link.writes) verdicts += w[2] == Ack ? 'A' : 'N';
+    EXPECT_EQ(t.payload, payload);
+    EXPECT_EQ(t.verdicts, verdicts);
+    if (t.ms) {
+      EXPECT_EQ(t.ms, virtual_time::NowMs() - start);
+    }
   }
 }
 

@@ -91,14 +91,21 @@ std::size_t SimulatedScannerLink::Read(std::uint8_t* buffer, std::size_t count,
   if (!open_ || count == 0) return 0;
   Advance(0);
   Collect();
-  std::size_t n = std::min(count, input_.size());
-  if (n) std::memcpy(buffer, input_.data(), n);
-  input_.erase(input_.begin(), input_.begin() + static_cast<long>(n));
+  std::size_t n = Take(buffer, count);
   if (totalTimeoutMs == 0 || n == count) return n;
-  // A short read waited out the gap after its last byte or the whole window.
+  // A short read waited out the gap after its last byte or the whole window;
+  // what the scanner sent meanwhile is read too.
   std::uint32_t waited = totalTimeoutMs;
   if (n > 0 && intervalTimeoutMs && intervalTimeoutMs < totalTimeoutMs) waited = intervalTimeoutMs;
   Advance(waited);
+  Collect();
+  return n + Take(buffer + n, count - n);
+}
+
+std::size_t SimulatedScannerLink::Take(std::uint8_t* buffer, std::size_t count) {
+  std::size_t n = std::min(count, input_.size());
+  if (n) std::memcpy(buffer, input_.data(), n);
+  input_.erase(input_.begin(), input_.begin() + static_cast<long>(n));
   return n;
 }
 

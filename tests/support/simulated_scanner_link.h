@@ -6,7 +6,8 @@
 // readable at once. A Read returns what is waiting, up to count; when that is
 // less than count the virtual clock moves on by the read's time-out (the
 // inter-byte gap when one is set and something arrived, otherwise the total),
-// as a real port would wait. A no-wait Read (total 0) never moves the clock.
+// as a real port would wait, and takes what the scanner sent during that wait.
+// A no-wait Read (total 0) never moves the clock.
 // The device's clock follows the virtual clock.
 //
 //   VirtualTimeScope time;
@@ -64,6 +65,7 @@ class SimulatedScannerLink final : public SerialLink {
  private:
   kt52::Kt52Device* Current();
   void Collect();
+  std::size_t Take(std::uint8_t* buffer, std::size_t count);  // from the answers waiting
   void Advance(std::uint64_t ms);
 
   mutable std::mutex mutex_;

@@ -128,6 +128,12 @@ bool ParseSimArguments(const std::vector<std::string>& arguments, SimOptions& op
       else if (name == "--log") options.logPath = value;
       else if (name == "--state") options.statePath = value;
       else if (name == "--records-file") options.recordsFile = value;
+      else if (name == "--baud") {
+        const bool digits = !value.empty() && value.size() <= 7 &&
+                            value.find_first_not_of("0123456789") == std::string::npos;
+        if (digits) options.baud = static_cast<std::uint32_t>(std::stoul(value));
+        else error = "bad value for --baud: " + value;
+      }
       else if (!ApplyDeviceValue(name, value, options.device, error))
         error = "unknown option: " + name;
     }
@@ -172,6 +178,7 @@ const char* UsageText() {
          "  --state FILE         keep FILE holding the device's clock, date format, last\n"
          "                       given weekday and record count, rewritten after every\n"
          "                       read and before the answer goes out\n"
+         "  --baud N             send no faster than N baud 8N1 (N/10 bytes a second)\n"
          "Device:\n"
          "  --mode framed|plain  transport (default framed)\n"
          "  --wake usual|silent|ack|nak|HH  answer to \"*\" (usual: ACK framed, NAK plain)\n"

@@ -80,6 +80,7 @@ struct SimOptions {
   std::string logPath;      // --log: received bytes in hex, one read per line
   std::string statePath;    // --state: the device's StateText after every command
   std::string recordsFile;  // --records-file: loaded by the program
+  std::uint32_t baud = 0;   // --baud: output paced as that many baud, 8N1; 0 unpaced
   bool help = false;
 };
 

@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -55,17 +57,48 @@ void LogRead(std::FILE* log, const std::uint8_t* bytes, std::size_t count) {
   std::fflush(log);
 }
 
-// Writes what the line takes now; the rest waits for the next turn.
-void WritePending(int fd, kt52::Bytes& pending) {
-  while (!pending.empty()) {
-    ssize_t n = write(fd, pending.data(), pending.size());
+using Clock = std::chrono::steady_clock;
+
+// A line of the given baud rate, 8N1: ten bit times a byte. It lets out what it
+// could have carried since the last turn, and no more than a UART's FIFO after
+// a pause. Baud 0: no limit.
+class LinePacer {
+ public:
+  explicit LinePacer(std::uint32_t baud) : bytesPerSecond_(baud / 10.0) {}
+  bool Paced() const { return bytesPerSecond_ > 0; }
+  std::size_t Allowance(Clock::time_point now) {
+    if (!Paced()) return SIZE_MAX;
+    const double seconds = std::chrono::duration<double>(now - last_).count();
+    last_ = now;
+    credit_ = std::min(Fifo, credit_ + seconds * bytesPerSecond_);
+    return static_cast<std::size_t>(credit_);
+  }
+  void Spent(std::size_t bytes) {
+    if (Paced()) credit_ -= static_cast<double>(bytes);
+  }
+
+ private:
+  static constexpr double Fifo = 64;
+  double bytesPerSecond_;
+  double credit_ = 0;
+  Clock::time_point last_ = Clock::now();
+};
+
+// Writes what the line takes now, at most limit bytes; the rest waits for the
+// next turn. Returns the bytes written.
+std::size_t WritePending(int fd, kt52::Bytes& pending, std::size_t limit) {
+  std::size_t written = 0;
+  while (!pending.empty() && written < limit) {
+    ssize_t n = write(fd, pending.data(), std::min(pending.size(), limit - written));
     if (n > 0) {
       pending.erase(pending.begin(), pending.begin() + n);
+      written += static_cast<std::size_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    return;  // full (EAGAIN) or no host on the line (EIO): try again later
+    break;  // full (EAGAIN) or no host on the line (EIO): try again later
   }
+  return written;
 }
 
 // Replaces the state file whole (written aside, then renamed), so a reader
@@ -83,8 +116,13 @@ void WriteState(const std::string& path, const kt52::Kt52Device& device) {
 
 class Server {
  public:
-  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log, std::string statePath)
-      : device_(std::move(options)), line_(line), log_(log), statePath_(std::move(statePath)) {
+  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log, std::string statePath,
+         std::uint32_t baud)
+      : device_(std::move(options)),
+        line_(line),
+        log_(log),
+        statePath_(std::move(statePath)),
+        pacer_(baud) {
     WriteState(statePath_, device_);
   }
 
@@ -108,8 +146,11 @@ class Server {
       poll(nullptr, 0, PollMs);
       return;
     }
-    pollfd p{line_.fd, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0};
-    int r = poll(&p, 1, PollMs);
+    // A paced line wakes every millisecond while it has bytes to send.
+    const bool sending = !pending_.empty();
+    const bool paced = pacer_.Paced();
+    pollfd p{line_.fd, static_cast<short>(POLLIN | (sending && !paced ? POLLOUT : 0)), 0};
+    int r = poll(&p, 1, sending && paced ? 1 : PollMs);
     if (r < 0) return;  // EINTR: the loop checks for a stop request
     bool hungUp = false;
     if (p.revents & POLLIN) {
@@ -132,7 +173,7 @@ class Server {
     connected_ = true;
     kt52::Bytes out = device_.TakeOutput();
     pending_.insert(pending_.end(), out.begin(), out.end());
-    WritePending(line_.fd, pending_);
+    pacer_.Spent(WritePending(line_.fd, pending_, pacer_.Allowance(Clock::now())));
     if (device_.LineClosed() && pending_.empty()) CloseLine(line_);
   }
 
@@ -151,6 +192,7 @@ class Server {
   SimLine line_;
   std::FILE* log_;
   std::string statePath_;
+  LinePacer pacer_;
   kt52::Bytes pending_;
   bool connected_ = false;
 };
@@ -184,7 +226,7 @@ int main(int argc, char** argv) {
   }
   // The state file exists before the path is printed: whoever waits for the
   // path may read it at once.
-  Server server(options.device, line, log, options.statePath);
+  Server server(options.device, line, log, options.statePath, options.baud);
   std::printf("%s\n", line.path.c_str());
   std::fflush(stdout);
   server.Run();

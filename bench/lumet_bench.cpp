@@ -1,0 +1,375 @@
+// lumet_bench: how fast a download, its formatting and its store are, each set
+// against its floor. A plain harness, run by scripts/bench.sh; every figure of
+// one run goes to stdout.
+//
+// Download: kt52sim on a pty, the host side the program's own exchange
+// (DevicePort, WakeDevice, SendCommand, ReceiveWholeReply), against the same
+// bytes copied raw through a pty plus the protocol's fixed costs: one empty
+// 500 ms window at the end, one acknowledgement round trip per frame, and in
+// plain mode the two 1000 ms pauses of the download command.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <filesystem>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "collect/output_file.h"
+#include "collect/record_format.h"
+#include "export/export_store.h"
+#include "kt52sim/kt52_device.h"
+#include "protocol/catalogue.h"
+#include "protocol/exchange.h"
+#include "support/memory_controls.h"
+#include "support/sim_process.h"
+#include "support/temp_folder.h"
+#include "transport/serial_port.h"
+#include "ui/control_ids.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr double EndWindowSeconds = 0.5;
+constexpr double PlainPausesSeconds = 2.0;
+constexpr double LineBytesPerSecond = 11520.0;  // 115200 baud, 8N1
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A raw pty pair: the master and the slave, both raw and the slave non-blocking.
+struct PtyPair {
+  int master = -1;
+  int slave = -1;
+  PtyPair() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+    slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    termios t{};
+    for (int fd : {master, slave}) {
+      if (fd < 0 || tcgetattr(fd, &t) != 0) continue;
+      cfmakeraw(&t);
+      tcsetattr(fd, TCSANOW, &t);
+    }
+  }
+  ~PtyPair() {
+    if (slave >= 0) close(slave);
+    if (master >= 0) close(master);
+  }
+};
+
+void WriteAll(int fd, const char* bytes, std::size_t length) {
+  while (length) {
+    ssize_t n = write(fd, bytes, length);
+    if (n <= 0) return;
+    bytes += n;
+    length -= static_cast<std::size_t>(n);
+  }
+}
+
+std::size_t ReadExactly(int fd, char* buffer, std::size_t length) {
+  std::size_t got = 0;
+  while (got < length) {
+    ssize_t n = read(fd, buffer + got, length - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
+// The floor: the bytes copied through a pty as fast as a capture program could.
+double RawCopySeconds(std::size_t bytes) {
+  PtyPair pty;
+  std::vector<char> data(bytes, 'x'), in(bytes);
+  auto start = Clock::now();
+  std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
+  ReadExactly(pty.slave, in.data(), in.size());
+  writer.join();
+  return SecondsSince(start);
+}
+
+// One host acknowledgement out and a frame's head back, through a pty.
+double RoundTripSeconds() {
+  PtyPair pty;
+  constexpr int Trips = 300;
+  std::thread echo([&] {
+    char b[6];
+    for (int i = 0; i < Trips; ++i) {
+      if (ReadExactly(pty.master, b, 6) != 6) return;
+      WriteAll(pty.master, b, 6);
+    }
+  });
+  const char ack[6] = {2, 1, 6, 0, 0x3B, 3};
+  char back[6];
+  std::vector<double> trips;
+  for (int i = 0; i < Trips; ++i) {
+    auto start = Clock::now();
+    WriteAll(pty.slave, ack, 6);
+    ReadExactly(pty.slave, back, 6);
+    trips.push_back(SecondsSince(start));
+  }
+  echo.join();
+  // The median: the machine is shared, and a few trips wait for a core.
+  std::nth_element(trips.begin(), trips.begin() + Trips / 2, trips.end());
+  return trips[Trips / 2];
+}
+
+// Plain mode's fixed costs: the pause before the download command, the end
+// window, and of the pause after it whatever the transfer does not overlap
+// (the scanner sends while the host still pauses).
+double PlainFixedSeconds(double floorSeconds) {
+  const double pause = PlainPausesSeconds / 2;
+  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + EndWindowSeconds;
+}
+
+struct DownloadRun {
+  double seconds = 0;
+  std::size_t bytes = 0;   // payload received
+  std::size_t frames = 0;  // reads that brought data
+  bool whole = false;      // byte for byte what the scanner holds
+};
+
+DownloadRun Download(const kt52::DeviceOptions& options, const std::vector<std::string>& extra) {
+  DownloadRun run;
+  ComFolder com;
+  SimProcess sim(options, extra);
+  if (!sim.Started() || !sim.LinkAsCom(com.Path(), 3) || !DevicePort.Open(3, 115200, 8, 0, 0, 0))
+    return run;
+  WakeDevice();
+  const kt52::Kt52Device device(options);
+  const std::string expected = options.transport == kt52::Transport::Framed
+                                   ? device.DownloadText()
+                                   : device.PlainDownloadStream();
+  std::string received;
+  received.reserve(expected.size());
+  std::vector<std::uint8_t> chunk(Reply::Download.maxPayload + MarkerLength + 1);
+  auto start = Clock::now();
+  SendCommand(Command::DownloadBarcodes, CommandLength, true);
+  for (int n; (n = ReceiveWholeReply(chunk.data(), Reply::Download.maxPayload,
+                                     Reply::Download.totalMs, Reply::Download.intervalMs, true,
+                                     false)) > 0;) {
+    received.append(reinterpret_cast<char*>(chunk.data()), static_cast<std::size_t>(n));
+    ++run.frames;
+  }
+  run.seconds = SecondsSince(start);
+  DevicePort.Close();
+  run.bytes = received.size();
+  run.whole = received == expected;
+  return run;
+}
+
+void PrintDownload(const char* label, std::size_t records, std::size_t frame,
+                   const DownloadRun& run, double floorSeconds, double fixedSeconds) {
+  const double bound = floorSeconds + fixedSeconds;
+  std::printf("%-7s %8zu %7zu %10zu %6zu %8.3f %12.0f %8.3f %8.3f %6.2f%s\n", label, records,
+              frame, run.bytes, run.frames, run.seconds,
+              run.seconds > 0 ? run.bytes / run.seconds : 0.0, floorSeconds, fixedSeconds,
+              bound > 0 ? run.seconds / bound : 0.0, run.whole ? "" : "  INCOMPLETE");
+  std::fflush(stdout);
+}
+
+// mostRecords leaves out the larger downloads (a host that waits out a window
+// per frame would take hours over 100,000 records in small frames).
+void DownloadTable(double roundTrip, std::size_t mostRecords) {
+  std::printf("\n== Download from kt52sim on a pty (host: the program's exchange) ==\n");
+  std::printf("pty round trip (ack out, answer back; median): %.1f us; fixed costs = 0.5 s end window"
+              " + one round trip per frame; plain: 1 s pause, the 1 s pause after the command as far as"
+              " the transfer does not overlap it, 0.5 s end window\n",
+              roundTrip * 1e6);
+  std::printf("%-7s %8s %7s %10s %6s %8s %12s %8s %8s %6s\n", "mode", "records", "frame",
+              "bytes", "reads", "seconds", "bytes/s", "floor_s", "fixed_s", "ratio");
+  for (std::size_t records : {1000u, 10000u, 100000u}) {
+    if (records > mostRecords) continue;
+    for (std::size_t frame : {256u, 1024u, 10240u}) {
+      kt52::DeviceOptions o;
+      o.generatedRecords = records;
+      o.frameSize = frame;
+      DownloadRun run = Download(o, {});
+      const std::size_t wire = run.bytes + run.frames * 11;
+      PrintDownload("framed", records, frame, run, RawCopySeconds(wire),
+                    EndWindowSeconds + run.frames * roundTrip);
+    }
+    kt52::DeviceOptions o;
+    o.generatedRecords = records;
+    o.transport = kt52::Transport::Plain;
+    DownloadRun run = Download(o, {});
+    PrintDownload("plain", records, 10250, run, RawCopySeconds(run.bytes),
+                  PlainFixedSeconds(RawCopySeconds(run.bytes)));
+  }
+
+  std::printf("\n== The same, kt52sim pacing its output at 115200 baud 8N1 (11,520 bytes/s) ==\n");
+  std::printf("floor = bytes on the wire / 11,520; sizes kept to 1,000 records per frame size"
+              " and 10,000 with 10,240-byte frames, so the run stays within about a minute\n");
+  std::printf("%-7s %8s %7s %10s %6s %8s %12s %8s %8s %6s\n", "mode", "records", "frame",
+              "bytes", "reads", "seconds", "bytes/s", "floor_s", "fixed_s", "ratio");
+  const std::vector<std::string> paced = {"--baud", "115200"};
+  const std::pair<std::size_t, std::size_t> pacedRuns[] = {
+      {1000, 256}, {1000, 1024}, {1000, 10240}, {10000, 10240}};
+  for (auto [records, frame] : pacedRuns) {
+    if (records > mostRecords) continue;
+    kt52::DeviceOptions o;
+    o.generatedRecords = records;
+    o.frameSize = frame;
+    DownloadRun run = Download(o, paced);
+    const std::size_t wire = run.bytes + run.frames * 11;
+    PrintDownload("framed", records, frame, run, wire / LineBytesPerSecond,
+                  EndWindowSeconds + run.frames * roundTrip);
+  }
+  kt52::DeviceOptions o;
+  o.generatedRecords = 1000;
+  o.transport = kt52::Transport::Plain;
+  DownloadRun run = Download(o, paced);
+  PrintDownload("plain", 1000, 10250, run, run.bytes / LineBytesPerSecond,
+                PlainFixedSeconds(run.bytes / LineBytesPerSecond));
+}
+
+// The download text of records with both fields on, in chunks of one frame.
+std::vector<std::string> Chunks(std::size_t records, std::size_t barcodeLength) {
+  kt52::DeviceOptions o;
+  for (std::size_t i = 0; i < records; ++i) {
+    std::string code = std::to_string(6900000000000ull + i);
+    if (barcodeLength > code.size()) code += std::string(barcodeLength - code.size(), 'B');
+    o.records.push_back({{2024, 5, 16, 9, 30, 0}, code.substr(0, barcodeLength)});
+  }
+  const std::string text = kt52::Kt52Device(o).DownloadText();
+  std::vector<std::string> chunks;
+  for (std::size_t at = 0; at < text.size(); at += 10240) chunks.push_back(text.substr(at, 10240));
+  return chunks;
+}
+
+void PrepareFields(MemoryControls& dialog) {
+  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, true);
+  dialog.SetChecked(IDC_SHOW_TIME_STAMP, true);
+}
+
+void FormattingTable() {
+  std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows;"
+              " best of 3) ==\n");
+  std::printf("%-10s %5s %8s %10s %8s %10s %10s\n", "barcode", "file", "records", "bytes",
+              "seconds", "MB/s", "ns/record");
+  MemoryControls dialog;
+  PrepareFields(dialog);
+  TempFolder folder;
+  const std::pair<const char*, std::size_t> kinds[] = {{"EAN-13", 13}, {"200 chars", 200}};
+  for (auto [name, length] : kinds) {
+    const std::size_t records = length == 13 ? 200000 : 50000;
+    const std::vector<std::string> chunks = Chunks(records, length);
+    std::size_t bytes = 0;
+    for (const std::string& c : chunks) bytes += c.size();
+    for (bool toFile : {false, true}) {
+      double seconds = 1e9;  // the best of three runs: the machine is shared
+      for (int run = 0; run < 3; ++run) {
+        BarcodeExport.Reset();
+        OutputFile file;
+        if (toFile) file.OpenForAppend((folder.Path() / (std::string(name, 3) + ".txt")).wstring());
+        RecordCarry carry;
+        auto start = Clock::now();
+        for (const std::string& c : chunks)
+          FormatChunk(dialog, c.c_str(), ",", false, toFile, &file, carry);
+        seconds = std::min(seconds, SecondsSince(start));
+        file.Close();
+      }
+      std::printf("%-10s %5s %8d %10zu %8.3f %10.1f %10.0f\n", name, toFile ? "on" : "off",
+                  BarcodeExport.RecordCount, bytes, seconds, bytes / seconds / 1e6,
+                  seconds * 1e9 / BarcodeExport.RecordCount);
+    }
+  }
+  BarcodeExport.Reset();
+}
+
+long StatusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, std::strlen(key), key) == 0) return std::atol(line.c_str() + std::strlen(key));
+  return -1;
+}
+
+// In a child of its own, so the peak belongs to the store alone.
+void MemoryFigures() {
+  std::printf("\n== Memory: 100,000 EAN-13 records in the store ==\n");
+  std::fflush(stdout);
+  pid_t child = fork();
+  if (child == 0) {
+    const std::vector<std::string> chunks = Chunks(100000, 13);
+    std::size_t bytes = 0;
+    for (const std::string& c : chunks) bytes += c.size();
+    MemoryControls dialog;
+    PrepareFields(dialog);
+    const long before = StatusKb("VmRSS:");
+    RecordCarry carry;
+    for (const std::string& c : chunks) FormatChunk(dialog, c.c_str(), ",", false, false, nullptr, carry);
+    const long peak = StatusKb("VmHWM:"), after = StatusKb("VmRSS:");
+    std::printf("downloaded bytes %zu; RSS before %ld kB, after %ld kB, peak %ld kB; store"
+                " growth %.2f x the downloaded bytes (peak over the start: %.2f x)\n",
+                bytes, before, after, peak, (after - before) * 1024.0 / bytes,
+                (peak - before) * 1024.0 / bytes);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+}
+#ifdef LUMET_EXCEL_SHIM
+// Export: 10,000 records into the Excel driver's stand-in (unixODBC, the SQLite
+// ODBC driver behind tests/support/excel_driver_shim.c), one INSERT a record.
+void ExportFigures() {
+  std::printf("\n== Export: 10,000 records into the ODBC stand-in driver ==\n");
+  namespace fs = std::filesystem;
+  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path folder = base / ("lumet-bench-odbc-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const char excel[] = "Microsoft Excel Driver (*.xls, *.xlsx, *.xlsm, *.xlsb)";
+  std::ofstream(folder / "odbcinst.ini") << "[SQLite3]\nDriver = " << LUMET_SQLITE_ODBC << "\n\n["
+                                         << excel << "]\nDriver = " << LUMET_EXCEL_SHIM << "\n";
+  ::setenv("ODBCSYSINI", folder.c_str(), 1);
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  MemoryControls dialog;
+  ExportODBC store;
+  store.FillColumnSlots(dialog);
+  dialog.SetSaveFileResult((folder / "bench.xls").wstring());
+  constexpr int Rows = 10000;
+  for (int k = 0; k < Rows; ++k)
+    store.AppendRecord(L"KT5200001", L"2024/05/16,09:30:00", std::to_wstring(6900000000000ll + k));
+  auto start = Clock::now();
+  const int result = store.Export(dialog);
+  const double seconds = SecondsSince(start);
+  const bool success = result == 1 && dialog.Messages().size() == 1;
+  std::printf("%d rows in %.3f s: %.0f rows/s%s (workbook on %s)\n", Rows, seconds, Rows / seconds,
+              success ? "" : "  FAILED", base.c_str());
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+#endif
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t mostRecords = 100000;
+  bool downloads = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--no-download") downloads = false;
+    if (a == "--most-records" && i + 1 < argc) mostRecords = std::strtoul(argv[++i], nullptr, 10);
+  }
+  std::printf("lumet_bench: %u hardware threads; downloads of at most %zu records\n",
+              std::thread::hardware_concurrency(), mostRecords);
+  MemoryFigures();
+  FormattingTable();
+  if (downloads) DownloadTable(RoundTripSeconds(), mostRecords);
+#ifdef LUMET_EXCEL_SHIM
+  ExportFigures();
+#else
+  std::printf("\n== Export into the ODBC stand-in driver ==\nnot measured: this build has no"
+              " stand-in driver\n");
+#endif
+  return 0;
+}
