@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev binutils
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick x11-apps socat)
+packages+=(clang)  # the fuzz targets (libFuzzer)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
