@@ -35,15 +35,6 @@ void Check(bool holds, const char* what) {
   }
 }
 
-std::string WindowsLines(const std::string& text) {
-  std::string lines;
-  for (char c : text) {
-    lines += c;
-    if (c == '\r') lines += '\n';
-  }
-  return lines;
-}
-
 // Input: flags, frame size, separator length, separator, then barcodes
 // between '\n' bytes.
 kt52::DeviceOptions ScannerFrom(const std::uint8_t* data, std::size_t size) {

@@ -3,6 +3,7 @@
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "support/fixed_date.h"
+#include "support/hostile_records.h"
 #include "support/program_state.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
@@ -81,10 +82,5 @@ std::wstring ScannerDesk::AutoName(const std::string& serial, int number, bool t
 }
 
 std::string ScannerDesk::WindowsLines(const std::string& downloadText) {
-  std::string lines;
-  for (char c : downloadText) {
-    lines += c;
-    if (c == '\r') lines += '\n';
-  }
-  return lines;
+  return ::WindowsLines(downloadText);
 }

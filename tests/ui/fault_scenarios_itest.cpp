@@ -26,6 +26,7 @@
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
 #include "support/fixed_date.h"
+#include "support/hostile_records.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
 #include "support/sim_process.h"
@@ -148,15 +149,6 @@ std::vector<Fault> Faults() {
                  0, L"Save Data Succeed!", 20});
   }
   return f;
-}
-
-std::string WindowsLines(const std::string& text) {
-  std::string lines;
-  for (char c : text) {
-    lines += c;
-    if (c == '\r') lines += '\n';
-  }
-  return lines;
 }
 
 class FaultWire : public ::testing::TestWithParam<Fault> {
