@@ -1,11 +1,15 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model,
-# which std::thread and std::mutex need).
+# which std::thread and std::mutex need). mingw-w64-i686.cmake sets the
+# target first for 32-bit Windows.
+if(NOT LUMET_MINGW_TARGET)
+  set(LUMET_MINGW_TARGET x86_64-w64-mingw32)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${LUMET_MINGW_TARGET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LUMET_MINGW_TARGET}-g++-posix)
+set(CMAKE_RC_COMPILER ${LUMET_MINGW_TARGET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${LUMET_MINGW_TARGET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

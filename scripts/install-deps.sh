@@ -5,6 +5,13 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev binutils
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick x11-apps socat)
 packages+=(clang)  # the fuzz targets (libFuzzer)
+# The export's ODBC and its test driver; the 32-bit program and Wine for it.
+packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-w64-i686-posix wine32:i386)
+# wine32 is an i386 package: apt must know the architecture before its update.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,7 +3,7 @@
 #   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
 #   1b. a short run of every fuzz target (clang, ASan + UBSan)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
-#   3. the Windows build, and the real Lumet.exe under Wine (end to end)
+#   3. the Windows builds (64- and 32-bit), and the real Lumet.exe under Wine (end to end)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
@@ -33,6 +33,14 @@ ctest --preset wire -j2
 stage "windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# The 32-bit program: Windows' own DLLs only, and its start and a download under Wine.
+stage "windows build, 32-bit"
+cmake --preset windows32 >/dev/null
+cmake --build --preset windows32
+i686-w64-mingw32-objdump -p build/windows32/Lumet.exe | awk '/DLL Name:/ { print $3 }' |
+  grep -viE '^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|shlwapi|ole32|setupapi|odbc32|odbccp32|msvcrt)\.dll$' &&
+  { echo "Lumet.exe (32-bit) imports DLLs that Windows does not bring"; exit 1; }
+LUMET_E2E_BUILD=build/windows32 bash tests/e2e/run-e2e.sh window_at_start get_barcodes_manual
 
 stage "no test code in Lumet.exe"
 bash scripts/check-no-test-code.sh build/windows/Lumet.exe

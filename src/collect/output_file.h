@@ -26,6 +26,12 @@ class OutputFile {
 };
 
 bool RemoveFile(const std::wstring& path);
+// The same, giving the system's own text of why a file could not be deleted.
+bool RemoveFile(const std::wstring& path, std::wstring& reason);
+// Whether a file or folder of that name exists.
+bool PathExists(const std::wstring& path);
+// The process's current folder.
+std::wstring CurrentFolder();
 
 struct FolderEntry {
   std::wstring name;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "collect/output_file.h"
@@ -111,6 +112,23 @@ void OutputFile::Close() {
 }
 
 bool RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+bool RemoveFile(const std::wstring& path, std::wstring& reason) {
+  if (RemoveFile(path)) return true;
+  reason = WideName(std::strerror(errno));
+  return false;
+}
+
+bool PathExists(const std::wstring& path) {
+  struct stat info {};
+  return ::stat(NativePath(path).c_str(), &info) == 0;
+}
+
+std::wstring CurrentFolder() {
+  std::string folder(4096, '\0');
+  if (!::getcwd(folder.data(), folder.size())) return L".";
+  return WideName(folder.c_str());
+}
 
 std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& extension) {
   std::vector<FolderEntry> entries;

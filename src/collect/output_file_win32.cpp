@@ -51,6 +51,28 @@ void OutputFile::Close() {
 
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
+bool RemoveFile(const std::wstring& path, std::wstring& reason) {
+  if (DeleteFileW(path.c_str())) return true;
+  DWORD error = GetLastError();
+  wchar_t text[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  reason.assign(text, length < 512 ? length : 511);
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+  if (reason.empty()) reason = L"Error " + std::to_wstring(error);
+  return false;
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring CurrentFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+  return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring(L".");
+}
+
 std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& extension) {
   std::vector<FolderEntry> entries;
   std::wstring pattern = folder + L"\\*" + extension;

@@ -1,6 +1,6 @@
 #pragma once
-// The records of the last download run, kept for the workbook export, and the
-// statement texts that follow the dialog's three column slots.
+// The records of the last download run, kept for the workbook export, the
+// statement texts that follow the dialog's three column slots, and the export.
 #include <string>
 #include <vector>
 
@@ -17,6 +17,14 @@ class ExportODBC {
   std::wstring BuildColumnDefinitions(Controls& dialog);
   // False when k is not below RecordCount.
   bool BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values, int k);
+
+  // The workbook export (workbook_writer.cpp): the whole export behind the
+  // "Export" button, 1 when it ended with "Success！"; the installed Excel
+  // driver's description, empty when there is none; the save dialog, false
+  // when cancelled.
+  int Export(Controls& dialog);
+  std::wstring FindExcelDriver();
+  bool ChooseWorkbookPath(Controls& dialog, std::wstring& path);
 
   std::vector<std::wstring> SerialNumbers;
   std::vector<std::wstring> TimeStamps;

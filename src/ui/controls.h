@@ -19,6 +19,18 @@ enum BoxFlags : unsigned {
 };
 enum BoxAnswer : int { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
 
+// A save dialog: one filter pair, the title, the folder it starts in and the
+// extension added to a name typed without one. The chosen path holds fewer
+// than pathCapacity characters (the buffer counts the terminating zero).
+struct SaveFileRequest {
+  std::wstring filterName;
+  std::wstring filterPattern;
+  std::wstring title;
+  std::wstring startFolder;
+  std::wstring defaultExtension;
+  std::size_t pathCapacity = 260;
+};
+
 // Caption of the program's own error boxes (those with no title of their own).
 inline constexpr wchar_t AppCaption[] = L"Lumet";
 
@@ -81,6 +93,10 @@ class Controls {
   // cancelled or the choice has no file-system path.
   virtual bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
                                std::wstring& chosen) = 0;
+
+  // The save dialog (Explorer style) owned by the dialog. False when cancelled
+  // or when it fails (for example a path too long for pathCapacity).
+  virtual bool ChooseSaveFile(const SaveFileRequest& request, std::wstring& chosen) = 0;
 
   // A message box owned by the dialog; returns the answer.
   virtual int ShowMessage(const std::wstring& text, const std::wstring& caption,

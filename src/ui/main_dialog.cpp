@@ -4,6 +4,7 @@
 #include "collect/collection_job.h"
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
+#include "export/export_store.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
@@ -32,15 +33,20 @@ void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
 void GetTime(Controls& dialog) { GetDeviceTime(dialog); }
 void SetTime(Controls& dialog) { StartSetTime(dialog); }
 void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
+// A download disables "Export" while it fills the store; a click that still
+// reaches the table then (a command can be sent to a disabled button) is
+// dropped as the button would drop it.
+void ExportRecords(Controls& dialog) {
+  if (dialog.IsEnabled(IDC_EXPORT)) BarcodeExport.Export(dialog);
+}
 
-// Operations of the other subsystems join this table as they are built:
-//   1007 "Export"            BN_CLICKED          ExportODBC::Export on BarcodeExport
 // IDOK (1) has no row: Enter does nothing in the main dialog.
 constexpr CommandRow Commands[] = {
     {CloseCommandId, AnyNotification, CloseMainDialog},
     {IDC_PORT_LIST, NotifyDropDown, RefillPortList},
     {IDC_OPEN, NotifyClicked, OpenPort},
     {IDC_CLOSE, NotifyClicked, ClosePort},
+    {IDC_EXPORT, NotifyClicked, ExportRecords},
     {IDC_GET_BARCODES, NotifyClicked, GetBarcodes},
     {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder},
     {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode},

@@ -1,6 +1,7 @@
 #include "ui/window_controls_win32.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -216,6 +217,31 @@ bool WindowControls::BrowseForFolder(const std::wstring& title, const std::wstri
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return found;
+}
+
+bool WindowControls::ChooseSaveFile(const SaveFileRequest& request, std::wstring& chosen) {
+  // The filter: name, NUL, pattern, NUL, and the NUL that ends the list.
+  std::wstring filter = request.filterName;
+  filter += L'\0';
+  filter += request.filterPattern;
+  filter += L'\0';
+  std::vector<wchar_t> path(request.pathCapacity > 0 ? request.pathCapacity : 1, L'\0');
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = dialog_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrTitle = request.title.c_str();
+  dialog.lpstrInitialDir = request.startFolder.c_str();
+  // Explorer style only: OFN_FILEMUSTEXIST would refuse a new workbook's name
+  // and OFN_ALLOWMULTISELECT may return a folder and a list of names.
+  dialog.Flags = OFN_EXPLORER;
+  dialog.lpstrDefExt = request.defaultExtension.c_str();
+  if (!GetSaveFileNameW(&dialog)) return false;
+  path.back() = L'\0';
+  chosen = path.data();
+  return true;
 }
 
 int WindowControls::ShowMessage(const std::wstring& text, const std::wstring& caption,

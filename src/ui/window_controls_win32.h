@@ -47,6 +47,7 @@ class WindowControls final : public Controls {
   void ResizeClient(int widthDialogUnits, int heightDialogUnits) override;
   bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
                        std::wstring& chosen) override;
+  bool ChooseSaveFile(const SaveFileRequest& request, std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
   void EndDialog(int result) override;
   void PostCommand(int id) override;

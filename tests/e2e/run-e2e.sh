@@ -13,6 +13,7 @@
 #   @scanner COM3 usb [kt52sim options]   register a scanner port and attach a simulator
 #   @device COM4 usb                      register a port with nothing attached
 #   @copy FILE                            copy FILE (beside the scenario) next to Lumet.exe
+#   @excel-driver                         install the Excel ODBC driver's stand-in
 # Kinds: usb, bt (SPP, local), bt-paired (SPP, "&0&000000000000"), bt-other (SPP
 # without either), enumerator, virtual (own id foreign, HardwareDevinstpath a
 # scanner's), other (an FTDI port).
@@ -43,7 +44,7 @@ run_scenario() {
   cp "$file" "$work/scenario.txt"
   fresh_wineserver "$work/wineserver.log"
 
-  local ports=() scanners=() words number
+  local ports=() scanners=() words number excel=""
   while read -r -a words; do
     case ${words[0]} in
       @scanner|@device)
@@ -51,6 +52,7 @@ run_scenario() {
         ports+=("$number ${words[2]:-usb}")
         [ "${words[0]}" = @scanner ] && scanners+=("$number ${words[*]:3}") ;;
       @copy) cp "$(dirname "$file")/${words[1]}" "$work/" || rc=1 ;;
+      @excel-driver) excel=1 ;;
       *) echo "    unknown setup line: ${words[*]}"; rc=1 ;;
     esac
   done < <(grep -E '^[[:space:]]*@' "$file" | tr -d '\r')
@@ -63,11 +65,15 @@ run_scenario() {
     read -r -a words <<<"$scanner"
     attach_scanner "${words[0]}" "$work" "${words[@]:1}" || rc=1
   done
+  if [ $rc -eq 0 ] && [ -n "$excel" ]; then
+    register_excel_driver "$work" >>"$work/driver.err" 2>&1 || rc=1
+  fi
   if [ $rc -eq 0 ]; then
     run_driver "$work" "$shots" "$name-" lumet_driver.exe Lumet.exe scenario.txt || rc=$?
   fi
 
   detach_scanners
+  [ -n "$excel" ] && unregister_excel_driver "$work" >>"$work/driver.err" 2>&1
   unplug_ports "$work/unplug.reg" >>"$work/driver.err" 2>&1
   stop_wineserver
 

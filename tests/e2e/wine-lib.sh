@@ -49,12 +49,24 @@ build_programs() {
   [ -n "$(find_kt52sim)" ] || { echo "error: no kt52sim at ${KT52SIM:-$native/tools/kt52sim/kt52sim}" >&2; return 1; }
 }
 
-# The prefix is made once per build folder; "Managed"="N" spares the 2 s that
-# every box or dialog close otherwise stalls without a window manager.
+# The Wine install a prefix is made with: installing another (wine32 beside
+# wine64, an upgrade) breaks prefixes made before ("could not load kernel32.dll").
+wine_install() {
+  wine --version 2>&1
+  dpkg-query -W -f='${Package}:${Architecture} ${Version} ${db:Status-Status}\n' 'wine*' 'libwine*' 2>/dev/null | sort
+}
+
+# The prefix is made once per build folder and Wine install (.lumet-wine holds
+# the install, .lumet-ready says the prefix is complete); "Managed"="N" spares
+# the 2 s that every box or dialog close otherwise stalls without a window manager.
 prepare_prefix() {
-  [ -f "$WINEPREFIX/.lumet-ready" ] && return
+  if [ -f "$WINEPREFIX/.lumet-ready" ]; then
+    [ "$(cat "$WINEPREFIX/.lumet-wine" 2>/dev/null)" = "$(wine_install)" ] && return
+    echo "the Wine install changed since $WINEPREFIX was made: making it anew"
+  fi
   local started; started=$(now)
   rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX" && wine_install >"$WINEPREFIX/.lumet-wine"
   mkdir -p "$build"
   timeout "$wine_bound" wineboot -i >/dev/null 2>&1 || { echo "error: wineboot failed or hung" >&2; return 1; }
   timeout "$wine_bound" wineserver -w || { echo "error: the wineserver did not end after wineboot" >&2; return 1; }
@@ -64,6 +76,29 @@ prepare_prefix() {
     timeout "$wine_bound" wineserver -w || { echo "error: the prefix could not be set up" >&2; return 1; }
   touch "$WINEPREFIX/.lumet-ready"
   echo "wine prefix ready in $(seconds_since "$started") s: $WINEPREFIX"
+}
+
+# The Excel ODBC driver's stand-in (the native build's excel_driver_shim.so,
+# over Debian's SQLite ODBC driver) for one scenario: listed in Wine's registry,
+# where SQLGetInstalledDriversW looks, and in an odbcinst.ini of the scenario's
+# own (ODBCSYSINI), through which Wine's odbc32 reaches the host's unixODBC.
+excel_driver='Microsoft Excel Driver (*.xls, *.xlsx, *.xlsm, *.xlsb)'
+odbc_drivers_key='HKEY_LOCAL_MACHINE\Software\ODBC\ODBCINST.INI\ODBC Drivers'
+# reg.exe with /reg:64: with wine32 installed, "wine regedit" is the 32-bit one,
+# whose HKLM\Software is the 32-bit view that a 64-bit program does not read.
+register_excel_driver() {
+  local work=$1 shim=$native/tests/excel_driver_shim.so
+  cmake --build "$native" --target lumet_excel_shim >/dev/null || true
+  [ -f "$shim" ] || { echo "no Excel driver stand-in at $shim (native target lumet_excel_shim)" >&2; return 1; }
+  mkdir -p "$work/odbc"
+  printf '[%s]\nDriver = %s\n' "$excel_driver" "$shim" >"$work/odbc/odbcinst.ini"
+  export ODBCSYSINI=$work/odbc
+  timeout 120 wine reg add "$odbc_drivers_key" /v "$excel_driver" /t REG_SZ /d Installed /f /reg:64
+}
+
+unregister_excel_driver() {
+  unset ODBCSYSINI
+  timeout 120 wine reg delete "$odbc_drivers_key" /v "$excel_driver" /f /reg:64 || true
 }
 
 # Registry lines for one port: its instance key under Enum and its device
@@ -185,6 +220,10 @@ run_driver() {
       import -display "$DISPLAY" -window root "${crop[@]}" "$shot" 2>>"$work/driver.err" || true
       echo "    screenshot $shot"
       : >"$work/shot_${BASH_REMATCH[1]}.done"
+    elif [[ $line =~ ^SHEET\ ([0-9]+)\ ([A-Za-z0-9_.-]+)$ ]]; then
+      sqlite3 -header -separator '|' "$work/${BASH_REMATCH[2]}" 'SELECT * FROM KT52' \
+        >"$work/sheet_${BASH_REMATCH[1]}.txt" 2>&1 || true
+      : >"$work/sheet_${BASH_REMATCH[1]}.done"
     elif [[ $line == FAIL* || $line == "bad scenario"* ]]; then
       echo "    $line"
     fi

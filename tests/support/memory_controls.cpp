@@ -290,6 +290,24 @@ std::vector<MemoryControls::Browse> MemoryControls::Browses() {
   return browses_;
 }
 
+bool MemoryControls::ChooseSaveFile(const SaveFileRequest& request, std::wstring& chosen) {
+  std::lock_guard<std::mutex> hold(lock_);
+  saveFileRequests_.push_back(request);
+  if (saveFileResult_.empty() || saveFileResult_.size() >= request.pathCapacity) return false;
+  chosen = saveFileResult_;
+  return true;
+}
+
+void MemoryControls::SetSaveFileResult(const std::wstring& path) {
+  std::lock_guard<std::mutex> hold(lock_);
+  saveFileResult_ = path;
+}
+
+std::vector<SaveFileRequest> MemoryControls::SaveFileRequests() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return saveFileRequests_;
+}
+
 void MemoryControls::EndDialog(int result) {
   std::lock_guard<std::mutex> hold(lock_);
   dialogResult_ = result;

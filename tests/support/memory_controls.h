@@ -52,6 +52,7 @@ class MemoryControls final : public Controls {
   void ResizeClient(int widthDialogUnits, int heightDialogUnits) override;
   bool BrowseForFolder(const std::wstring& title, const std::wstring& startFolder,
                        std::wstring& chosen) override;
+  bool ChooseSaveFile(const SaveFileRequest& request, std::wstring& chosen) override;
   int ShowMessage(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
   void EndDialog(int result) override;
   void PostCommand(int id) override;
@@ -71,6 +72,9 @@ class MemoryControls final : public Controls {
     std::wstring startFolder;
   };
   std::vector<Browse> Browses();
+  // The path the next save dialogs return; empty: they are cancelled.
+  void SetSaveFileResult(const std::wstring& path);
+  std::vector<SaveFileRequest> SaveFileRequests();
   int ClientWidth();
   int ClientHeight();
   // The result EndDialog was given; -1 while the dialog is open.
@@ -100,6 +104,8 @@ class MemoryControls final : public Controls {
   std::deque<int> answers_;
   std::wstring browseResult_;
   std::vector<Browse> browses_;
+  std::wstring saveFileResult_;
+  std::vector<SaveFileRequest> saveFileRequests_;
   std::vector<int> posted_;
   int clientWidth_ = 0;
   int clientHeight_ = 0;

@@ -507,6 +507,52 @@ bool Select(Driver& d, HWND combo, const ScenarioStep& step, std::string& error)
   return false;
 }
 
+// Types into a control of the current box or dialog (the save dialog's file name).
+bool BoxType(Driver& d, const ScenarioStep& step, std::string& error) {
+  if (!d.box || !IsWindow(d.box)) {
+    error = "no box is current (expect-box or expect-dialog first)";
+    return false;
+  }
+  HWND control = GetDlgItem(d.box, static_cast<int>(Number(step.args[0])));
+  if (control) return Act(d, control, WM_SETTEXT, 0, 0, error, Utf8ToWide(step.args[1]));
+  error = "the box has no control " + step.args[0] + "; it has:";
+  for (HWND child : ChildWindows(d.box))
+    error += " " + std::to_string(GetDlgCtrlID(child)) + "/" + WideToUtf8(WindowClassName(child));
+  return false;
+}
+
+// The harness reads the workbook (an SQLite file with the Excel driver's
+// stand-in) with sqlite3: the driver prints "SHEET n NAME" and waits for
+// sheet_n.done beside sheet_n.txt, which holds the header and the rows.
+bool ExpectSheet(Driver& d, const ScenarioStep& step, std::string& error) {
+  static int requests = 0;
+  std::string number = std::to_string(++requests);
+  std::string done = "sheet_" + number + ".done", text = "sheet_" + number + ".txt";
+  std::printf("SHEET %s %s\n", number.c_str(), step.args[0].c_str());
+  std::fflush(stdout);
+  bool answered = false;
+  for (DWORD waited = 0; waited < kShotTimeoutMs && !answered; waited += 50) {
+    answered = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!answered) Sleep(50);
+  }
+  std::string bytes;
+  if (!answered || !ReadFileBytes(Utf8ToWide(text), bytes)) {
+    error = "the harness did not read the workbook";
+    return false;
+  }
+  std::vector<std::string> lines;
+  std::stringstream in(bytes);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  std::vector<std::string> wanted(step.args.begin() + 1, step.args.end());
+  if (lines == wanted) return true;
+  error = "the sheet holds:";
+  for (const std::string& line : lines) error += " \"" + line + "\"";
+  return false;
+}
+
 bool ExpectExit(Driver& d, const ScenarioStep& step, std::string& error) {
   DWORD wait = WaitForSingleObject(d.program.hProcess, d.timeout_ms);
   if (wait != WAIT_OBJECT_0) {
@@ -539,6 +585,8 @@ bool RunGeneralStep(Driver& d, const ScenarioStep& step, bool& handled, std::str
   else if (verb == "expect-dialog") ExpectDialog(d, step, error);
   else if (verb == "expect-box-text") BoxText(d, step, error);
   else if (verb == "answer") Answer(d, step, error);
+  else if (verb == "box-type") BoxType(d, step, error);
+  else if (verb == "expect-sheet") ExpectSheet(d, step, error);
   else if (verb == "expect-exit") ExpectExit(d, step, error);
   else if (verb == "expect-no-box") {
     Sleep(200);

@@ -101,6 +101,8 @@ const std::vector<VerbRule>& Rules() {
       {{"expect-dialog", "t", "expect-dialog CAPTION: wait for another dialog of the program (About box)"}, nullptr},
       {{"expect-box-text", "t", "expect-box-text TEXT: a static text of the current box or dialog"}, nullptr},
       {{"answer", "t", "answer BUTTON: click a visible button of the current box by caption or id"}, nullptr},
+      {{"box-type", "nt", "box-type ID TEXT: WM_SETTEXT on a control of the current box or dialog (the save dialog's file name is 1148)"}, nullptr},
+      {{"expect-sheet", "wt*", "expect-sheet NAME ROW...: the sheet KT52 of the workbook NAME beside the program, read by the harness with sqlite3: header, then rows, fields joined by |"}, nullptr},
       {{"expect-no-box", "", "expect-no-box: no box or other dialog of the program is open"}, nullptr},
       {{"expect-exit", "n", "expect-exit CODE: the program ends with this exit code"}, nullptr},
       {{"expect-file", "tb", "expect-file NAME 0|1: a file beside the program exists or not ({today} in NAME: YYYYMMDD)"}, nullptr},

@@ -1,0 +1,216 @@
+// The one ODBC binding, the same on Windows and elsewhere: only the headers
+// differ (Windows' sql.h needs <windows.h> first). SQLWCHAR is 16-bit UTF-16
+// on both; wchar_t is 32-bit outside Windows, so text is converted here.
+#include "export/odbc_connection.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <odbcinst.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+using SqlText = std::vector<SQLWCHAR>;
+
+// UTF-16, zero-terminated.
+SqlText ToSqlText(const std::wstring& text) {
+  SqlText out;
+  out.reserve(text.size() + 1);
+  for (wchar_t c : text) {
+    auto code = static_cast<unsigned long>(c);
+    if (sizeof(wchar_t) > 2 && code >= 0x10000 && code <= 0x10FFFF) {
+      code -= 0x10000;
+      out.push_back(static_cast<SQLWCHAR>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<SQLWCHAR>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<SQLWCHAR>(code));
+    }
+  }
+  out.push_back(0);
+  return out;
+}
+
+std::wstring FromSqlText(const SQLWCHAR* text, std::size_t length) {
+  std::wstring out;
+  out.reserve(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    unsigned long code = text[i];
+    if (sizeof(wchar_t) > 2 && code >= 0xD800 && code < 0xDC00 && i + 1 < length &&
+        text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    out.push_back(static_cast<wchar_t>(code));
+  }
+  return out;
+}
+
+// An integer attribute value, passed in the pointer argument as ODBC wants.
+SQLPOINTER Attribute(unsigned long value) {
+  return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value));
+}
+
+bool Succeeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
+
+std::size_t Used(SQLSMALLINT length, SQLSMALLINT size) {
+  return static_cast<std::size_t>(std::clamp<SQLSMALLINT>(length, 0, static_cast<SQLSMALLINT>(size - 1)));
+}
+
+// The diagnostic records of a handle, one message a line.
+std::wstring Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  constexpr SQLSMALLINT MessageSize = 1024;
+  std::wstring text;
+  for (SQLSMALLINT record = 1; record <= 16; ++record) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[MessageSize] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!Succeeded(SQLGetDiagRecW(type, handle, record, state, &native, message, MessageSize, &length)))
+      break;
+    if (!text.empty()) text += L'\n';
+    text += FromSqlText(message, Used(length, MessageSize));
+  }
+  return text;
+}
+
+DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}; }
+
+// The window a driver's connect dialog belongs to (none outside Windows).
+SQLHWND DialogOwner() {
+#ifdef _WIN32
+  HWND active = GetActiveWindow();
+  return active ? active : GetDesktopWindow();
+#else
+  return nullptr;
+#endif
+}
+
+// A statement handle freed on every way out.
+struct Statement {
+  SQLHSTMT handle = SQL_NULL_HSTMT;
+  ~Statement() {
+    if (handle != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, handle);
+  }
+};
+
+// Runs text directly; a query gets a forward-only, read-only cursor.
+DbResult Run(SQLHDBC connection, Statement& statement, const std::wstring& text, bool query) {
+  if (!connection) return Failure(L"Not connected.");
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement.handle))) {
+    statement.handle = SQL_NULL_HSTMT;
+    return Failure(Diagnostics(SQL_HANDLE_DBC, connection));
+  }
+  if (query) {
+    SQLSetStmtAttr(statement.handle, SQL_ATTR_CURSOR_TYPE,
+                   Attribute(SQL_CURSOR_FORWARD_ONLY), 0);
+    SQLSetStmtAttr(statement.handle, SQL_ATTR_CONCURRENCY,
+                   Attribute(SQL_CONCUR_READ_ONLY), 0);
+  }
+  SqlText sql = ToSqlText(text);
+  SQLRETURN result = SQLExecDirectW(statement.handle, sql.data(), static_cast<SQLINTEGER>(sql.size() - 1));
+  if (Succeeded(result) || result == SQL_NO_DATA) return {};
+  return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
+}
+}  // namespace
+
+OdbcConnection::~OdbcConnection() {
+  Close();
+  if (environment_) SQLFreeHandle(SQL_HANDLE_ENV, environment_);
+}
+
+DbResult OdbcConnection::OpenAsking(const std::wstring& connect) { return Open(connect, true); }
+
+DbResult OdbcConnection::OpenSilently(const std::wstring& connect) { return Open(connect, false); }
+
+DbResult OdbcConnection::Open(const std::wstring& connect, bool mayAsk) {
+  Close();
+  if (!environment_) {
+    SQLHENV environment = SQL_NULL_HENV;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+      return Failure(L"The ODBC driver manager could not be started.");
+    environment_ = environment;
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, Attribute(SQL_OV_ODBC3), 0);
+  }
+  SQLHDBC connection = SQL_NULL_HDBC;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment_, &connection)))
+    return Failure(Diagnostics(SQL_HANDLE_ENV, environment_));
+
+  // The database classes take "ODBC;" in front of the driver's own string.
+  std::wstring text = connect.compare(0, 5, L"ODBC;") == 0 ? connect.substr(5) : connect;
+  SqlText sql = ToSqlText(text);
+  if (sql.size() - 1 > 32767) {
+    SQLFreeHandle(SQL_HANDLE_DBC, connection);
+    return Failure(L"The connect string is too long.");
+  }
+  SQLWCHAR completed[1024] = {};
+  SQLSMALLINT completedLength = 0;
+  SQLRETURN result = SQLDriverConnectW(connection, mayAsk ? DialogOwner() : nullptr, sql.data(),
+                                       static_cast<SQLSMALLINT>(sql.size() - 1), completed, 1024,
+                                       &completedLength,
+                                       mayAsk ? SQL_DRIVER_COMPLETE : SQL_DRIVER_NOPROMPT);
+  if (Succeeded(result)) {
+    connection_ = connection;
+    return {};
+  }
+  DbResult outcome = result == SQL_NO_DATA ? DbResult{DbResult::Declined, Diagnostics(SQL_HANDLE_DBC, connection)}
+                                           : Failure(Diagnostics(SQL_HANDLE_DBC, connection));
+  SQLFreeHandle(SQL_HANDLE_DBC, connection);
+  return outcome;
+}
+
+DbResult OdbcConnection::QueryColumnNames(const std::wstring& statementText,
+                                          std::vector<std::wstring>& names) {
+  names.clear();
+  Statement statement;
+  DbResult result = Run(static_cast<SQLHDBC>(connection_), statement, statementText, true);
+  if (!result.Ok()) return result;
+  SQLSMALLINT count = 0;
+  if (!Succeeded(SQLNumResultCols(statement.handle, &count)))
+    return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
+  for (SQLSMALLINT column = 1; column <= count; ++column) {
+    constexpr SQLSMALLINT NameSize = 256;
+    SQLWCHAR name[NameSize] = {};
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    if (!Succeeded(SQLDescribeColW(statement.handle, static_cast<SQLUSMALLINT>(column), name, NameSize, &length, &type, &size,
+                                   &digits, &nullable)))
+      return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
+    names.push_back(FromSqlText(name, Used(length, NameSize)));
+  }
+  SQLCloseCursor(statement.handle);
+  return {};
+}
+
+DbResult OdbcConnection::Execute(const std::wstring& statementText) {
+  Statement statement;
+  return Run(static_cast<SQLHDBC>(connection_), statement, statementText, false);
+}
+
+void OdbcConnection::Close() {
+  if (!connection_) return;
+  SQLDisconnect(connection_);
+  SQLFreeHandle(SQL_HANDLE_DBC, connection_);
+  connection_ = nullptr;
+}
+
+bool ListInstalledDrivers(std::vector<std::wstring>& drivers, std::size_t capacity) {
+  drivers.clear();
+  if (capacity < 2 || capacity > 0xFFFF) return false;
+  std::vector<SQLWCHAR> list(capacity, 0);
+  WORD used = 0;
+  if (!SQLGetInstalledDriversW(list.data(), static_cast<WORD>(capacity), &used))
+    return false;
+  list.back() = 0;  // the walk below ends inside the buffer, whatever came back
+  // Each description ends with a NUL; an empty one ends the list.
+  for (std::size_t at = 0; at < capacity && list[at] != 0;) {
+    std::size_t end = at;
+    while (end < capacity && list[end] != 0) ++end;
+    drivers.push_back(FromSqlText(&list[at], end - at));
+    at = end + 1;
+  }
+  return true;
+}

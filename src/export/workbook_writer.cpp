@@ -1,0 +1,154 @@
+// "Export": the stored records become rows of the sheet [KT52] of a workbook
+// that the user names in a save dialog, written through the Excel ODBC driver.
+//
+//   1. find the driver (before any dialog), 2. ask for the path,
+//   3. a new path: no sheet yet; 4. an existing one: read the sheet's columns
+//      (any driver error: "Error:" and nothing written),
+//   5. connect for writing (the driver creates a missing workbook); columns
+//      other than the chosen ones: ask, and on Yes delete the file and connect
+//      again; CREATE TABLE when there is no sheet; one INSERT per record
+//      (any driver error: "Error：", what ran before stays),
+//   6. "Success！".
+#include <atomic>
+
+#include "collect/output_file.h"
+#include "export/export_store.h"
+#include "export/odbc_connection.h"
+#include "export/workbook_writer.h"
+#include "ui/controls.h"
+
+namespace {
+constexpr wchar_t ExcelDriverMark[] = L"Microsoft Excel Driver (*.xls";
+constexpr wchar_t ReadError[] = L"Error:";
+constexpr wchar_t WriteError[] = L"Error\uFF1A";  // full-width colon
+constexpr wchar_t NoConnection[] = L"The workbook could not be opened.";
+
+bool RemoveWithFileSystem(const std::wstring& path, std::wstring& reason) {
+  return RemoveFile(path, reason);
+}
+std::atomic<WorkbookRemover> Remover{&RemoveWithFileSystem};
+
+// The export's boxes have no title of their own; OK boxes carry the warning
+// icon and the question the question icon, as the message service adds them.
+int Say(Controls& dialog, const std::wstring& text, unsigned buttons = BoxOk) {
+  unsigned icon = buttons == BoxYesNo ? BoxIconQuestion : BoxIconWarning;
+  return ShowAppMessage(dialog, text, buttons | icon);
+}
+
+// A write failure: the driver's text, or ours when it gave none.
+int WriteFailed(Controls& dialog, const DbResult& result) {
+  Say(dialog, WriteError + (result.error.empty() ? std::wstring(NoConnection) : result.error));
+  return 0;
+}
+
+std::wstring ColumnDefinitions(const std::vector<std::wstring>& names) {
+  std::wstring definitions;
+  for (const std::wstring& name : names)
+    definitions += (definitions.empty() ? L"[" : L", [") + name + L"] longTEXT";
+  return definitions;
+}
+
+// Step 4: the existing sheet's column definitions. False when the export ends
+// (the message shown).
+bool ReadSheetColumns(Controls& dialog, const std::wstring& driver, const std::wstring& path,
+                      std::wstring& sheetColumns) {
+  OdbcConnection database;
+  DbResult result = database.OpenAsking(ReadingConnectString(driver, path));
+  if (result.status == DbResult::Declined) {
+    Say(dialog, L"The file is open,please close it!");
+    return false;
+  }
+  sheetColumns.clear();
+  std::vector<std::wstring> names;
+  if (result.Ok()) result = database.QueryColumnNames(std::wstring(L"SELECT * FROM ") + SheetName + L" ", names);
+  if (!result.Ok()) {
+    Say(dialog, ReadError + result.error);
+    return false;
+  }
+  sheetColumns = ColumnDefinitions(names);
+  return true;
+}
+}  // namespace
+
+std::wstring ReadingConnectString(const std::wstring& driver, const std::wstring& path) {
+  return L"ODBC;DRIVER={" + driver + L"};DSN='''';DBQ=" + path;
+}
+
+std::wstring WritingConnectString(const std::wstring& driver, const std::wstring& path) {
+  return L"DRIVER={" + driver + L"};DSN='';FIRSTROWHASNAMES=2;READONLY=FALSE;CREATE_DB=\"" + path +
+         L"\";DBQ=" + path;
+}
+
+void SetWorkbookRemover(WorkbookRemover remover) {
+  Remover.store(remover ? remover : &RemoveWithFileSystem);
+}
+
+std::wstring ExportODBC::FindExcelDriver() {
+  std::vector<std::wstring> drivers;
+  if (!ListInstalledDrivers(drivers)) return {};
+  for (const std::wstring& driver : drivers)
+    if (driver.find(ExcelDriverMark) != std::wstring::npos) return driver;
+  return {};
+}
+
+bool ExportODBC::ChooseWorkbookPath(Controls& dialog, std::wstring& path) {
+  SaveFileRequest request;
+  request.filterName = L"Excel 97-2003(*.xls)";
+  request.filterPattern = L"*.xls";
+  request.title = L"Svae As";
+  request.startFolder = CurrentFolder();
+  request.defaultExtension = L"xlsx";
+  request.pathCapacity = WorkbookPathCapacity;
+  std::wstring chosen;
+  if (!dialog.ChooseSaveFile(request, chosen) || chosen.empty() || chosen.size() >= WorkbookPathCapacity)
+    return false;
+  path = chosen;
+  return true;
+}
+
+int ExportODBC::Export(Controls& dialog) {
+  std::wstring driver = FindExcelDriver();
+  if (driver.empty()) {
+    Say(dialog, L"Please Install Microsoft Excel Driver!");
+    return 0;
+  }
+  std::wstring path;
+  if (!ChooseWorkbookPath(dialog, path)) return 0;
+  if (!PathExists(path)) SheetColumns.clear();
+  else if (!ReadSheetColumns(dialog, driver, path, SheetColumns)) return 0;
+
+  OdbcConnection database;
+  DbResult result = database.OpenSilently(WritingConnectString(driver, path));
+  if (!result.Ok()) return WriteFailed(dialog, result);
+  std::wstring chosenColumns = BuildColumnDefinitions(dialog);
+  bool recreated = false;
+  if (!SheetColumns.empty() && SheetColumns != chosenColumns) {
+    int answer = Say(dialog,
+                     L"The columns exported are different from Excel,do you want to OVERWRITE them?",
+                     BoxYesNo);
+    database.Close();
+    if (answer != AnswerYes) return 0;
+    std::wstring reason;
+    if (!Remover.load()(path, reason)) {
+      Say(dialog, WriteError + reason);
+      return 0;
+    }
+    result = database.OpenSilently(WritingConnectString(driver, path));
+    if (!result.Ok()) return WriteFailed(dialog, result);
+    recreated = true;
+  }
+  if (SheetColumns.empty() || recreated) {
+    result = database.Execute(std::wstring(L"CREATE TABLE ") + SheetName + L" (" + chosenColumns + L")");
+    if (!result.Ok()) return WriteFailed(dialog, result);
+  }
+  std::wstring columns, values;
+  for (int k = 0; k < RecordCount; ++k) {
+    if (!BuildInsertLists(dialog, columns, values, k)) break;
+    result = database.Execute(std::wstring(L"INSERT INTO ") + SheetName + L" (" + columns + L") VALUES (" +
+                              values + L")");
+    if (!result.Ok()) return WriteFailed(dialog, result);
+  }
+  database.Close();
+  Say(dialog, L"Success\uFF01");  // full-width exclamation mark
+  return 1;
+}
