@@ -54,64 +54,64 @@ class ThreadedFlows : public ScannerDesk, public ::testing::WithParamInterface<F
 };
 
 TEST_P(ThreadedFlows, RunToTheirEndWithTheWindowInUse) {
-  {
-    const Flow& flow = GetParam();
-    kt52::DeviceOptions options;
-    options.serialNumber = "T1";
-    options.transport = flow.transport;
-    options.generatedRecords = 1500;  // several chunks in both modes
-    options.frameSize = 1000;
-    kt52::Kt52Device& device = Attach(3, options);
-    if (flow.autoMode) {
-      StartAutoMode();
-    } else {
-      OpenPortAt(0);
-    }
-    GatedLink gated(link, 2);
-    SetExchangeLink(&gated);
-    if (flow.job == Job::Download) {
-      ASSERT_TRUE(StartCollection(dialog));
-    } else {
-      ASSERT_EQ(1, StartSetTime(dialog));
-    }
-    ASSERT_TRUE(gated.WaitUntilHeld()) << "the job never reached its second read";
-    // A command from a disabled button starts no second job.
-    EXPECT_FALSE(StartCollection(dialog));
-    EXPECT_EQ(0, StartSetTime(dialog));
-    if (flow.job == Job::Download) {
-      // "Export" never reads the store while the download fills it.
-      EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));
-      EXPECT_TRUE(DispatchCommand(dialog, IDC_EXPORT, NotifyClicked));
-      EXPECT_TRUE(dialog.SaveFileRequests().empty());
-    }
-    EXPECT_TRUE(dialog.Messages().empty());
-    if (flow.closeHalfWay) {
-      EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
-      EXPECT_EQ(-1, dialog.DialogResult());
-    }
-    gated.Release();
-    UseTheWindowUntilTheJobEnds();
-    ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
-    SetExchangeLink(&link);
+  const Flow& flow = GetParam();
+  kt52::DeviceOptions options;
+  options.serialNumber = "T1";
+  options.transport = flow.transport;
+  options.generatedRecords = 1500;  // several chunks in both modes
+  options.frameSize = 1000;
+  kt52::Kt52Device& device = Attach(3, options);
+  if (flow.autoMode) {
+    StartAutoMode();
+  } else {
+    OpenPortAt(0);
+  }
+  GatedLink gated(link, 2);
+  SetExchangeLink(&gated);
+  if (flow.job == Job::Download) {
+    ASSERT_TRUE(StartCollection(dialog));
+  } else {
+    ASSERT_EQ(1, StartSetTime(dialog));
+  }
+  ASSERT_TRUE(gated.WaitUntilHeld()) << "the job never reached its second read";
+  // A command from a disabled button starts no second job.
+  EXPECT_FALSE(StartCollection(dialog));
+  EXPECT_EQ(0, StartSetTime(dialog));
+  if (flow.job == Job::Download) {
+    // "Export" never reads the store while the download fills it.
+    EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));
+    EXPECT_TRUE(DispatchCommand(dialog, IDC_EXPORT, NotifyClicked));
+    EXPECT_TRUE(dialog.SaveFileRequests().empty());
+  }
+  EXPECT_TRUE(dialog.Messages().empty());
+  if (flow.closeHalfWay) {
+    EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+    EXPECT_EQ(-1, dialog.DialogResult());
+  }
+  gated.Release();
+  UseTheWindowUntilTheJobEnds();
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
+  SetExchangeLink(&link);
 
-    if (flow.closeHalfWay) {
-      EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
-      EXPECT_TRUE(MessageTexts().empty());
-    }
-    if (flow.job == Job::SetTime) {
-      // The scanner being set when the window closed is still set.
-      EXPECT_EQ(0u, device.Commands().back().rfind("$$%^11", 0)) << device.Commands().back();
-      return;
-    }
-    // Every record the file holds is in the store too, in order; a finished
-    // download holds all of them.
-    const std::string sent = WindowsLines(device.DownloadText());
-    const std::string kept = ReadOutput(AutoName("T1", 1));
-    EXPECT_EQ(0u, sent.find(kept));
-    std::vector<std::string> lines = SplitAtDelimiter(kept, '\n');
-    lines.pop_back();
-    EXPECT_EQ(static_cast<int>(lines.size()), BarcodeExport.RecordCount);
-    if (!flow.closeHalfWay) EXPECT_EQ(sent, kept);
+  if (flow.closeHalfWay) {
+    EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
+    EXPECT_TRUE(MessageTexts().empty());
+  }
+  if (flow.job == Job::SetTime) {
+    // The scanner being set when the window closed is still set.
+    EXPECT_EQ(0u, device.Commands().back().rfind("$$%^11", 0)) << device.Commands().back();
+    return;
+  }
+  // Every record the file holds is in the store too, in order; a finished
+  // download holds all of them.
+  const std::string sent = WindowsLines(device.DownloadText());
+  const std::string kept = ReadOutput(AutoName("T1", 1));
+  EXPECT_EQ(0u, sent.find(kept));
+  std::vector<std::string> lines = SplitAtDelimiter(kept, '\n');
+  lines.pop_back();
+  EXPECT_EQ(static_cast<int>(lines.size()), BarcodeExport.RecordCount);
+  if (!flow.closeHalfWay) {
+    EXPECT_EQ(sent, kept);
   }
 }
 
