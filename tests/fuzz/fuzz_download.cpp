@@ -20,6 +20,7 @@
 #include "support/memory_controls.h"
 #include "support/port_records.h"
 #include "support/program_state.h"
+#include "support/scanner_desk.h"
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "support/virtual_time.h"
@@ -75,12 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SimulatedScannerLink link;
   link.AddScanner(3, ScannerFrom(data, size));
 
-  ResetProgramState();
-  SetExchangeLink(&link);
-  SetPortDeviceRecords(&devices);
-  SetLocalTimeSource(&SecondOfJanuary2019);
-  PrepareMainDialog(dialog);
-  OutputFolder = folder.Wide();
+  PrepareDesk(link, &devices, dialog, folder);
   FillPortList(dialog, true);
   dialog.ComboSelect(IDC_PORT_LIST, 0);
   Check(OpenSelectedPort(dialog), "port does not open");

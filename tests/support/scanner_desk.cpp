@@ -15,14 +15,17 @@ namespace {
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 }  // namespace
 
-void ScannerDesk::SetUp() {
+void PrepareDesk(SerialLink& link, const std::vector<PortDeviceRecord>* devices,
+                 Controls& dialog, const TempFolder& folder) {
   ResetProgramState();
   SetExchangeLink(&link);
-  SetPortDeviceRecords(&devices);
+  SetPortDeviceRecords(devices);
   SetLocalTimeSource(&SecondOfJanuary2019);
   PrepareMainDialog(dialog);
   OutputFolder = folder.Wide();
 }
+
+void ScannerDesk::SetUp() { PrepareDesk(link, &devices, dialog, folder); }
 
 void ScannerDesk::TearDown() {
   link.Close();
