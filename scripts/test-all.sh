@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: sets up a fresh Debian machine and runs every tier.
 #   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
+#   1b. a short run of every fuzz target (clang, ASan + UBSan)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
 #   3. the Windows builds (64- and 32-bit), and the real Lumet.exe under Wine (end to end)
 set -euo pipefail
@@ -22,6 +23,9 @@ stage "unit tests under ThreadSanitizer"
 cmake --preset native-tsan >/dev/null
 cmake --build --preset native-tsan --target lumet_unit_tests
 TSAN_OPTIONS="halt_on_error=1" ctest --preset tsan -j2
+
+stage "fuzz smoke (libFuzzer, 25 s a target)"
+bash scripts/fuzz.sh --seconds 25
 
 stage "wire tests"
 ctest --preset wire -j2

@@ -151,6 +151,9 @@ int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_
   }
   std::size_t copy = n;
   if (stripMarker && n >= MarkerLength) copy = n - MarkerLength;
+  // A short bulk read keeps its bytes, but never more than the caller's room.
+  const std::size_t room = maxPayload + (stripMarker ? 0 : MarkerLength);
+  if (copy > room) copy = room;
   if (copy) std::memcpy(destination, buffer.data(), copy);
   return static_cast<int>(copy);
 }

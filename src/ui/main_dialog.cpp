@@ -34,7 +34,12 @@ void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
 void GetTime(Controls& dialog) { GetDeviceTime(dialog); }
 void SetTime(Controls& dialog) { StartSetTime(dialog); }
 void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
-void ExportRecords(Controls& dialog) { BarcodeExport.Export(dialog); }
+// A download disables "Export" while it fills the store; a click that still
+// reaches the table then (a command can be sent to a disabled button) is
+// dropped as the button would drop it.
+void ExportRecords(Controls& dialog) {
+  if (dialog.IsEnabled(IDC_EXPORT)) BarcodeExport.Export(dialog);
+}
 
 // IDOK (1) has no row: Enter does nothing in the main dialog.
 constexpr CommandRow Commands[] = {

@@ -37,8 +37,11 @@ void SwitchJobControls(Controls& dialog, std::span<const int> alwaysSwitched, bo
 }
 
 bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
+  // A click that reaches the table while a job runs (its button is disabled,
+  // but a command can still be sent) must not start a second writer.
+  int idle = NoJob;
+  if (!State.compare_exchange_strong(idle, Running)) return false;
   job.switchControls(dialog, false);
-  State = Running;
   auto* started = new Started{&dialog, job};
   if (!StartWorker(&JobWorker, started)) {
     delete started;

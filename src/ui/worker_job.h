@@ -15,8 +15,9 @@ struct WorkerJob {
   void (*switchControls)(Controls& dialog, bool enable);
 };
 
-// Disables the job's controls and starts the worker. False when no thread can
-// be started: the controls are enabled again and an "Error" box says so.
+// Disables the job's controls and starts the worker. False, with nothing
+// changed, while a job runs; false when no thread can be started: the controls
+// are enabled again and an "Error" box says so.
 bool StartWorkerJob(Controls& dialog, const WorkerJob& job);
 // The worker's whole run on the calling thread: the operation, the controls
 // enabled again, then a close that came meanwhile.

@@ -29,15 +29,6 @@
 #include "support/program_state.h"
 
 namespace {
-std::string WindowsLines(const std::string& text) {
-  std::string lines;
-  for (char c : text) {
-    lines += c;
-    if (c == '\r') lines += '\n';
-  }
-  return lines;
-}
-
 class DownloadWire : public ::testing::Test {
   public:
   void SetUp() override {

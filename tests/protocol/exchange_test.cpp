@@ -420,6 +420,15 @@ TEST_F(Exchange, PlainBulkReplyTestsNothing) {
   EXPECT_EQ(0, std::memcmp(out, "A,1\rB,2\r", 8));
 }
 
+// A short bulk read with the marker stripped was copied whole, past a room
+// of maxPayload bytes.
+TEST_F(Exchange, PlainBulkReplyNeverFillsMoreThanTheRoom) {
+  std::vector<std::uint8_t> out(2);
+  link.QueueNow(ToBytes("ABCDE"));
+  EXPECT_EQ(2, ReceiveReply(out.data(), 2, 500, 20, true, true));
+  EXPECT_EQ(0, std::memcmp(out.data(), "AB", 2));
+}
+
 TEST_F(Exchange, ResponseModeFollowsTheSelectedEntry) {
   EXPECT_EQ(0, GetResponseMode());
   dialog.ComboSelect(IDC_RESPONSE, 1);

@@ -46,6 +46,15 @@ std::string WithoutZeroBytes(std::string text) {
   return text;
 }
 
+std::string WindowsLines(const std::string& downloadText) {
+  std::string lines;
+  for (char c : downloadText) {
+    lines += c;
+    if (c == '\r') lines += '\n';
+  }
+  return lines;
+}
+
 kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
                                         std::vector<kt52::StoredRecord> records,
                                         kt52::Transport transport) {

@@ -17,6 +17,8 @@ std::vector<kt52::StoredRecord> SeparatorLookalikeRecords(std::size_t fullPieces
 std::vector<kt52::StoredRecord> ZeroByteRecords(std::size_t count);
 // The text without its zero bytes.
 std::string WithoutZeroBytes(std::string text);
+// Download text as a file holds it with "," and CR LF: an LF after every CR.
+std::string WindowsLines(const std::string& downloadText);
 // A scanner with these records, serial number and time stamp hidden.
 kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
                                         std::vector<kt52::StoredRecord> records,

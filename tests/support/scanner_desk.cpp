@@ -3,6 +3,7 @@
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "support/fixed_date.h"
+#include "support/hostile_records.h"
 #include "support/program_state.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
@@ -14,14 +15,17 @@ namespace {
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 }  // namespace
 
-void ScannerDesk::SetUp() {
+void PrepareDesk(SerialLink& link, const std::vector<PortDeviceRecord>* devices,
+                 Controls& dialog, const TempFolder& folder) {
   ResetProgramState();
   SetExchangeLink(&link);
-  SetPortDeviceRecords(&devices);
+  SetPortDeviceRecords(devices);
   SetLocalTimeSource(&SecondOfJanuary2019);
   PrepareMainDialog(dialog);
   OutputFolder = folder.Wide();
 }
+
+void ScannerDesk::SetUp() { PrepareDesk(link, &devices, dialog, folder); }
 
 void ScannerDesk::TearDown() {
   link.Close();
@@ -81,10 +85,5 @@ std::wstring ScannerDesk::AutoName(const std::string& serial, int number, bool t
 }
 
 std::string ScannerDesk::WindowsLines(const std::string& downloadText) {
-  std::string lines;
-  for (char c : downloadText) {
-    lines += c;
-    if (c == '\r') lines += '\n';
-  }
-  return lines;
+  return ::WindowsLines(downloadText);
 }

@@ -17,6 +17,12 @@
 #include "support/memory_controls.h"
 #include "ui/main_dialog.h"
 
+// The desk without the fixture: the program state as at start, then the
+// exchange on link, these port records, today 2 January 2019, the window
+// prepared and output files into folder.
+void PrepareDesk(SerialLink& link, const std::vector<PortDeviceRecord>* devices,
+                 Controls& dialog, const TempFolder& folder);
+
 class ScannerDesk : public ::testing::Test {
  protected:
   // Setting an edit box's text raises its change notifications, as in the window.

@@ -1,0 +1,55 @@
+// Any bytes a scanner answers with where the program keeps text: its serial
+// number in the output file's name, and its default separator. The name
+// always stays one name inside the output folder.
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "collect/collection_job.h"
+#include "collect/output_naming.h"
+#include "common/local_time.h"
+#include "protocol/exchange.h"
+#include "support/fixed_date.h"
+#include "support/memory_controls.h"
+#include "support/program_state.h"
+#include "support/scanner_script.h"
+#include "support/temp_folder.h"
+#include "ui/control_ids.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const bool framed = data[0] & 1;
+  const std::string reply(reinterpret_cast<const char*>(data + 1), size - 1);
+  VirtualTimeScope time;
+  TempFolder folder;
+  MemoryControls dialog;
+  ScriptedLink link;
+  ResetProgramState();
+  SetExchangeLink(&link);
+  SetLocalTimeSource(&SecondOfJanuary2019);
+  link.Open(1, 115200, 8, 0, 0, 0);
+  FramedMode = framed;
+  OutputFolder = folder.Wide();
+  dialog.SetChecked(IDC_AUTO_NAMING, true);
+
+  ScriptQueryReply(link, framed, reply);
+  if (MakeOutputFileName(dialog, true)) {
+    if (OutputFileName.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) __builtin_trap();
+    for (wchar_t c : OutputFileName)
+      if (c < 0x20) __builtin_trap();
+    const std::wstring suffix = L"_20190102_001.txt";
+    if (OutputFileName.size() < suffix.size() ||
+        OutputFileName.compare(OutputFileName.size() - suffix.size(), suffix.size(), suffix) != 0)
+      __builtin_trap();
+  }
+
+  ScriptQueryReply(link, framed, reply);
+  std::string separator;
+  if (QueryDefaultSeparator(separator) && separator.size() > DefaultSeparatorCapacity)
+    __builtin_trap();
+
+  link.Close();
+  ResetProgramState();
+  return 0;
+}
