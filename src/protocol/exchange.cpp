@@ -164,6 +164,8 @@ int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
   for (int attempt = 0; attempt <= MaxReplyRetries; ++attempt) {
     int result = ReceiveReply(destination, maxPayload, totalTimeoutMs, intervalTimeoutMs, bulk,
                               stripMarker);
+    // A refused frame that never comes again is lost, not the end of the data.
+    if (attempt > 0 && result == 0) return ReplyGivenUp;
     if (result != ReplyRetry) return result;
   }
   return ReplyGivenUp;

@@ -41,7 +41,8 @@ bool SendCommand(const char* command, std::size_t length, bool waitForAck);
 int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
                  std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker);
 // ReceiveReply again while it says ReplyRetry, at most MaxReplyRetries times;
-// past that the result is ReplyGivenUp.
+// past that, or when nothing comes after a refused frame, the result is
+// ReplyGivenUp.
 int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
                       std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
                       bool stripMarker);

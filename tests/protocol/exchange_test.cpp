@@ -291,19 +291,24 @@ TEST_F(FramedReply, WholeReplyReadsAgainAfterABrokenFrame) {
   EXPECT_EQ(HostAck(Ack, 0), link.writes[1]);
 }
 
-TEST_F(FramedReply, WholeReplyGivesUpOnAScannerThatKeepsSendingBrokenFrames) {
+TEST_F(FramedReply, WholeReplyGivesUpOnABrokenFrameThatNeverComesRight) {
   Bytes bad = Frame("SN001");
   bad.back() ^= 1;
-  link.QueueNow(bad);
-  link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
-    if (written.size() == 6 && written[2] == Nak) {
-      l.QueueNow(DeviceAck);
-      l.QueueNow(bad);
-    }
-  };
-  std::uint8_t out[101] = {};
-  EXPECT_EQ(ReplyGivenUp, ReceiveWholeReply(out, 100, 1000, 20, false, true));
-  EXPECT_EQ(static_cast<std::size_t>(MaxReplyRetries) + 1, link.writes.size());
+  for (bool resent : {false, true}) {
+    SCOPED_TRACE(resent ? "broken at every resend" : "never sent again");
+    link.DiscardInput();
+    link.writes.clear();
+    link.QueueNow(bad);
+    link.onWrite = [&](ScriptedLink& l, const Bytes& written) {
+      if (written.size() == 6 && written[2] == Nak) {
+        l.QueueNow(DeviceAck);
+        if (resent) l.QueueNow(bad);
+      }
+    };
+    std::uint8_t out[101] = {};
+    EXPECT_EQ(ReplyGivenUp, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+    EXPECT_EQ(resent ? MaxReplyRetries + 1u : 1u, link.writes.size());
+  }
 }
 
 TEST_F(FramedReply, WhatABrokenReadLeftIsDroppedSoTheResendIsReadCleanly) {
