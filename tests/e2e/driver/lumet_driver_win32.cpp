@@ -654,11 +654,19 @@ bool RunControlStep(Driver& d, const ScenarioStep& step, std::string& error) {
   HWND control = nullptr;
   if (!Control(d, Number(step.args[0]), control, error)) return false;
   auto flag = [&](size_t i) { return step.args[i] == "1"; };
-  if (verb == "click") return Act(d, control, BM_CLICK, 0, 0, error);
+  // A person can only click an enabled control. A worker gives its controls
+  // back a moment after its last box closes, so a click waits for that.
+  auto enabled = [&] {
+    return Await(d, error, [&](std::string& why) {
+      why = "the control stays disabled";
+      return IsWindowEnabled(control) != FALSE;
+    });
+  };
+  if (verb == "click") return enabled() && Act(d, control, BM_CLICK, 0, 0, error);
   if (verb == "type") return Act(d, control, WM_SETTEXT, 0, 0, error, Utf8ToWide(step.args[1]));
   if (verb == "check") {
     bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    return checked == flag(1) || Act(d, control, BM_CLICK, 0, 0, error);
+    return checked == flag(1) || (enabled() && Act(d, control, BM_CLICK, 0, 0, error));
   }
   if (verb == "select") return Select(d, control, step, error);
   if (verb == "dropdown")

@@ -75,7 +75,7 @@ struct VerbRule {
 
 const std::vector<VerbRule>& Rules() {
   static const std::vector<VerbRule> rules = {
-      {{"click", "n", "click ID: BM_CLICK on a button, check box or radio button"}, nullptr},
+      {{"click", "n", "click ID: BM_CLICK on a button, check box or radio button, once it is enabled"}, nullptr},
       {{"type", "nt", "type ID TEXT: WM_SETTEXT on an edit box (sends its change notifications)"}, nullptr},
       {{"check", "nb", "check ID 0|1: click the check box if its state differs"}, nullptr},
       {{"select", "nt", "select ID TEXT: select the combo box item with that text (CBN_SELCHANGE)"}, nullptr},
