@@ -11,8 +11,8 @@
 namespace {
 // One word, so that a close request and the job's end cannot cross: either
 // the request finds the job running and the job posts the close, or it finds
-// no job and the window closes at once.
-enum JobState : int { NoJob, Running, CloseRequested };
+// the job past that point (Closing, NoJob) and the window closes at once.
+enum JobState : int { NoJob, Running, CloseRequested, Closing };
 std::atomic<int> State{NoJob};
 
 struct Started {
@@ -60,14 +60,20 @@ void RunWorkerJob(Controls& dialog, const WorkerJob& job) {
   // NoJob: run directly, not through StartWorkerJob.
   if (State.compare_exchange_strong(state, NoJob) || state == NoJob) return;
   // A close came while the job ran: it is carried out now. The command is
-  // posted before the job counts as ended, so whoever sees the end sees it too.
+  // posted before the job counts as ended, so whoever sees the end sees it
+  // too; meanwhile (Closing) the posted close, handled at once by the
+  // dialog's thread, is no longer deferred.
+  State = Closing;
   dialog.PostCommand(CloseCommandId);
   State = NoJob;
 }
 
 bool IsWorkerJobRunning() { return State.load() != NoJob; }
 
-bool IsJobStopping() { return State.load() == CloseRequested; }
+bool IsJobStopping() {
+  int state = State.load();
+  return state == CloseRequested || state == Closing;
+}
 
 bool RequestCloseDuringJob() {
   int running = Running;

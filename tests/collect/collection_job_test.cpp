@@ -570,6 +570,21 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
   EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), programFolder.Read("Config.ini"));
 }
 
+TEST_F(CollectionJobTest, CloseTakenTheMomentTheJobPostsItIsCarriedOut) {
+  dialog.RoutePostedCommands(&DispatchCommand);
+  kt52::DeviceOptions options = Scanner("S1", 400);
+  options.frameSize = 1000;
+  OpenScanner(options);
+  GatedLink gated(link, 8);
+  SetExchangeLink(&gated);
+  ASSERT_TRUE(StartCollection(dialog));
+  ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
+  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+  gated.Release();
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
+  EXPECT_EQ(CloseDialogResult, dialog.DialogResult());  // not deferred a second time
+}
+
 bool NoThread(WorkerEntry, void*) { return false; }
 
 TEST_F(CollectionJobTest, WorkerThatCannotStartGivesTheControlsBack) {

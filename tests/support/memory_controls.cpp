@@ -332,8 +332,18 @@ int MemoryControls::DialogResult() {
 }
 
 void MemoryControls::PostCommand(int id) {
+  CommandRoute route = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    posted_.push_back(id);
+    route = postedRoute_;
+  }
+  if (route) route(*this, id, NotifyClicked);
+}
+
+void MemoryControls::RoutePostedCommands(CommandRoute route) {
   std::lock_guard<std::mutex> hold(lock_);
-  posted_.push_back(id);
+  postedRoute_ = route;
 }
 
 std::vector<int> MemoryControls::TakePostedCommands() {

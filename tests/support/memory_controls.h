@@ -63,6 +63,10 @@ class MemoryControls final : public Controls {
   // text has changed, on the caller's thread.
   using CommandRoute = bool (*)(Controls& dialog, int id, int notification);
   void RouteTextChanges(CommandRoute route);
+  // Once given a route, PostCommand also hands the command to it at once, on
+  // the posting thread: a dialog's thread that takes the message the moment
+  // it arrives.
+  void RoutePostedCommands(CommandRoute route);
   std::vector<Message> Messages();
   void ClearMessages();
   // Answers for the next boxes, in order; afterwards every box gets AnswerOk
@@ -116,4 +120,5 @@ class MemoryControls final : public Controls {
   int clientHeight_ = 0;
   int dialogResult_ = -1;
   CommandRoute textChangeRoute_ = nullptr;
+  CommandRoute postedRoute_ = nullptr;
 };
