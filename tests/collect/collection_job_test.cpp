@@ -39,6 +39,17 @@ class CollectionJobTest : public ScannerDesk {
     Attach(3, options);
     OpenPortAt(0);
   }
+  // A download of 400 records held by gated inside its data; the window is
+  // closed meanwhile.
+  void CloseDuringDownload(GatedLink& gated) {
+    kt52::DeviceOptions options = Scanner("S1", 400);
+    options.frameSize = 1000;
+    OpenScanner(options);
+    SetExchangeLink(&gated);
+    ASSERT_TRUE(StartCollection(dialog));
+    ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
+    EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+  }
   void StartAuto() {
     ASSERT_EQ(1, ToggleAutoMode(dialog));
     dialog.ClearMessages();
@@ -545,15 +556,8 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
 }
 
 TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses) {
-  kt52::DeviceOptions options = Scanner("S1", 400);
-  options.frameSize = 1000;
-  OpenScanner(options);
   GatedLink gated(link, 8);
-  SetExchangeLink(&gated);
-  ASSERT_TRUE(StartCollection(dialog));
-  ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
-
-  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+  ASSERT_NO_FATAL_FAILURE(CloseDuringDownload(gated));
   EXPECT_EQ(-1, dialog.DialogResult());  // not yet: the job is still writing
   gated.Release();
   ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
@@ -572,14 +576,8 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadStopsAtTheNextChunkAndThenCloses
 
 TEST_F(CollectionJobTest, CloseTakenTheMomentTheJobPostsItIsCarriedOut) {
   dialog.RoutePostedCommands(&DispatchCommand);
-  kt52::DeviceOptions options = Scanner("S1", 400);
-  options.frameSize = 1000;
-  OpenScanner(options);
   GatedLink gated(link, 8);
-  SetExchangeLink(&gated);
-  ASSERT_TRUE(StartCollection(dialog));
-  ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
-  EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
+  ASSERT_NO_FATAL_FAILURE(CloseDuringDownload(gated));
   gated.Release();
   ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
   EXPECT_EQ(CloseDialogResult, dialog.DialogResult());  // not deferred a second time
