@@ -151,7 +151,7 @@ void SetTimeRun(Controls& dialog) {
     if (SetPortTime(dialog, manual, format, i) == PortOutcome::EndRun) return;
 }
 
-constexpr WorkerJob SetTimeJob{&SetTimeRun, &EnableClockControls};
+constexpr WorkerJob SetTimeJob{&SetTimeRun, &EnableClockControls, IDC_SET_TIME};
 }  // namespace
 
 DateFormat CheckedDateFormat(Controls& dialog) {

@@ -265,7 +265,7 @@ void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
 }
 
 namespace {
-constexpr WorkerJob Collection{&RunJob, &SetJobControls};
+constexpr WorkerJob Collection{&RunJob, &SetJobControls, IDC_GET_BARCODES};
 }  // namespace
 
 void CollectionJob(Controls& dialog) { RunWorkerJob(dialog, Collection); }

@@ -13,10 +13,13 @@ struct WorkerJob {
   void (*run)(Controls& dialog);
   // Disables (false) or enables (true) the controls the job keeps from the user.
   void (*switchControls)(Controls& dialog, bool enable);
+  // The button that starts it.
+  int button;
 };
 
 // Disables the job's controls and starts the worker. False, with nothing
-// changed, while a job runs; false when no thread can be started: the controls
+// changed, while a job runs (when that job has ended and is only giving its
+// controls back, the click is posted again, to be taken after that); false when no thread can be started: the controls
 // are enabled again and an "Error" box says so.
 bool StartWorkerJob(Controls& dialog, const WorkerJob& job);
 // The worker's whole run on the calling thread: the operation, the controls
@@ -27,6 +30,7 @@ void RunWorkerJob(Controls& dialog, const WorkerJob& job);
 // a port is open), "Get Time" and "Get Device Info"; then the job's own list.
 void SwitchJobControls(Controls& dialog, std::span<const int> alwaysSwitched, bool enable);
 
+// True from the start of a job until its worker has taken its last step.
 bool IsWorkerJobRunning();
 // True once the window asked to close during the job: stop at the next safe
 // point (between chunks or ports) and show no more boxes.

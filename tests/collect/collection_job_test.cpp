@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -21,6 +22,7 @@
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "ui/worker_job.h"
 #include "settings/settings.h"  // the close saves Config.ini
 
 namespace {
@@ -581,6 +583,24 @@ TEST_F(CollectionJobTest, CloseTakenTheMomentTheJobPostsItIsCarriedOut) {
   gated.Release();
   ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
   EXPECT_EQ(CloseDialogResult, dialog.DialogResult());  // not deferred a second time
+}
+
+TEST_F(CollectionJobTest, ClickWhileTheJobGivesItsControlsBackIsTakenAfterThat) {
+  OpenScanner(Scanner("S1", 4));
+  std::atomic<int> clickStarted{-1};
+  dialog.onEnabled = [&](int id, bool enabled) {
+    if (id == IDC_GET_BARCODES && enabled && clickStarted == -1)
+      clickStarted = StartCollection(dialog);
+  };
+  ASSERT_TRUE(StartCollection(dialog));
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
+  dialog.onEnabled = nullptr;
+  EXPECT_EQ(0, clickStarted.load());  // not while the controls were being switched
+  ASSERT_EQ(std::vector<int>{IDC_GET_BARCODES}, dialog.TakePostedCommands());
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_GET_BARCODES, NotifyClicked));  // the posted click
+  ASSERT_TRUE(WaitForWorkerJobEnd()) << "the second job still runs after the deadline";
+  EXPECT_EQ(2u, MessageTexts().size());  // both downloads ended with their box
+  EXPECT_TRUE(JobControlsEnabled());
 }
 
 bool NoThread(WorkerEntry, void*) { return false; }

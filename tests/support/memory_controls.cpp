@@ -92,8 +92,11 @@ bool MemoryControls::IsEnabled(int id) {
 }
 
 void MemoryControls::SetEnabled(int id, bool enabled) {
-  std::lock_guard<std::mutex> hold(lock_);
-  At(id).enabled = enabled;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    At(id).enabled = enabled;
+  }
+  if (onEnabled) onEnabled(id, enabled);
 }
 
 void MemoryControls::SetVisible(int id, bool visible) {

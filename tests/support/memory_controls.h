@@ -3,6 +3,7 @@
 // Every call takes one lock, so a worker thread and the test's own thread may
 // use it at once.
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -67,6 +68,9 @@ class MemoryControls final : public Controls {
   // the posting thread: a dialog's thread that takes the message the moment
   // it arrives.
   void RoutePostedCommands(CommandRoute route);
+  // Called after a control was enabled or disabled, on the caller's thread
+  // (set it before any other thread uses the window).
+  std::function<void(int id, bool enabled)> onEnabled;
   std::vector<Message> Messages();
   void ClearMessages();
   // Answers for the next boxes, in order; afterwards every box gets AnswerOk
