@@ -143,8 +143,12 @@ int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_
   }
 
   std::vector<std::uint8_t> buffer(maxPayload + MarkerLength + 1, 0);
-  std::size_t n =
-      link.Read(buffer.data(), maxPayload + MarkerLength, totalTimeoutMs, intervalTimeoutMs);
+  // A bulk read is not cut by its window while data keep coming: the scanner's
+  // pieces end with its separator, and a read that ended inside one would leave
+  // that separator between two records of the next.
+  const std::size_t want = maxPayload + MarkerLength;
+  std::size_t n = bulk ? ReadUntilQuiet(link, buffer.data(), want, totalTimeoutMs, intervalTimeoutMs)
+                       : link.Read(buffer.data(), want, totalTimeoutMs, intervalTimeoutMs);
   const char* text = reinterpret_cast<const char*>(buffer.data());
   if (!bulk) {
     if (EndsWithMarker(text, ErMarker) || !EndsWithMarker(text, OkMarker)) return ReplyError;

@@ -32,3 +32,14 @@ std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t coun
   }
   return got;
 }
+
+std::size_t ReadUntilQuiet(SerialLink& link, std::uint8_t* buffer, std::size_t count,
+                           std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs) {
+  std::size_t got = link.Read(buffer, count, totalTimeoutMs, intervalTimeoutMs);
+  while (got > 0 && got < count) {
+    std::size_t n = link.Read(buffer + got, count - got, totalTimeoutMs, intervalTimeoutMs);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}

@@ -46,3 +46,11 @@ struct LengthField {
 std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t count,
                         const LengthField& field, std::uint32_t totalTimeoutMs,
                         std::uint32_t intervalTimeoutMs);
+
+// A read of data that states no size of its own (plain mode): from the first
+// byte on, the window no longer cuts it while bytes keep coming. It ends when
+// count bytes are in or a whole window of totalTimeoutMs brings nothing, so
+// each read takes up to count bytes of what the scanner sends back to back,
+// whatever the line's speed. Nothing within the first window: 0.
+std::size_t ReadUntilQuiet(SerialLink& link, std::uint8_t* buffer, std::size_t count,
+                           std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs);

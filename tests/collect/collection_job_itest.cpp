@@ -36,8 +36,9 @@ class DownloadWire : public ::testing::Test {
     SetLocalTimeSource(&SecondOfJanuary2019);
   }
   void TearDown() override { ResetProgramState(); }
-  SimProcess& Start(std::uint32_t port, const kt52::DeviceOptions& options) {
-    sims.push_back(std::make_unique<SimProcess>(options));
+  SimProcess& Start(std::uint32_t port, const kt52::DeviceOptions& options,
+                    const std::vector<std::string>& extra = {}) {
+    sims.push_back(std::make_unique<SimProcess>(options, extra));
     EXPECT_TRUE(sims.back()->Started());
     EXPECT_TRUE(sims.back()->LinkAsCom(com.Path(), port));
     return *sims.back();
@@ -129,6 +130,17 @@ TEST_F(DownloadWire, FramesLongerThanTheWindowOnA115200BaudLineArriveWhole) {
   const std::vector<std::uint8_t> received = sim.ReceivedBytes(), nak = {0x02, 0x01, Nak};
   EXPECT_EQ(received.end(), std::search(received.begin(), received.end(), nak.begin(), nak.end()))
       << "a frame was cut";
+}
+
+// A 115200 baud line brings about 5,760 bytes in a 500 ms window: a plain
+// piece of 10,250 bytes takes two windows and more.
+TEST_F(DownloadWire, PlainPiecesLongerThanTheWindowOnA115200BaudLineLoseNoRecord) {
+  kt52::DeviceOptions options = Scanner("PPACE", 300, kt52::Transport::Plain);
+  Start(3, options, {"--baud", "115200"});
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  double seconds = TimedJob();
+  ExpectWholeDownload(*this, options, "PPACE_20190102_001.txt", "115200 baud, plain", seconds);
 }
 
 TEST_F(DownloadWire, UnpluggedScannerKeepsTheRecordsThatArrived) {

@@ -417,12 +417,34 @@ TEST_F(Exchange, PlainReplyWithErMarkerOrWithoutOkMarkerIsAnError) {
   EXPECT_EQ(0xAA, out[0]);
 }
 
-TEST_F(Exchange, PlainBulkReplyTestsNothing) {
-  std::uint8_t out[64] = {};
-  EXPECT_EQ(0, ReceiveReply(out, 40, 500, 2000, true, false));
-  link.QueueNow(ToBytes("A,1\rB,2\r"));
-  EXPECT_EQ(8, ReceiveReply(out, 40, 500, 2000, true, false));
-  EXPECT_EQ(0, std::memcmp(out, "A,1\rB,2\r", 8));
+// A plain bulk read tests no marker, and its window does not cut data still
+// coming: it ends with its room full or after a window without a byte.
+TEST_F(Exchange, PlainBulkReadTakesWhatComesBackToBackUpToItsRoom) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> bursts;  // what arrives within one window each
+    std::vector<std::string> reads;   // what each read returns, up to the empty one
+    std::uint64_t ms;                 // virtual time of all the reads
+  };
+  const std::string room(50, 'x');  // maxPayload 40 + the marker's 10
+  const std::vector<Case> cases = {
+      {"nothing", {}, {""}, 500},
+      {"records, then silence", {"A,1\rB,2\r"}, {"A,1\rB,2\r", ""}, 1500},
+      {"a piece over three windows", {"A,1\rB", ",2\rC,", "3\rEND"}, {"A,1\rB,2\rC,3\rEND", ""},
+       2500},
+      {"more than the room", {room + "yz"}, {room, "yz", ""}, 1500},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    for (const std::string& burst : t.bursts) link.QueueNow(ToBytes(burst));
+    const std::uint64_t start = virtual_time::NowMs();
+    for (const std::string& expected : t.reads) {
+      std::uint8_t out[64] = {};
+      ASSERT_EQ(static_cast<int>(expected.size()), ReceiveReply(out, 40, 500, 2000, true, false));
+      EXPECT_EQ(expected, std::string(reinterpret_cast<char*>(out), expected.size()));
+    }
+    EXPECT_EQ(t.ms, virtual_time::NowMs() - start);
+  }
 }
 
 // A short bulk read with the marker stripped was copied whole, past a room

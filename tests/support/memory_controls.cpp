@@ -79,11 +79,14 @@ void MemoryControls::ClearEdit(int id) {
 }
 
 void MemoryControls::AppendAnsi(int id, const std::string& text) {
-  std::lock_guard<std::mutex> hold(lock_);
-  Control& c = At(id);
-  std::wstring wide = AnsiToWide(text);
-  std::size_t room = c.textLimit > c.text.size() ? c.textLimit - c.text.size() : 0;
-  c.text.append(wide, 0, room);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    Control& c = At(id);
+    std::wstring wide = AnsiToWide(text);
+    std::size_t room = c.textLimit > c.text.size() ? c.textLimit - c.text.size() : 0;
+    c.text.append(wide, 0, room);
+  }
+  if (onAppend) onAppend(id);
 }
 
 bool MemoryControls::IsEnabled(int id) {

@@ -71,6 +71,8 @@ class MemoryControls final : public Controls {
   // Called after a control was enabled or disabled, on the caller's thread
   // (set it before any other thread uses the window).
   std::function<void(int id, bool enabled)> onEnabled;
+  // Called after text was appended to a box, on the caller's thread.
+  std::function<void(int id)> onAppend;
   std::vector<Message> Messages();
   void ClearMessages();
   // Answers for the next boxes, in order; afterwards every box gets AnswerOk

@@ -46,7 +46,9 @@ std::size_t ScriptedLink::Read(std::uint8_t* buffer, std::size_t count,
   burst.erase(burst.begin(), burst.begin() + static_cast<long>(n));
   if (burst.empty()) input_.pop_front();
   // A read that did not fill its count waited out a gap or the window.
-  if (n < count && totalTimeoutMs) virtual_time::Advance(intervalTimeoutMs ? intervalTimeoutMs : totalTimeoutMs);
+  if (n < count && totalTimeoutMs)
+    virtual_time::Advance(intervalTimeoutMs ? std::min(intervalTimeoutMs, totalTimeoutMs)
+                                            : totalTimeoutMs);
   return n;
 }
 

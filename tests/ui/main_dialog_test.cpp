@@ -217,7 +217,9 @@ TEST(CommandTable, EachIdAndNotificationHasOneRow) {
     // A row for every notification hides the other rows of its id.
     if (row.notification == AnyNotification)
       for (const CommandRow& other : CommandTable())
-        if (&other != &row) EXPECT_NE(row.id, other.id) << "id " << row.id;
+        if (&other != &row) {
+          EXPECT_NE(row.id, other.id) << "id " << row.id;
+        }
   }
   EXPECT_FALSE(seen.count({1, NotifyClicked})) << "IDOK must have no row";
   EXPECT_TRUE(seen.count({CloseCommandId, AnyNotification}));
