@@ -6,7 +6,8 @@
 // (DevicePort, WakeDevice, SendCommand, ReceiveWholeReply), against the same
 // bytes copied raw through a pty plus the protocol's fixed costs: one empty
 // 500 ms window at the end, one acknowledgement round trip per frame, and in
-// plain mode the two 1000 ms pauses of the download command.
+// plain mode the two 1000 ms pauses of the download command and the silent
+// window that ends the last piece.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -123,12 +124,13 @@ double RoundTripSeconds() {
   return trips[Trips / 2];
 }
 
-// Plain mode's fixed costs: the pause before the download command, the end
-// window, and of the pause after it whatever the transfer does not overlap
-// (the scanner sends while the host still pauses).
+// Plain mode's fixed costs: the pause before the download command, of the
+// pause after it whatever the transfer does not overlap (the scanner sends
+// while the host still pauses), the silent window that ends the last piece's
+// read (plain data state no length), and the end window.
 double PlainFixedSeconds(double floorSeconds) {
   const double pause = PlainPausesSeconds / 2;
-  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + EndWindowSeconds;
+  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + 2 * EndWindowSeconds;
 }
 
 struct DownloadRun {
@@ -183,7 +185,7 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
   std::printf("\n== Download from kt52sim on a pty (host: the program's exchange) ==\n");
   std::printf("pty round trip (ack out, answer back; median): %.1f us; fixed costs = 0.5 s end window"
               " + one round trip per frame; plain: 1 s pause, the 1 s pause after the command as far as"
-              " the transfer does not overlap it, 0.5 s end window\n",
+              " the transfer does not overlap it, 0.5 s silence after the last piece, 0.5 s end window\n",
               roundTrip * 1e6);
   std::printf("%-7s %8s %7s %10s %6s %8s %12s %8s %8s %6s\n", "mode", "records", "frame",
               "bytes", "reads", "seconds", "bytes/s", "floor_s", "fixed_s", "ratio");

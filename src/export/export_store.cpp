@@ -1,5 +1,6 @@
 #include "export/export_store.h"
 
+#include <limits>
 #include <utility>
 
 #include "ui/control_ids.h"
@@ -51,11 +52,17 @@ void ExportODBC::Reset() {
   RecordCount = 0;
 }
 
-void ExportODBC::AppendRecord(std::wstring serial, std::wstring time, std::wstring barcode) {
-  SerialNumbers.push_back(std::move(serial));
-  TimeStamps.push_back(std::move(time));
-  Barcodes.push_back(std::move(barcode));
+bool ExportODBC::AppendRecord(const std::wstring& serial, const std::wstring& time,
+                              const std::wstring& barcode) {
+  // All three lists take the record or none does, so they stay in step.
+  if (RecordCount == std::numeric_limits<int>::max() || !SerialNumbers.Fits(serial.size()) ||
+      !TimeStamps.Fits(time.size()) || !Barcodes.Fits(barcode.size()))
+    return false;
+  SerialNumbers.push_back(serial);
+  TimeStamps.push_back(time);
+  Barcodes.push_back(barcode);
   ++RecordCount;
+  return true;
 }
 
 void ExportODBC::FillColumnSlots(Controls& dialog) {

@@ -2,7 +2,8 @@
 // The records of the last download run, kept for the workbook export, the
 // statement texts that follow the dialog's three column slots, and the export.
 #include <string>
-#include <vector>
+
+#include "export/text_list.h"
 
 class Controls;
 
@@ -11,8 +12,9 @@ class ExportODBC {
   virtual ~ExportODBC();
 
   void Reset();
-  // Taken by value: a caller's temporaries move into the lists.
-  void AppendRecord(std::wstring serial, std::wstring time, std::wstring barcode);
+  // False, nothing stored, when the store can count no more.
+  bool AppendRecord(const std::wstring& serial, const std::wstring& time,
+                    const std::wstring& barcode);
   void FillColumnSlots(Controls& dialog);
   std::wstring BuildColumnDefinitions(Controls& dialog);
   // False when k is not below RecordCount.
@@ -26,9 +28,9 @@ class ExportODBC {
   std::wstring FindExcelDriver();
   bool ChooseWorkbookPath(Controls& dialog, std::wstring& path);
 
-  std::vector<std::wstring> SerialNumbers;
-  std::vector<std::wstring> TimeStamps;
-  std::vector<std::wstring> Barcodes;
+  TextList SerialNumbers;
+  TextList TimeStamps;
+  TextList Barcodes;
   int RecordCount = 0;
   const int ColumnSlotCount = 3;
   std::wstring SheetColumns;

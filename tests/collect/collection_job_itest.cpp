@@ -180,7 +180,7 @@ TEST_F(DownloadWire, PlainBarcodesHoldingTheSeparatorTextAreAllKept) {
   EXPECT_TRUE(WindowsLines(sent) == Output("PSEP_20190102_001.txt")) << "file bytes differ";
   EXPECT_TRUE(std::wstring(sent.begin(), sent.end()) == dialog.GetText(IDC_BARCODE_DATA, 1 << 20));
   EXPECT_EQ(Records(sent), BarcodeExport.RecordCount);
-  EXPECT_EQ(L"LEGEND-0042", BarcodeExport.Barcodes.at(1));
+  EXPECT_EQ(L"LEGEND-0042", BarcodeExport.Barcodes[1]);
 }
 
 TEST_F(DownloadWire, ZeroBytesAreDroppedInFramedAndPlainData) {
@@ -198,8 +198,8 @@ TEST_F(DownloadWire, ZeroBytesAreDroppedInFramedAndPlainData) {
   EXPECT_TRUE(WindowsLines(framedSent) == Output("ZF_20190102_001.txt")) << "framed file differs";
   EXPECT_TRUE(WindowsLines(plainSent) == Output("ZP_20190102_001.txt")) << "plain file differs";
   EXPECT_EQ(Records(framedSent) + Records(plainSent), BarcodeExport.RecordCount);
-  EXPECT_EQ(L"ABCD0", BarcodeExport.Barcodes.at(0));
-  EXPECT_EQ(L"LEAD1", BarcodeExport.Barcodes.at(1));
+  EXPECT_EQ(L"ABCD0", BarcodeExport.Barcodes[0]);
+  EXPECT_EQ(L"LEAD1", BarcodeExport.Barcodes[1]);
 }
 
 TEST_F(DownloadWire, SerialNumbersAreMadeSafeOnlyInTheFileName) {

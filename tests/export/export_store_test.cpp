@@ -7,6 +7,12 @@
 #include "support/memory_controls.h"
 
 namespace {
+std::vector<std::wstring> Entries(const TextList& list) {
+  std::vector<std::wstring> entries;
+  for (std::size_t k = 0; k < list.size(); ++k) entries.push_back(list[k]);
+  return entries;
+}
+
 class ExportStore : public ::testing::Test {
  protected:
   void SetUp() override { store.FillColumnSlots(dialog); }
@@ -57,14 +63,37 @@ TEST_F(ExportStore, RecordsAreAppendedInOrderAndResetEmptiesThem) {
   store.AppendRecord(L"", L"", L"XYZ");
   store.SheetColumns = L"[SN] longTEXT";
   ASSERT_EQ(store.RecordCount, 2);
-  EXPECT_EQ(store.SerialNumbers, (std::vector<std::wstring>{L"S1", L""}));
-  EXPECT_EQ(store.TimeStamps, (std::vector<std::wstring>{L"2019/01/02,10:00:00", L""}));
-  EXPECT_EQ(store.Barcodes, (std::vector<std::wstring>{L"ABC", L"XYZ"}));
+  EXPECT_EQ(Entries(store.SerialNumbers), (std::vector<std::wstring>{L"S1", L""}));
+  EXPECT_EQ(Entries(store.TimeStamps), (std::vector<std::wstring>{L"2019/01/02,10:00:00", L""}));
+  EXPECT_EQ(Entries(store.Barcodes), (std::vector<std::wstring>{L"ABC", L"XYZ"}));
 
   store.Reset();
   EXPECT_EQ(store.RecordCount, 0);
   EXPECT_TRUE(store.SerialNumbers.empty() && store.TimeStamps.empty() && store.Barcodes.empty());
   EXPECT_EQ(store.SheetColumns, L"[SN] longTEXT");
+}
+
+// The lists keep texts end to end in 16-bit units: every text comes back as it
+// went in, across block ends and beyond what 16 bits carry, and nothing else.
+TEST(TextListTest, EveryTextComesBackAsItWentIn) {
+  const std::wstring block(TextList::BlockUnits, L'b');
+  std::vector<std::wstring> texts = {L"", L"ABC", L"caf\u00e9 \u20ac", block.substr(3), L"x",
+                                     block + L"yz", L""};
+  if (sizeof(wchar_t) > 2) {  // what needs more than one 16-bit unit each
+    texts.push_back(std::wstring(1, static_cast<wchar_t>(0x1F600)) + L"!");
+    texts.push_back(std::wstring(1, static_cast<wchar_t>(0xD800)) +
+                    static_cast<wchar_t>(0xDC00));
+  }
+  for (int i = 0; i < 3000; ++i) texts.push_back(std::to_wstring(i) + L",\u00e9");
+  TextList list;
+  for (const std::wstring& text : texts) ASSERT_TRUE(list.push_back(text));
+  EXPECT_EQ(texts, Entries(list));
+  EXPECT_EQ(L"", list[texts.size()]);  // past the end
+  list.clear();
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(L"", list[0]);
+  ASSERT_TRUE(list.push_back(L"again"));
+  EXPECT_EQ(L"again", list[0]);
 }
 
 TEST_F(ExportStore, DefaultSlotsGiveAllThreeColumns) {

@@ -184,7 +184,7 @@ class ExportToWorkbook : public ::testing::Test {
   }
   std::vector<std::vector<std::wstring>> StoredRows(const std::vector<int>& lists) {
     std::vector<std::vector<std::wstring>> rows;
-    const std::vector<std::wstring>* sources[] = {&store.SerialNumbers, &store.TimeStamps, &store.Barcodes};
+    const TextList* sources[] = {&store.SerialNumbers, &store.TimeStamps, &store.Barcodes};
     for (int k = 0; k < store.RecordCount; ++k) {
       std::vector<std::wstring> row;
       for (int list : lists) row.push_back((*sources[list])[k]);

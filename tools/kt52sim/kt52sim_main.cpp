@@ -102,16 +102,19 @@ std::size_t WritePending(int fd, kt52::Bytes& pending, std::size_t limit) {
 }
 
 // Replaces the state file whole (written aside, then renamed), so a reader
-// never sees half of it.
-void WriteState(const std::string& path, const kt52::Kt52Device& device) {
+// never sees half of it; only when the state changed, since a download would
+// otherwise rewrite it for every acknowledgement. written: what the file holds.
+void WriteState(const std::string& path, const kt52::Kt52Device& device, std::string& written) {
   if (path.empty()) return;
+  std::string state = device.StateText();
+  if (state == written) return;
   const std::string aside = path + ".new";
   {
     std::ofstream file(aside, std::ios::binary | std::ios::trunc);
-    file << device.StateText();
+    file << state;
     if (!file) return;
   }
-  std::rename(aside.c_str(), path.c_str());
+  if (std::rename(aside.c_str(), path.c_str()) == 0) written = std::move(state);
 }
 
 class Server {
@@ -123,7 +126,7 @@ class Server {
         log_(log),
         statePath_(std::move(statePath)),
         pacer_(baud) {
-    WriteState(statePath_, device_);
+    WriteState(statePath_, device_, stateWritten_);
   }
 
   void Run() {
@@ -159,7 +162,7 @@ class Server {
       if (n > 0) {
         LogRead(log_, buffer, static_cast<std::size_t>(n));
         device_.Receive(buffer, static_cast<std::size_t>(n));
-        WriteState(statePath_, device_);  // before the answer can reach the host
+        WriteState(statePath_, device_, stateWritten_);  // before the answer can reach the host
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         hungUp = true;
       }
@@ -192,6 +195,7 @@ class Server {
   SimLine line_;
   std::FILE* log_;
   std::string statePath_;
+  std::string stateWritten_;
   LinePacer pacer_;
   kt52::Bytes pending_;
   bool connected_ = false;
