@@ -123,14 +123,10 @@ bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separat
 
   std::string lines;
   lines.reserve(std::strlen(chunk) * 2);
-  std::wstring serial, time, barcode;  // reused: no allocation per record
   TakeCompleteRecords(chunk, carry, [&](std::string_view record) {
     RecordFields fields;
     if (!SplitRecord(record, serialShown, timeShown, fields)) return;  // only this one is lost
-    AnsiToWide(fields.serial.data(), fields.serial.size(), serial);
-    AnsiToWide(fields.time.data(), fields.time.size(), time);
-    AnsiToWide(fields.barcode.data(), fields.barcode.size(), barcode);
-    BarcodeExport.AppendRecord(serial, time, barcode);
+    BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
     AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
   });
   if (!saveToFile || lines.empty()) return true;

@@ -5,13 +5,7 @@
 #include <cstddef>
 #include <string>
 
-// Into wide, whose room is kept: a caller converting many texts reuses one.
-void AnsiToWide(const char* bytes, std::size_t length, std::wstring& wide);
-inline std::wstring AnsiToWide(const char* bytes, std::size_t length) {
-  std::wstring wide;
-  AnsiToWide(bytes, length, wide);
-  return wide;
-}
+std::wstring AnsiToWide(const char* bytes, std::size_t length);
 inline std::wstring AnsiToWide(const std::string& bytes) {
   return AnsiToWide(bytes.data(), bytes.size());
 }

@@ -1,8 +1,9 @@
 #include "common/ansi_text.h"
 
-void AnsiToWide(const char* bytes, std::size_t length, std::wstring& wide) {
-  wide.resize(length);  // filled in place: one pass the compiler can widen
+std::wstring AnsiToWide(const char* bytes, std::size_t length) {
+  std::wstring wide(length, L'\0');  // filled in place: one pass the compiler can widen
   for (std::size_t i = 0; i < length; ++i) wide[i] = static_cast<unsigned char>(bytes[i]);
+  return wide;
 }
 
 std::string WideToAnsi(const std::wstring& text) {

@@ -4,14 +4,14 @@
 
 #include "common/ansi_text.h"
 
-void AnsiToWide(const char* bytes, std::size_t length, std::wstring& wide) {
-  wide.clear();
-  if (length == 0 || length > INT_MAX) return;
+std::wstring AnsiToWide(const char* bytes, std::size_t length) {
+  if (length == 0 || length > INT_MAX) return {};
   int n = static_cast<int>(length);
   int needed = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes, n, nullptr, 0);
-  if (needed <= 0) return;
-  wide.resize(static_cast<std::size_t>(needed));
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
   MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes, n, wide.data(), needed);
+  return wide;
 }
 
 std::string WideToAnsi(const std::wstring& text) {

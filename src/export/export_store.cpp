@@ -52,15 +52,31 @@ void ExportODBC::Reset() {
   RecordCount = 0;
 }
 
+namespace {
+// All three lists take the record or none does, so they stay in step.
+bool Takes(const ExportODBC& store, std::size_t serial, std::size_t time, std::size_t barcode) {
+  return store.RecordCount < std::numeric_limits<int>::max() && store.SerialNumbers.Fits(serial) &&
+         store.TimeStamps.Fits(time) && store.Barcodes.Fits(barcode);
+}
+}  // namespace
+
 bool ExportODBC::AppendRecord(const std::wstring& serial, const std::wstring& time,
                               const std::wstring& barcode) {
-  // All three lists take the record or none does, so they stay in step.
-  if (RecordCount == std::numeric_limits<int>::max() || !SerialNumbers.Fits(serial.size()) ||
-      !TimeStamps.Fits(time.size()) || !Barcodes.Fits(barcode.size()))
-    return false;
+  if (!Takes(*this, serial.size(), time.size(), barcode.size())) return false;
   SerialNumbers.push_back(serial);
   TimeStamps.push_back(time);
   Barcodes.push_back(barcode);
+  ++RecordCount;
+  return true;
+}
+
+// A byte never widens to more than one unit, so the lengths are the bounds.
+bool ExportODBC::AppendAnsiRecord(std::string_view serial, std::string_view time,
+                                  std::string_view barcode) {
+  if (!Takes(*this, serial.size(), time.size(), barcode.size())) return false;
+  SerialNumbers.PushAnsi(serial.data(), serial.size());
+  TimeStamps.PushAnsi(time.data(), time.size());
+  Barcodes.PushAnsi(barcode.data(), barcode.size());
   ++RecordCount;
   return true;
 }

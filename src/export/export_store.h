@@ -2,6 +2,7 @@
 // The records of the last download run, kept for the workbook export, the
 // statement texts that follow the dialog's three column slots, and the export.
 #include <string>
+#include <string_view>
 
 #include "export/text_list.h"
 
@@ -15,6 +16,8 @@ class ExportODBC {
   // False, nothing stored, when the store can count no more.
   bool AppendRecord(const std::wstring& serial, const std::wstring& time,
                     const std::wstring& barcode);
+  // The same, from the record's bytes in the ANSI code page.
+  bool AppendAnsiRecord(std::string_view serial, std::string_view time, std::string_view barcode);
   void FillColumnSlots(Controls& dialog);
   std::wstring BuildColumnDefinitions(Controls& dialog);
   // False when k is not below RecordCount.

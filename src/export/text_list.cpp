@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/ansi_text.h"
+
 namespace {
 // Where wchar_t is wider than 16 bits, a unit past U+FFFF or a lone surrogate
 // would not come back as it went in.
@@ -20,23 +22,39 @@ bool TextList::Fits(std::size_t length) const {
   return length <= std::numeric_limits<std::uint32_t>::max() - units_;
 }
 
-bool TextList::push_back(const wchar_t* text, std::size_t length) {
-  if (!Fits(length)) return false;
-  const bool inUnits = FitsInUnits(text, length);
-  const std::size_t stored = inUnits ? length : 0;
-  for (std::size_t done = 0; done < stored;) {
+template <typename Unit>
+void TextList::Store(const Unit* text, std::size_t length) {
+  for (std::size_t done = 0; done < length;) {
     const std::size_t at = static_cast<std::size_t>(units_ % BlockUnits);
     // Not zero-filled: only the units written are ever read, and untouched
     // memory costs nothing resident.
     if (at == 0) blocks_.emplace_back(new char16_t[BlockUnits]);
-    const std::size_t n = std::min(stored - done, BlockUnits - at);
+    const std::size_t n = std::min(length - done, BlockUnits - at);
     char16_t* out = blocks_.back().get() + at;
     for (std::size_t j = 0; j < n; ++j) out[j] = static_cast<char16_t>(text[done + j]);
     done += n;
     units_ += n;
   }
-  if (!inUnits) wide_.emplace(ends_.size(), std::wstring(text, length));
   ends_.push_back(static_cast<std::uint32_t>(units_));
+}
+
+bool TextList::push_back(const wchar_t* text, std::size_t length) {
+  if (!Fits(length)) return false;
+  if (FitsInUnits(text, length)) {
+    Store(text, length);
+    return true;
+  }
+  wide_.emplace(ends_.size(), std::wstring(text, length));
+  Store(text, 0);
+  return true;
+}
+
+bool TextList::PushAnsi(const char* bytes, std::size_t length) {
+  const auto* unsignedBytes = reinterpret_cast<const unsigned char*>(bytes);
+  for (std::size_t i = 0; i < length; ++i)
+    if (unsignedBytes[i] >= 0x80) return push_back(AnsiToWide(bytes, length));
+  if (!Fits(length)) return false;
+  Store(unsignedBytes, length);
   return true;
 }
 

@@ -17,6 +17,9 @@ class TextList {
   // False (nothing stored) when it does not fit.
   bool push_back(const wchar_t* text, std::size_t length);
   bool push_back(const std::wstring& text) { return push_back(text.data(), text.size()); }
+  // Bytes in the ANSI code page, stored as their wide text. ASCII is the same
+  // in every code page, so it goes in as it is, with no conversion.
+  bool PushAnsi(const char* bytes, std::size_t length);
   // Entry k; empty text when k is not below size().
   std::wstring operator[](std::size_t k) const;
   std::size_t size() const { return ends_.size(); }
@@ -26,6 +29,9 @@ class TextList {
   static constexpr std::size_t BlockUnits = std::size_t{1} << 15;
 
  private:
+  template <typename Unit>
+  void Store(const Unit* text, std::size_t length);
+
   std::vector<std::unique_ptr<char16_t[]>> blocks_;
   std::vector<std::uint32_t> ends_;  // entry k spans [ends_[k - 1], ends_[k]) of all units
   std::uint64_t units_ = 0;

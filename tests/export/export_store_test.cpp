@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ansi_text.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
 
@@ -89,6 +90,10 @@ TEST(TextListTest, EveryTextComesBackAsItWentIn) {
   for (const std::wstring& text : texts) ASSERT_TRUE(list.push_back(text));
   EXPECT_EQ(texts, Entries(list));
   EXPECT_EQ(L"", list[texts.size()]);  // past the end
+  for (const std::string bytes : {"", "KT52,2024", "\xE9t\xE9 \x80"}) {  // ANSI: as widened
+    ASSERT_TRUE(list.PushAnsi(bytes.data(), bytes.size()));
+    EXPECT_EQ(AnsiToWide(bytes), list[list.size() - 1]);
+  }
   list.clear();
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(L"", list[0]);
