@@ -51,8 +51,9 @@ bool TextList::push_back(const wchar_t* text, std::size_t length) {
 
 bool TextList::PushAnsi(const char* bytes, std::size_t length) {
   const auto* unsignedBytes = reinterpret_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < length; ++i)
-    if (unsignedBytes[i] >= 0x80) return push_back(AnsiToWide(bytes, length));
+  unsigned char any = 0;  // one pass with no early way out: the compiler widens it
+  for (std::size_t i = 0; i < length; ++i) any |= unsignedBytes[i];
+  if (any >= 0x80) return push_back(AnsiToWide(bytes, length));
   if (!Fits(length)) return false;
   Store(unsignedBytes, length);
   return true;
