@@ -73,6 +73,13 @@ int CheckDataFrame(const std::uint8_t* bytes, std::size_t count) {
   return static_cast<int>(n);
 }
 
+namespace {
+// Whether the n bytes are how the OK or the ER marker begins.
+bool IsMarkerStart(const char* bytes, std::size_t n) {
+  return std::memcmp(bytes, OkMarker, n) == 0 || std::memcmp(bytes, ErMarker, n) == 0;
+}
+}  // namespace
+
 bool EndsWithMarker(const char* text, const char* marker) {
   std::size_t length = std::strlen(text);
   if (length < MarkerLength) return false;
@@ -112,9 +119,13 @@ bool SendCommand(const char* command, std::size_t length, bool waitForAck) {
   if (FramedMode) return ReadDeviceAck();
 
   char reply[MarkerLength + 1] = {};
-  std::size_t n = link.Read(reinterpret_cast<std::uint8_t*>(reply), MarkerLength, PlainAckTotalMs,
-                            PlainAckIntervalMs);
+  auto* ack = reinterpret_cast<std::uint8_t*>(reply);
+  std::size_t n = link.Read(ack, MarkerLength, PlainAckTotalMs, PlainAckIntervalMs);
   if (n == 0) return false;
+  // A marker cut by a gap on a busy line: its rest is read too, or it would
+  // stand in front of the data that follow it (the download's first record).
+  if (n < MarkerLength && IsMarkerStart(reply, n))
+    n += link.Read(ack + n, MarkerLength - n, PlainAckTotalMs, PlainAckTotalMs);
   return EndsWithMarker(reply, OkMarker);
 }
 

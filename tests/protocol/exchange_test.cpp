@@ -180,6 +180,16 @@ TEST_F(Exchange, PlainAcknowledgementMustBeExactlyTheOkMarker) {
   EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
 }
 
+// A gap longer than the 20 ms interval inside the marker: the rest is still
+// the marker's, not the first bytes of the data behind it.
+TEST_F(Exchange, PlainAcknowledgementCutByAGapIsReadWhole) {
+  link.ReplyToNextWrite({ToBytes("\r\n$$%~O"), ToBytes("K\r\nA,1\r")});
+  EXPECT_TRUE(SendCommand("$$%^0206", 8, true));
+  std::uint8_t out[64] = {};
+  ASSERT_EQ(4, ReceiveReply(out, 40, 500, 2000, true, false));
+  EXPECT_EQ(0, std::memcmp(out, "A,1\r", 4));
+}
+
 // The scripted replies are released by writes; drive the receive after one.
 class FramedReply : public Exchange {
  protected:
