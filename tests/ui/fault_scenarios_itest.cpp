@@ -256,7 +256,9 @@ TEST_P(FaultWire, EndsInTimeSaysWhatHappenedAndKeepsEveryRecord) {
     const auto differ = std::mismatch(kept.begin(), kept.end(), all.begin(), all.end());
     EXPECT_TRUE(differ.first == kept.end())
         << "the file differs from the scanner's records at byte " << (differ.first - kept.begin())
-        << ": " << std::string(differ.first, std::min(differ.first + 60, kept.end()));
+        << ": " << ::testing::PrintToString(std::string(differ.first, std::min(differ.first + 60, kept.end())))
+        << " where the scanner has "
+        << ::testing::PrintToString(std::string(differ.second, std::min(differ.second + 60, all.end())));
     inFile = static_cast<std::size_t>(std::count(kept.begin(), kept.end(), '\r'));
     const int stored = BarcodeExport.RecordCount;
     if (fault.midDownload) {  // the file lost what came after; the store has it all

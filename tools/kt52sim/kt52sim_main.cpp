@@ -84,20 +84,42 @@ class LinePacer {
   Clock::time_point last_ = Clock::now();
 };
 
+// Bytes waiting for the line. What was written is only counted, and dropped
+// once it is half the queue: erasing each write's bytes from the front moved
+// a whole download's rest for every few kilobytes sent.
+struct Outbox {
+  kt52::Bytes bytes;
+  std::size_t sent = 0;
+  bool empty() const { return sent == bytes.size(); }
+  void Add(const kt52::Bytes& more) {
+    if (sent > bytes.size() / 2) {
+      bytes.erase(bytes.begin(), bytes.begin() + static_cast<long>(sent));
+      sent = 0;
+    }
+    bytes.insert(bytes.end(), more.begin(), more.end());
+  }
+  void clear() {
+    bytes.clear();
+    sent = 0;
+  }
+};
+
 // Writes what the line takes now, at most limit bytes; the rest waits for the
 // next turn. Returns the bytes written.
-std::size_t WritePending(int fd, kt52::Bytes& pending, std::size_t limit) {
+std::size_t WritePending(int fd, Outbox& pending, std::size_t limit) {
   std::size_t written = 0;
   while (!pending.empty() && written < limit) {
-    ssize_t n = write(fd, pending.data(), std::min(pending.size(), limit - written));
+    const std::size_t left = pending.bytes.size() - pending.sent;
+    ssize_t n = write(fd, pending.bytes.data() + pending.sent, std::min(left, limit - written));
     if (n > 0) {
-      pending.erase(pending.begin(), pending.begin() + n);
+      pending.sent += static_cast<std::size_t>(n);
       written += static_cast<std::size_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     break;  // full (EAGAIN) or no host on the line (EIO): try again later
   }
+  if (pending.empty()) pending.clear();
   return written;
 }
 
@@ -175,7 +197,7 @@ class Server {
     }
     connected_ = true;
     kt52::Bytes out = device_.TakeOutput();
-    pending_.insert(pending_.end(), out.begin(), out.end());
+    pending_.Add(out);
     pacer_.Spent(WritePending(line_.fd, pending_, pacer_.Allowance(Clock::now())));
     if (device_.LineClosed() && pending_.empty()) CloseLine(line_);
   }
@@ -197,7 +219,7 @@ class Server {
   std::string statePath_;
   std::string stateWritten_;
   LinePacer pacer_;
-  kt52::Bytes pending_;
+  Outbox pending_;
   bool connected_ = false;
 };
 }  // namespace
