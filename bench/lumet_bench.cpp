@@ -6,8 +6,8 @@
 // (DevicePort, WakeDevice, SendCommand, ReceiveWholeReply), against the same
 // bytes copied raw through a pty plus the protocol's fixed costs: one empty
 // 500 ms window at the end, one acknowledgement round trip per frame, and in
-// plain mode the two 1000 ms pauses of the download command and the silent
-// window that ends the last piece.
+// plain mode the two 1000 ms pauses of the download command and the two
+// windows the last piece waits out (plain data state no length).
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -42,6 +42,7 @@ using Clock = std::chrono::steady_clock;
 constexpr double EndWindowSeconds = 0.5;
 constexpr double PlainPausesSeconds = 2.0;
 constexpr double LineBytesPerSecond = 11520.0;  // 115200 baud, 8N1
+constexpr int UnpacedRuns = 3;                  // each unpaced download: the best of these
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -126,11 +127,12 @@ double RoundTripSeconds() {
 
 // Plain mode's fixed costs: the pause before the download command, of the
 // pause after it whatever the transfer does not overlap (the scanner sends
-// while the host still pauses), the silent window that ends the last piece's
-// read (plain data state no length), and the end window.
+// while the host still pauses), and three windows at the end, since plain data
+// state no length: the last piece's read waits out its window for a full
+// read, then one silent window tells it the piece is over, then the end window.
 double PlainFixedSeconds(double floorSeconds) {
   const double pause = PlainPausesSeconds / 2;
-  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + 2 * EndWindowSeconds;
+  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + 3 * EndWindowSeconds;
 }
 
 struct DownloadRun {
@@ -169,6 +171,18 @@ DownloadRun Download(const kt52::DeviceOptions& options, const std::vector<std::
   return run;
 }
 
+// The fastest of a few runs, each of which must bring every byte: the machine
+// is shared, and a run that waits for a core says nothing of the program.
+DownloadRun BestDownload(const kt52::DeviceOptions& options, int runs) {
+  DownloadRun best;
+  for (int i = 0; i < runs; ++i) {
+    DownloadRun run = Download(options, {});
+    if (!run.whole) return run;
+    if (i == 0 || run.seconds < best.seconds) best = run;
+  }
+  return best;
+}
+
 void PrintDownload(const char* label, std::size_t records, std::size_t frame,
                    const DownloadRun& run, double floorSeconds, double fixedSeconds) {
   const double bound = floorSeconds + fixedSeconds;
@@ -182,10 +196,12 @@ void PrintDownload(const char* label, std::size_t records, std::size_t frame,
 // mostRecords leaves out the larger downloads (a host that waits out a window
 // per frame would take hours over 100,000 records in small frames).
 void DownloadTable(double roundTrip, std::size_t mostRecords) {
-  std::printf("\n== Download from kt52sim on a pty (host: the program's exchange) ==\n");
+  std::printf("\n== Download from kt52sim on a pty (host: the program's exchange; best of %d)"
+              " ==\n", UnpacedRuns);
   std::printf("pty round trip (ack out, answer back; median): %.1f us; fixed costs = 0.5 s end window"
               " + one round trip per frame; plain: 1 s pause, the 1 s pause after the command as far as"
-              " the transfer does not overlap it, 0.5 s silence after the last piece, 0.5 s end window\n",
+              " the transfer does not overlap it, the last piece's window, the silent window that ends it,"
+              " the end window\n",
               roundTrip * 1e6);
   std::printf("%-7s %8s %7s %10s %6s %8s %12s %8s %8s %6s\n", "mode", "records", "frame",
               "bytes", "reads", "seconds", "bytes/s", "floor_s", "fixed_s", "ratio");
@@ -195,7 +211,7 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
       kt52::DeviceOptions o;
       o.generatedRecords = records;
       o.frameSize = frame;
-      DownloadRun run = Download(o, {});
+      DownloadRun run = BestDownload(o, UnpacedRuns);
       const std::size_t wire = run.bytes + run.frames * 11;
       PrintDownload("framed", records, frame, run, RawCopySeconds(wire),
                     EndWindowSeconds + run.frames * roundTrip);
@@ -203,7 +219,7 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
     kt52::DeviceOptions o;
     o.generatedRecords = records;
     o.transport = kt52::Transport::Plain;
-    DownloadRun run = Download(o, {});
+    DownloadRun run = BestDownload(o, UnpacedRuns);
     PrintDownload("plain", records, 10250, run, RawCopySeconds(run.bytes),
                   PlainFixedSeconds(RawCopySeconds(run.bytes)));
   }

@@ -52,8 +52,16 @@ bool LoadRecords(kt52::SimOptions& options, std::string& error) {
 
 void LogRead(std::FILE* log, const std::uint8_t* bytes, std::size_t count) {
   if (!log) return;
-  for (std::size_t i = 0; i < count; ++i) std::fprintf(log, i ? " %02X" : "%02X", bytes[i]);
-  std::fputc('\n', log);
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string line;  // one write a read: the host waits for the answer behind it
+  line.reserve(count * 3);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i) line += ' ';
+    line += Hex[bytes[i] >> 4];
+    line += Hex[bytes[i] & 15];
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), log);
   std::fflush(log);
 }
 
