@@ -234,49 +234,51 @@ TEST_F(FramedReply, HostAcknowledgementCarriesTheResponseChoice) {
   EXPECT_EQ(HostAck(Ack, 1), link.writes[1]);
 }
 
-TEST_F(FramedReply, LengthFieldThatDisagreesWithTheCountIsRefused) {
-  Bytes frame = Frame("123456");  // 17 bytes
-  frame[7] = 5;                   // says 5
-  Arrive(frame);
-  std::uint8_t out[32];
-  std::memset(out, 0xAA, sizeof out);
-  EXPECT_EQ(ReplyRetry, Receive(out, 20));
-  EXPECT_EQ(HostAck(Nak, 0), link.writes[0]);
-  EXPECT_EQ(0xAA, out[0]);  // destination untouched
-}
-
-TEST_F(FramedReply, WrongXorAndShortReadAreRefused) {
-  std::uint8_t out[64];
+// What a framed reply that is not taken comes to: the result, the host's
+// verdicts on the wire, and a destination left as it was when refused.
+TEST_F(FramedReply, RepliesNotTakenAreRetriedOrEmpty) {
+  Bytes lengthDisagrees = Frame("123456");  // 17 bytes
+  lengthDisagrees[7] = 5;                   // says 5
   Bytes badXor = Frame("ABC");
   badXor.back() ^= 1;
-  Arrive(badXor);
-  EXPECT_EQ(ReplyRetry, Receive(out, 20));
-
-  Arrive(Bytes{0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x00, 0x3B, 0x03});  // 10 bytes
-  EXPECT_EQ(ReplyRetry, Receive(out, 20));
-
-  for (const auto& w : link.writes) EXPECT_EQ(HostAck(Nak, 0), w);
-}
-
-TEST_F(FramedReply, UnconfirmedAcknowledgementMeansRetry) {
-  Arrive(Frame("SN1"), DeviceRefusal);
-  std::uint8_t out[16] = {};
-  EXPECT_EQ(ReplyRetry, Receive(out, 8));
-  link.QueueNow(Frame("SN1"));  // and no confirmation at all
-  EXPECT_EQ(ReplyRetry, Receive(out, 8));
-}
-
-TEST_F(FramedReply, HostAcknowledgementThatCannotBeWrittenMeansRetry) {
-  link.QueueNow(Frame("SN1"));
-  link.failWrites = true;
-  std::uint8_t out[16] = {};
-  EXPECT_EQ(ReplyRetry, Receive(out, 8));
-}
-
-TEST_F(FramedReply, NothingReceivedGivesZeroAndNoAcknowledgement) {
-  std::uint8_t out[16] = {};
-  EXPECT_EQ(0, Receive(out, 8));
-  EXPECT_TRUE(link.writes.empty());
+  const Bytes tooShort = {0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x00, 0x3B, 0x03};
+  struct Case {
+    const char* name;
+    Bytes reply;
+    std::vector<Bytes> confirmation;  // after our verdict
+    bool failWrites;
+    int result;
+    std::string verdicts;  // A: ACK, N: NAK, as written
+  };
+  const std::vector<Case> cases = {
+      {"length field disagrees with the count", lengthDisagrees, {DeviceAck}, false, ReplyRetry, "N"},
+      {"wrong XOR", badXor, {DeviceAck}, false, ReplyRetry, "N"},
+      {"read too short for a frame", tooShort, {DeviceAck}, false, ReplyRetry, "N"},
+      {"our ACK refused", Frame("SN1"), {DeviceRefusal}, false, ReplyRetry, "A"},
+      {"our ACK not confirmed", Frame("SN1"), {}, false, ReplyRetry, "A"},
+      {"our ACK cannot be written", Frame("SN1"), {}, true, ReplyRetry, ""},
+      {"nothing received", {}, {}, false, 0, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    link.DiscardInput();
+    link.writes.clear();
+    link.failWrites = t.failWrites;
+    if (!t.reply.empty()) link.QueueNow(t.reply);
+    if (!t.confirmation.empty()) link.ReplyToNextWrite(t.confirmation);
+    std::uint8_t out[32];
+    std::memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(t.result, Receive(out, 20));
+    std::string verdicts;
+    for (const Bytes& w : link.writes) {
+      EXPECT_EQ(HostAck(w[2], 0), w);
+      verdicts += w[2] == Ack ? 'A' : 'N';
+    }
+    EXPECT_EQ(t.verdicts, verdicts);
+    if (t.verdicts == "N" || t.reply.empty()) {
+      EXPECT_EQ(0xAA, out[0]) << "destination written";
+    }
+  }
 }
 
 TEST_F(FramedReply, BulkReceiveDoesNotWaitForConfirmation) {
@@ -400,31 +402,33 @@ TEST_F(FramedReply, DownloadReadsFrameByFrameAndEndsAtTheFirstEmptyWindow) {
   }
 }
 
-TEST_F(Exchange, PlainReplyStripsTheOkMarker) {
-  link.QueueNow(ToBytes(std::string("12345") + OkMarker));
-  std::uint8_t out[32] = {};
-  EXPECT_EQ(5, Receive(out, 20));
-  EXPECT_EQ(0, std::memcmp(out, "12345", 5));
-  EXPECT_EQ(30u, link.readRequests[0].count);  // max + 10
-  EXPECT_TRUE(link.writes.empty());             // plain replies are not acknowledged
-}
-
-TEST_F(Exchange, PlainReplyKeepsTheMarkerWithoutStrip) {
-  link.QueueNow(ToBytes(std::string("AB") + OkMarker));
-  std::uint8_t out[32] = {};
-  EXPECT_EQ(12, Receive(out, 20, false, false));
-  EXPECT_EQ(0, std::memcmp(out, "AB\r\n$$%~OK\r\n", 12));
-}
-
-TEST_F(Exchange, PlainReplyWithErMarkerOrWithoutOkMarkerIsAnError) {
-  std::uint8_t out[32];
-  std::memset(out, 0xAA, sizeof out);
-  link.QueueNow(ToBytes(std::string("12") + ErMarker));
-  EXPECT_EQ(ReplyError, Receive(out, 20));
-  link.QueueNow(ToBytes("12345"));
-  EXPECT_EQ(ReplyError, Receive(out, 20));
-  EXPECT_EQ(ReplyError, Receive(out, 20));  // an empty read
-  EXPECT_EQ(0xAA, out[0]);
+// A plain reply ends with the OK marker: stripped or kept as asked; the ER
+// marker, no marker or nothing at all is an error that writes nothing.
+TEST_F(Exchange, PlainRepliesAreTakenOnlyWithTheOkMarker) {
+  const struct {
+    std::string arriving;
+    bool strip;
+    int result;
+    std::string payload;
+  } cases[] = {
+      {std::string("12345") + OkMarker, true, 5, "12345"},
+      {std::string("AB") + OkMarker, false, 12, "AB\r\n$$%~OK\r\n"},
+      {std::string("12") + ErMarker, true, ReplyError, ""},
+      {"12345", true, ReplyError, ""},
+      {"", true, ReplyError, ""},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.arriving);
+    link.readRequests.clear();
+    if (!t.arriving.empty()) link.QueueNow(ToBytes(t.arriving));
+    std::uint8_t out[32];
+    std::memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(t.result, Receive(out, 20, false, t.strip));
+    EXPECT_EQ(t.payload, std::string(reinterpret_cast<char*>(out), t.payload.size()));
+    EXPECT_EQ(0xAA, out[t.payload.size()]);
+    EXPECT_EQ(30u, link.readRequests[0].count);  // max + 10
+  }
+  EXPECT_TRUE(link.writes.empty());  // plain replies are not acknowledged
 }
 
 // A plain bulk read tests no marker, and its window does not cut data still
