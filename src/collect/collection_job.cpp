@@ -100,7 +100,9 @@ struct DownloadOutcome {
 DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
   const bool unixLineFeeds = job.dialog.IsChecked(IDC_LINE_UNIX);
   const std::string separatorText = job.dialog.GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
-  SendCommand(Command::DownloadBarcodes, CommandLength, true);  // received anyway
+  // Received anyway. A plain OK that came too late for its read stands in
+  // front of the data instead, and is no record.
+  bool markerMayLead = !SendCommand(Command::DownloadBarcodes, CommandLength, true) && !FramedMode;
   RecordCarry carry;
   DownloadOutcome outcome;
   char* chunk = job.chunk.data();
@@ -112,6 +114,11 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
     if (n < 0) n = 0;
     // A zero byte is no text: left in, it would end the chunk early.
     chunk[RemoveZeroBytes(chunk, static_cast<std::size_t>(n))] = '\0';
+    if (markerMayLead && chunk[0] != '\0') {
+      markerMayLead = false;
+      if (std::strncmp(chunk, OkMarker, MarkerLength) == 0)
+        std::memmove(chunk, chunk + MarkerLength, std::strlen(chunk + MarkerLength) + 1);
+    }
     if (!FramedMode) CutAtDefaultSeparator(chunk, job.defaultSeparator);
     if (!FormatChunk(job.dialog, chunk, separatorText, unixLineFeeds,
                      saveToFile && outcome.written, &file, carry))

@@ -1,5 +1,6 @@
 // "Get Barcodes" in manual and auto mode against simulated scanners.
 #include "collect/collection_job.h"
+#include "protocol/catalogue.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -315,6 +316,32 @@ TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButNotStored) {
   EXPECT_EQ(L"NO-CR", dialog.GetText(IDC_BARCODE_DATA, 100));
   EXPECT_EQ((std::vector<std::wstring>{L"Get Data Succeed!"}), MessageTexts());
   EXPECT_EQ(0, BarcodeExport.RecordCount);
+}
+
+// A plain scanner whose OK for the download comes after the host's 500 ms:
+// the marker leads the first chunk and is dropped there, not taken as records.
+TEST_F(CollectionJobTest, PlainOkMarkerThatComesLateIsNoRecord) {
+  ScriptedLink scripted;
+  SetExchangeLink(&scripted);
+  scripted.Open(3, 115200, 8, 0, 0, 0);
+  dialog.SetEnabled(IDC_OPEN, false);
+  dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
+  dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
+  ScriptWakeUp(scripted, false);
+  scripted.ReplyToNextWrite({ToBytes(OkMarker)});  // hide serial number
+  scripted.ReplyToNextWrite({ToBytes(OkMarker)});  // hide time stamp
+  ScriptQueryReply(scripted, false, "Separator:END");
+  scripted.ReplyToNextWrite({ToBytes(std::string(OkMarker) + "A1\rB2\r")});
+  scripted.onWrite = [](ScriptedLink& l, const ScriptedLink::Bytes& written) {
+    if (ToText(written) == Command::DownloadBarcodes) l.silentReads = 1;
+  };
+  CollectionJob(dialog);
+  EXPECT_EQ(L"A1\rB2\r", dialog.GetText(IDC_BARCODE_DATA, 100));
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Succeed!"}), MessageTexts());
+  ASSERT_EQ(2, BarcodeExport.RecordCount);
+  EXPECT_EQ(L"A1", BarcodeExport.Barcodes[0]);
+  EXPECT_EQ(L"B2", BarcodeExport.Barcodes[1]);
 }
 
 TEST_F(CollectionJobTest, MoreTextThanTheBoxHoldsStillReachesFileAndStore) {

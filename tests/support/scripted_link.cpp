@@ -36,7 +36,8 @@ std::size_t ScriptedLink::Read(std::uint8_t* buffer, std::size_t count,
   readRequests.push_back({count, totalTimeoutMs, intervalTimeoutMs});
   if (count == 0) return 0;
   while (!input_.empty() && input_.front().empty()) input_.pop_front();
-  if (input_.empty()) {
+  if (input_.empty() || silentReads) {
+    if (silentReads) --silentReads;
     virtual_time::Advance(totalTimeoutMs);
     return 0;
   }

@@ -43,6 +43,9 @@ class ScriptedLink final : public SerialLink {
   std::vector<Bytes> writes;          // every successful write, in order
   std::vector<ReadRequest> readRequests;
   std::vector<std::uint32_t> openedPorts;
+  // The next this many reads find nothing, whatever is queued: an answer
+  // that comes after its read window.
+  std::size_t silentReads = 0;
   bool failOpen = false;
   bool failWrites = false;
   std::size_t discardedBytes = 0;
