@@ -88,15 +88,21 @@ std::size_t ReadExactly(int fd, char* buffer, std::size_t length) {
   return got;
 }
 
-// The floor: the bytes copied through a pty as fast as a capture program could.
+// The floor: the bytes copied through a pty as fast as a capture program
+// could, the fastest of as many runs as the downloads get.
 double RawCopySeconds(std::size_t bytes) {
-  PtyPair pty;
-  std::vector<char> data(bytes, 'x'), in(bytes);
-  auto start = Clock::now();
-  std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
-  ReadExactly(pty.slave, in.data(), in.size());
-  writer.join();
-  return SecondsSince(start);
+  double best = 0;
+  for (int run = 0; run < UnpacedRuns; ++run) {
+    PtyPair pty;
+    std::vector<char> data(bytes, 'x'), in(bytes);
+    auto start = Clock::now();
+    std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
+    ReadExactly(pty.slave, in.data(), in.size());
+    writer.join();
+    const double seconds = SecondsSince(start);
+    if (run == 0 || seconds < best) best = seconds;
+  }
+  return best;
 }
 
 // One host acknowledgement out and a frame's head back, through a pty.
@@ -220,8 +226,8 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
     o.generatedRecords = records;
     o.transport = kt52::Transport::Plain;
     DownloadRun run = BestDownload(o, UnpacedRuns);
-    PrintDownload("plain", records, 10250, run, RawCopySeconds(run.bytes),
-                  PlainFixedSeconds(RawCopySeconds(run.bytes)));
+    const double floor = RawCopySeconds(run.bytes);
+    PrintDownload("plain", records, 10250, run, floor, PlainFixedSeconds(floor));
   }
 
   std::printf("\n== The same, kt52sim pacing its output at 115200 baud 8N1 (11,520 bytes/s) ==\n");
