@@ -191,8 +191,11 @@ class Server {
       ssize_t n = read(line_.fd, buffer, sizeof buffer);
       if (n > 0) {
         LogRead(log_, buffer, static_cast<std::size_t>(n));
+        const std::size_t commands = device_.Commands().size();
         device_.Receive(buffer, static_cast<std::size_t>(n));
-        WriteState(statePath_, device_, stateWritten_);  // before the answer can reach the host
+        // Only a command changes what the state tells, and before its answer
+        // can reach the host; a download's acknowledgements do not.
+        if (device_.Commands().size() != commands) WriteState(statePath_, device_, stateWritten_);
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         hungUp = true;
       }
