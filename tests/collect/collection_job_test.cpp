@@ -53,6 +53,13 @@ class CollectionJobTest : public ScannerDesk {
     ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
     EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   }
+  // The exchange on a scripted scanner behind the open port; "Save to file" off.
+  void UseScriptedScanner(ScriptedLink& scripted) {
+    SetExchangeLink(&scripted);
+    scripted.Open(3, 115200, 8, 0, 0, 0);
+    dialog.SetEnabled(IDC_OPEN, false);
+    dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  }
   void StartAuto() {
     ASSERT_EQ(1, ToggleAutoMode(dialog));
     dialog.ClearMessages();
@@ -303,10 +310,7 @@ TEST_F(CollectionJobTest, UnpluggedScannerKeepsWhatArrived) {
 
 TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButNotStored) {
   ScriptedLink scripted;
-  SetExchangeLink(&scripted);
-  scripted.Open(3, 115200, 8, 0, 0, 0);
-  dialog.SetEnabled(IDC_OPEN, false);
-  dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  UseScriptedScanner(scripted);
   ScriptWakeUp(scripted, true);
   const ScriptedLink::Bytes ack = {0x02, 0x01, Ack, 0x00, 0x03};
   scripted.ReplyToNextWrite({ack});                      // show serial number
@@ -322,10 +326,7 @@ TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButNotStored) {
 // the marker leads the first chunk and is dropped there, not taken as records.
 TEST_F(CollectionJobTest, PlainOkMarkerThatComesLateIsNoRecord) {
   ScriptedLink scripted;
-  SetExchangeLink(&scripted);
-  scripted.Open(3, 115200, 8, 0, 0, 0);
-  dialog.SetEnabled(IDC_OPEN, false);
-  dialog.SetChecked(IDC_SAVE_TO_FILE, false);
+  UseScriptedScanner(scripted);
   dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
   dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
   ScriptWakeUp(scripted, false);
