@@ -89,14 +89,18 @@ void ExportODBC::FillColumnSlots(Controls& dialog) {
   }
 }
 
-std::wstring ExportODBC::BuildColumnDefinitions(Controls& dialog) {
+std::wstring ColumnDefinitionList(const std::vector<std::wstring>& names) {
   std::wstring definitions;
-  for (const std::wstring& choice : TickedChoices(dialog, ColumnSlotCount)) {
+  for (const std::wstring& name : names) {
     definitions += definitions.empty() ? L"[" : L", [";
-    definitions += choice;
+    definitions += name;
     definitions += L"] longTEXT";
   }
   return definitions;
+}
+
+std::wstring ExportODBC::BuildColumnDefinitions(Controls& dialog) {
+  return ColumnDefinitionList(TickedChoices(dialog, ColumnSlotCount));
 }
 
 bool ExportODBC::BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values,

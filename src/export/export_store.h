@@ -3,6 +3,7 @@
 // statement texts that follow the dialog's three column slots, and the export.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/text_list.h"
 
@@ -40,3 +41,7 @@ class ExportODBC {
 };
 
 extern ExportODBC BarcodeExport;
+
+// "[N1] longTEXT, [N2] longTEXT, ..." for the column names in order: the
+// sheet's column definitions, as chosen in the slots or as a sheet has them.
+std::wstring ColumnDefinitionList(const std::vector<std::wstring>& names);

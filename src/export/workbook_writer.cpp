@@ -41,13 +41,6 @@ int WriteFailed(Controls& dialog, const DbResult& result) {
   return 0;
 }
 
-std::wstring ColumnDefinitions(const std::vector<std::wstring>& names) {
-  std::wstring definitions;
-  for (const std::wstring& name : names)
-    definitions += (definitions.empty() ? L"[" : L", [") + name + L"] longTEXT";
-  return definitions;
-}
-
 // Step 4: the existing sheet's column definitions. False when the export ends
 // (the message shown).
 bool ReadSheetColumns(Controls& dialog, const std::wstring& driver, const std::wstring& path,
@@ -65,7 +58,7 @@ bool ReadSheetColumns(Controls& dialog, const std::wstring& driver, const std::w
     Say(dialog, ReadError + result.error);
     return false;
   }
-  sheetColumns = ColumnDefinitions(names);
+  sheetColumns = ColumnDefinitionList(names);
   return true;
 }
 }  // namespace
