@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/utf16_text.h"
+
 namespace {
 using SqlText = std::vector<SQLWCHAR>;
 
@@ -20,32 +22,8 @@ using SqlText = std::vector<SQLWCHAR>;
 SqlText ToSqlText(const std::wstring& text) {
   SqlText out;
   out.reserve(text.size() + 1);
-  for (wchar_t c : text) {
-    auto code = static_cast<unsigned long>(c);
-    if (sizeof(wchar_t) > 2 && code >= 0x10000 && code <= 0x10FFFF) {
-      code -= 0x10000;
-      out.push_back(static_cast<SQLWCHAR>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<SQLWCHAR>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<SQLWCHAR>(code));
-    }
-  }
+  ForEachUtf16Unit(text, [&out](std::uint16_t unit) { out.push_back(static_cast<SQLWCHAR>(unit)); });
   out.push_back(0);
-  return out;
-}
-
-std::wstring FromSqlText(const SQLWCHAR* text, std::size_t length) {
-  std::wstring out;
-  out.reserve(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    unsigned long code = text[i];
-    if (sizeof(wchar_t) > 2 && code >= 0xD800 && code < 0xDC00 && i + 1 < length &&
-        text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    out.push_back(static_cast<wchar_t>(code));
-  }
   return out;
 }
 
@@ -72,7 +50,7 @@ std::wstring Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     if (!Succeeded(SQLGetDiagRecW(type, handle, record, state, &native, message, MessageSize, &length)))
       break;
     if (!text.empty()) text += L'\n';
-    text += FromSqlText(message, Used(length, MessageSize));
+    text += FromUtf16(message, Used(length, MessageSize));
   }
   return text;
 }
@@ -179,7 +157,7 @@ DbResult OdbcConnection::QueryColumnNames(const std::wstring& statementText,
     if (!Succeeded(SQLDescribeColW(statement.handle, static_cast<SQLUSMALLINT>(column), name, NameSize, &length, &type, &size,
                                    &digits, &nullable)))
       return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
-    names.push_back(FromSqlText(name, Used(length, NameSize)));
+    names.push_back(FromUtf16(name, Used(length, NameSize)));
   }
   SQLCloseCursor(statement.handle);
   return {};
@@ -209,7 +187,7 @@ bool ListInstalledDrivers(std::vector<std::wstring>& drivers, std::size_t capaci
   for (std::size_t at = 0; at < capacity && list[at] != 0;) {
     std::size_t end = at;
     while (end < capacity && list[end] != 0) ++end;
-    drivers.push_back(FromSqlText(&list[at], end - at));
+    drivers.push_back(FromUtf16(&list[at], end - at));
     at = end + 1;
   }
   return true;

@@ -4,6 +4,7 @@
 
 #include "collect/output_naming.h"
 #include "common/program_path.h"
+#include "common/utf16_text.h"
 #include "settings/settings_file.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -29,45 +30,11 @@ struct DateFormatButton {
 constexpr DateFormatButton DateFormats[] = {
     {L"US", IDC_FORMAT_US}, {L"EU", IDC_FORMAT_EU}, {L"CN", IDC_FORMAT_CN}};
 
-// UTF-16 units of wide text: wchar_t already holds them on Windows; where it
-// is 32 bits wide a character beyond U+FFFF becomes a surrogate pair.
 void AppendUtf16Le(std::string& out, const std::wstring& text) {
-  auto put = [&out](std::uint32_t unit) {
+  ForEachUtf16Unit(text, [&out](std::uint16_t unit) {
     out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>((unit >> 8) & 0xFF);
-  };
-  for (wchar_t c : text) {
-    auto code = static_cast<std::uint32_t>(c);
-    if (code > 0x10FFFF) code = 0xFFFD;
-    if (code > 0xFFFF) {
-      code -= 0x10000;
-      put(0xD800 + (code >> 10));
-      put(0xDC00 + (code & 0x3FF));
-    } else {
-      put(code);
-    }
-  }
-}
-
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// The reverse: a pair becomes one character where wchar_t is 32 bits wide; a
-// lone surrogate is kept as it is, as Windows keeps it.
-std::wstring WideFromUnits(const std::u16string& units) {
-  std::wstring out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t code = units[i];
-    if constexpr (sizeof(wchar_t) > 2) {
-      if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
-        ++i;
-      }
-    }
-    out += static_cast<wchar_t>(code);
-  }
-  return out;
+    out += static_cast<char>(unit >> 8);
+  });
 }
 
 // At most units UTF-16 units of text, so a value fits its buffer on Windows.
@@ -164,9 +131,8 @@ constexpr KeyRow Keys[] = {
 }  // namespace
 
 std::wstring ConfigPath() {
-  std::wstring path = ProgramPath();
-  std::size_t slash = path.rfind(L'\\');
-  return (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + L"Config.ini";
+  const std::wstring path = ProgramPath();
+  return path.find(L'\\') == std::wstring::npos ? L"Config.ini" : FolderOf(path) + L"\\Config.ini";
 }
 
 void ApplySettingsLine(Controls& dialog, const std::wstring& line) {
@@ -199,7 +165,7 @@ std::vector<std::wstring> SettingsLines(const std::string& bytes) {
     std::size_t end = text.find_first_of(u"\r\n", start);
     if (end == std::u16string::npos) end = text.size();
     std::size_t kept = end - start < SettingsLineChars - 1 ? end - start : SettingsLineChars - 1;
-    lines.push_back(WideFromUnits(text.substr(start, kept)));
+    lines.push_back(FromUtf16(text.data() + start, kept));
     at = end;
   }
   return lines;
