@@ -6,6 +6,7 @@ namespace kt52 {
 namespace {
 constexpr std::size_t MaxFramePayload = 10240;
 constexpr std::size_t MaxCount = 100000000;
+constexpr std::size_t MaxBaud = 9999999;
 constexpr std::int64_t SecondsBetweenScans = 37;
 
 bool ParseCount(const std::string& text, std::size_t limit, std::size_t& value) {
@@ -129,9 +130,8 @@ bool ParseSimArguments(const std::vector<std::string>& arguments, SimOptions& op
       else if (name == "--state") options.statePath = value;
       else if (name == "--records-file") options.recordsFile = value;
       else if (name == "--baud") {
-        const bool digits = !value.empty() && value.size() <= 7 &&
-                            value.find_first_not_of("0123456789") == std::string::npos;
-        if (digits) options.baud = static_cast<std::uint32_t>(std::stoul(value));
+        std::size_t baud = 0;
+        if (ParseCount(value, MaxBaud, baud)) options.baud = static_cast<std::uint32_t>(baud);
         else error = "bad value for --baud: " + value;
       }
       else if (!ApplyDeviceValue(name, value, options.device, error))
@@ -177,7 +177,7 @@ const char* UsageText() {
          "  --log FILE           write every received read in hex, one line each\n"
          "  --state FILE         keep FILE holding the device's clock, date format, last\n"
          "                       given weekday and record count, rewritten after every\n"
-         "                       read and before the answer goes out\n"
+         "                       command and before its answer goes out\n"
          "  --baud N             send no faster than N baud 8N1 (N/10 bytes a second)\n"
          "Device:\n"
          "  --mode framed|plain  transport (default framed)\n"

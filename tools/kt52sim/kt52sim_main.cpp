@@ -132,19 +132,16 @@ std::size_t WritePending(int fd, Outbox& pending, std::size_t limit) {
 }
 
 // Replaces the state file whole (written aside, then renamed), so a reader
-// never sees half of it; only when the state changed, since a download would
-// otherwise rewrite it for every acknowledgement. written: what the file holds.
-void WriteState(const std::string& path, const kt52::Kt52Device& device, std::string& written) {
+// never sees half of it.
+void WriteState(const std::string& path, const kt52::Kt52Device& device) {
   if (path.empty()) return;
-  std::string state = device.StateText();
-  if (state == written) return;
   const std::string aside = path + ".new";
   {
     std::ofstream file(aside, std::ios::binary | std::ios::trunc);
-    file << state;
+    file << device.StateText();
     if (!file) return;
   }
-  if (std::rename(aside.c_str(), path.c_str()) == 0) written = std::move(state);
+  std::rename(aside.c_str(), path.c_str());
 }
 
 class Server {
@@ -156,7 +153,7 @@ class Server {
         log_(log),
         statePath_(std::move(statePath)),
         pacer_(baud) {
-    WriteState(statePath_, device_, stateWritten_);
+    WriteState(statePath_, device_);
   }
 
   void Run() {
@@ -195,7 +192,7 @@ class Server {
         device_.Receive(buffer, static_cast<std::size_t>(n));
         // Only a command changes what the state tells, and before its answer
         // can reach the host; a download's acknowledgements do not.
-        if (device_.Commands().size() != commands) WriteState(statePath_, device_, stateWritten_);
+        if (device_.Commands().size() != commands) WriteState(statePath_, device_);
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         hungUp = true;
       }
@@ -228,7 +225,6 @@ class Server {
   SimLine line_;
   std::FILE* log_;
   std::string statePath_;
-  std::string stateWritten_;
   LinePacer pacer_;
   Outbox pending_;
   bool connected_ = false;
