@@ -6,10 +6,20 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev binutils
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick x11-apps socat)
 packages+=(clang)  # the fuzz targets (libFuzzer)
 # The export's ODBC and its test driver; the 32-bit program and Wine for it.
-packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-w64-i686-posix wine32:i386)
-# wine32 is an i386 package: apt must know the architecture before its update.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-w64-i686-posix)
+# wine32 only where i386 programs can run: elsewhere it cannot work, and once
+# installed Debian's wine wrapper starts even 64-bit programs through it.
+# LUMET_I386 (yes/no) carries the probe's answer from the caller, so that it
+# is made once.
+if [ -z "${LUMET_I386:-}" ]; then
+  if bash "$(dirname "$0")/i386-probe.sh" >/dev/null; then LUMET_I386=yes; else LUMET_I386=no; fi
+fi
+if [ "$LUMET_I386" = yes ]; then
+  packages+=(wine32:i386)
+  # wine32 is an i386 package: apt must know the architecture before its update.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+  fi
 fi
 
 missing=()

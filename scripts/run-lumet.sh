@@ -29,6 +29,7 @@ if [ -z "${LUMET_RUN_MODE:-}" ]; then
   export LUMET_RUN_MODE=display
 fi
 
+choose_wine || exit 1
 kt52sim=$(find_kt52sim)
 run=$build/run-lumet
 mkdir -p "$run"
@@ -61,7 +62,7 @@ if [ "$LUMET_RUN_MODE" = display ]; then
   echo "starting Lumet on $DISPLAY; close its window to stop"
   # In the background, so that Ctrl-C reaches the trap at once and the
   # clean-up (which stops the wineserver) ends Lumet too.
-  (cd "$run" && exec wine Lumet.exe) &
+  (cd "$run" && exec "$wine" Lumet.exe) &
   wait $! || true
   exit 0
 fi

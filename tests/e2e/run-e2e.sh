@@ -94,6 +94,7 @@ if [ -z "${LUMET_E2E_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$self" "$@"
 fi
 
+choose_wine || exit 1
 kt52sim=$(find_kt52sim)
 [ -n "$kt52sim" ] || { echo "error: kt52sim is missing" >&2; exit 1; }
 shots=$build/e2e-shots

@@ -16,11 +16,33 @@ wine_bound=120
 now() { date +%s.%N; }
 seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
+# The Wine loader for $build's programs, in $wine. A 64-bit build runs through
+# the 64-bit loader ($WINELOADER, else wine64), never through Debian's `wine`
+# wrapper: once wine32 is installed the wrapper starts every program with the
+# 32-bit loader, which a kernel without 32-bit emulation cannot execute. A
+# 32-bit build needs that loader and takes the wrapper, which picks it.
+choose_wine() {
+  local loader
+  if grep -qs '^CMAKE_CXX_COMPILER:.*i686-w64-mingw32' "$build/CMakeCache.txt"; then
+    wine=$(command -v wine) || { echo "error: no wine for the 32-bit build (wine32 is not installed)" >&2; return 1; }
+    return 0
+  fi
+  for loader in "${WINELOADER:-}" /usr/lib/wine/wine64 "$(command -v wine64)"; do
+    if [ -n "$loader" ] && [ -x "$loader" ]; then
+      wine=$loader
+      export WINELOADER=$loader
+      return 0
+    fi
+  done
+  echo "error: no 64-bit Wine loader (/usr/lib/wine/wine64 or \$WINELOADER); scripts/install-deps.sh installs it" >&2
+  return 1
+}
+
 # The tools a run needs, found on PATH; a missing one is an error, never a
 # skipped tier.
 require_tools() {
   local tool missing=()
-  for tool in wine wineserver wineboot xvfb-run xauth timeout cmake "$@"; do
+  for tool in wineserver xvfb-run xauth timeout cmake "$@"; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
   if ((${#missing[@]})); then
@@ -52,7 +74,7 @@ build_programs() {
 # The Wine install a prefix is made with: installing another (wine32 beside
 # wine64, an upgrade) breaks prefixes made before ("could not load kernel32.dll").
 wine_install() {
-  wine --version 2>&1
+  "$wine" --version 2>&1
   dpkg-query -W -f='${Package}:${Architecture} ${Version} ${db:Status-Status}\n' 'wine*' 'libwine*' 2>/dev/null | sort
 }
 
@@ -68,11 +90,11 @@ prepare_prefix() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX" && wine_install >"$WINEPREFIX/.lumet-wine"
   mkdir -p "$build"
-  timeout "$wine_bound" wineboot -i >/dev/null 2>&1 || { echo "error: wineboot failed or hung" >&2; return 1; }
+  timeout "$wine_bound" "$wine" wineboot.exe -i >/dev/null 2>&1 || { echo "error: wineboot failed or hung" >&2; return 1; }
   timeout "$wine_bound" wineserver -w || { echo "error: the wineserver did not end after wineboot" >&2; return 1; }
   printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
     > "$WINEPREFIX/lumet-setup.reg"
-  timeout "$wine_bound" wine regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1 &&
+  timeout "$wine_bound" "$wine" regedit /S "$WINEPREFIX/lumet-setup.reg" >/dev/null 2>&1 &&
     timeout "$wine_bound" wineserver -w || { echo "error: the prefix could not be set up" >&2; return 1; }
   touch "$WINEPREFIX/.lumet-ready"
   echo "wine prefix ready in $(seconds_since "$started") s: $WINEPREFIX"
@@ -84,8 +106,8 @@ prepare_prefix() {
 # own (ODBCSYSINI), through which Wine's odbc32 reaches the host's unixODBC.
 excel_driver='Microsoft Excel Driver (*.xls, *.xlsx, *.xlsm, *.xlsb)'
 odbc_drivers_key='HKEY_LOCAL_MACHINE\Software\ODBC\ODBCINST.INI\ODBC Drivers'
-# reg.exe with /reg:64: with wine32 installed, "wine regedit" is the 32-bit one,
-# whose HKLM\Software is the 32-bit view that a 64-bit program does not read.
+# reg.exe with /reg:64: started through the 32-bit loader, reg.exe would be the
+# 32-bit one, whose HKLM\Software is the 32-bit view that a 64-bit program does not read.
 register_excel_driver() {
   local work=$1 shim=$native/tests/excel_driver_shim.so
   cmake --build "$native" --target lumet_excel_shim >/dev/null || true
@@ -93,12 +115,12 @@ register_excel_driver() {
   mkdir -p "$work/odbc"
   printf '[%s]\nDriver = %s\n' "$excel_driver" "$shim" >"$work/odbc/odbcinst.ini"
   export ODBCSYSINI=$work/odbc
-  timeout 120 wine reg add "$odbc_drivers_key" /v "$excel_driver" /t REG_SZ /d Installed /f /reg:64
+  timeout "$wine_bound" "$wine" reg add "$odbc_drivers_key" /v "$excel_driver" /t REG_SZ /d Installed /f /reg:64
 }
 
 unregister_excel_driver() {
   unset ODBCSYSINI
-  timeout 120 wine reg delete "$odbc_drivers_key" /v "$excel_driver" /f /reg:64 || true
+  timeout "$wine_bound" "$wine" reg delete "$odbc_drivers_key" /v "$excel_driver" /f /reg:64 || true
 }
 
 # Registry lines for one port: its instance key under Enum and its device
@@ -192,12 +214,12 @@ plug_ports() {
       device_keys "$number" "$kind" || return 1
     done
   } >"$reg" || return 1
-  timeout "$wine_bound" wine regedit /S "$reg"
+  timeout "$wine_bound" "$wine" regedit /S "$reg"
 }
 
 unplug_ports() {
   { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; purge_lines; } >"$1"
-  timeout "$wine_bound" wine regedit /S "$1" || true
+  timeout "$wine_bound" "$wine" regedit /S "$1" || true
 }
 
 # Runs a driver command (in folder $1) and serves its screenshot requests
@@ -208,7 +230,7 @@ run_driver() {
   local work=$1 shots=$2 prefix=$3 line shot; shift 3
   rm -f "$work/driver.out"
   mkfifo "$work/driver.out"
-  (cd "$work" && exec timeout -k 5 300 wine "$@") >"$work/driver.out" 2>>"$work/driver.err" &
+  (cd "$work" && exec timeout -k 5 300 "$wine" "$@") >"$work/driver.out" 2>>"$work/driver.err" &
   local driver=$!
   while IFS= read -r line; do
     line=${line%$'\r'}
