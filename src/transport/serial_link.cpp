@@ -2,6 +2,16 @@
 // link ends a message the same way.
 #include "transport/serial_link.h"
 
+LinkFault SerialLink::TakeFault() {
+  LinkFault fault = fault_;
+  fault_ = LinkFault::None;
+  return fault;
+}
+
+void SerialLink::NoteFault(LinkFault fault) {
+  if (fault > fault_) fault_ = fault;
+}
+
 namespace {
 // How many bytes the message takes, judged from the got bytes read so far.
 std::size_t MessageSize(const std::uint8_t* bytes, std::size_t got, std::size_t count,

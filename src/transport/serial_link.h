@@ -6,6 +6,14 @@
 
 enum FlowControl : std::uint32_t { FlowNone = 0, FlowHardware = 1, FlowSoftware = 2 };
 
+// What a line showed besides its bytes, worst last. "No byte in this window" is
+// no fault: a silent scanner is told apart from a broken line by this.
+enum class LinkFault : std::uint8_t {
+  None = 0,
+  LineError = 1,  // the driver reported bytes lost or garbled (overrun, framing, parity)
+  Broken = 2,     // a read or write failed: the port is gone (unplugged) or unusable
+};
+
 class SerialLink {
  public:
   virtual ~SerialLink() = default;
@@ -25,6 +33,18 @@ class SerialLink {
   // Drops everything in the input queue.
   virtual void DiscardInput() = 0;
   virtual std::size_t BytesWaiting() = 0;
+  // The worst fault seen since the port was opened or this was last called;
+  // calling it forgets it. Reads and writes keep their plain results, so
+  // whoever must tell a broken line from a quiet one asks here.
+  virtual LinkFault TakeFault();
+
+ protected:
+  // Backends note each fault they meet; Open forgets the old port's.
+  void NoteFault(LinkFault fault);
+  void ForgetFault() { fault_ = LinkFault::None; }
+
+ private:
+  LinkFault fault_ = LinkFault::None;
 };
 
 // Where a message states its own size: a big-endian field of `size` bytes at

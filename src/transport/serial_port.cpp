@@ -10,6 +10,7 @@ bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uin
                       std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
   if (flowControl > FlowSoftware) return false;  // an open port stays open
   Close();
+  ForgetFault();
   if (!OpenDevice(portNumber)) return false;
   if (!SetQueueSizes(QueueBytes, QueueBytes) || !ClearTimeouts() ||
       !SetLineFormat(baudRate, dataBits, stopBits, parity)) {

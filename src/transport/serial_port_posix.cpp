@@ -32,19 +32,28 @@ speed_t SpeedFor(std::uint32_t baud) {
 
 using Clock = std::chrono::steady_clock;
 
+// A write the line does not take within this long has failed.
+constexpr int WriteStallMs = 3000;
+
 long MsSince(Clock::time_point start) {
   return static_cast<long>(
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// Waits up to ms (negative: forever) for input; true when some is readable.
-bool WaitReadable(int fd, long ms) {
+enum class Readiness { Quiet, Readable, Broken };
+
+// Waits up to ms for input. A hang-up (the other end gone) or an error on the
+// descriptor is Broken even while unread bytes remain: those are read first.
+Readiness WaitReadable(int fd, long ms) {
   pollfd p{fd, POLLIN, 0};
   for (;;) {
-    int r = poll(&p, 1, ms < 0 ? -1 : static_cast<int>(ms));
-    if (r > 0) return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
+    int r = poll(&p, 1, static_cast<int>(ms));
+    if (r > 0) {
+      if (p.revents & POLLIN) return Readiness::Readable;
+      return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? Readiness::Broken : Readiness::Quiet;
+    }
+    if (r == 0) return Readiness::Quiet;
+    if (errno != EINTR) return Readiness::Broken;
   }
 }
 }  // namespace
@@ -142,13 +151,17 @@ bool SerialPort::Write(const std::uint8_t* bytes, std::size_t length) {
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, -1) < 0 && errno != EINTR) return false;
-      if (p.revents & (POLLERR | POLLHUP)) return false;
+      // A line that takes nothing for this long is stuck, not slow.
+      int ready = poll(&p, 1, WriteStallMs);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) break;
       continue;
     }
-    return false;
+    break;
   }
-  return written == length;
+  if (written == length) return true;
+  NoteFault(LinkFault::Broken);
+  return false;
 }
 
 std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint32_t totalTimeoutMs,
@@ -157,10 +170,15 @@ std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint3
   int fd = Fd(handle_);
   if (totalTimeoutMs == 0) {
     std::size_t waiting = BytesWaiting();
-    if (waiting == 0) return 0;
+    if (waiting == 0) {
+      if (WaitReadable(fd, 0) == Readiness::Broken) NoteFault(LinkFault::Broken);
+      return 0;
+    }
     if (count > waiting) count = waiting;
     ssize_t r = ::read(fd, buffer, count);
-    return r > 0 ? static_cast<std::size_t>(r) : 0;
+    if (r > 0) return static_cast<std::size_t>(r);
+    if (r == 0 || (errno != EAGAIN && errno != EINTR)) NoteFault(LinkFault::Broken);
+    return 0;
   }
   Clock::time_point start = Clock::now();
   Clock::time_point lastByte = start;
@@ -173,14 +191,17 @@ std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint3
       if (gapLeft <= 0) break;
       if (gapLeft < left) left = gapLeft;
     }
-    if (!WaitReadable(fd, left)) continue;  // the loop re-checks both limits
-    ssize_t r = ::read(fd, buffer + got, count - got);
+    Readiness ready = WaitReadable(fd, left);
+    if (ready == Readiness::Quiet) continue;  // the loop re-checks both limits
+    ssize_t r = ready == Readiness::Readable ? ::read(fd, buffer + got, count - got) : 0;
     if (r > 0) {
       got += static_cast<std::size_t>(r);
       lastByte = Clock::now();
     } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
-      // Hang-up or error: the line has no more to give; wait out the window
-      // as a silent line would, without spinning.
+      // Hang-up or error (EIO once a USB port is gone): the caller learns it
+      // from TakeFault. The window is still waited out, without spinning, so
+      // that timing does not depend on how the line failed.
+      NoteFault(LinkFault::Broken);
       long rest = static_cast<long>(totalTimeoutMs) - MsSince(start);
       if (got == 0 && rest > 0) usleep(static_cast<useconds_t>(rest) * 1000);
       break;

@@ -32,6 +32,7 @@ class GatedLink final : public SerialLink {
                    std::uint32_t interval) override;
   void DiscardInput() override { inner_.DiscardInput(); }
   std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
+  LinkFault TakeFault() override { return inner_.TakeFault(); }
 
   // False when no read reached the gate within 30 seconds.
   bool WaitUntilHeld();

@@ -58,6 +58,7 @@ bool SimulatedScannerLink::Open(std::uint32_t portNumber, std::uint32_t, std::ui
   if (!device) return false;
   Advance(0);
   device->Reconnect();
+  ForgetFault();
   open_ = true;
   ++openCount_;
   return true;
@@ -77,7 +78,11 @@ bool SimulatedScannerLink::IsOpen() const {
 bool SimulatedScannerLink::Write(const std::uint8_t* bytes, std::size_t length) {
   std::lock_guard<std::mutex> lock(mutex_);
   kt52::Kt52Device* device = Current();
-  if (!open_ || length == 0 || !device || device->LineClosed()) return false;
+  if (!open_ || length == 0 || !device) return false;
+  if (device->LineClosed()) {
+    NoteFault(LinkFault::Broken);
+    return false;
+  }
   Advance(0);
   device->Receive(bytes, length);
   Collect();
@@ -102,7 +107,11 @@ std::size_t SimulatedScannerLink::Read(std::uint8_t* buffer, std::size_t count,
   return n + Take(buffer + n, count - n);
 }
 
+// Once the scanner closed its line, a read that finds nothing more fails as
+// an unplugged port's does.
 std::size_t SimulatedScannerLink::Take(std::uint8_t* buffer, std::size_t count) {
+  kt52::Kt52Device* device = Current();
+  if (input_.empty() && device && device->LineClosed()) NoteFault(LinkFault::Broken);
   std::size_t n = std::min(count, input_.size());
   if (n) std::memcpy(buffer, input_.data(), n);
   input_.erase(input_.begin(), input_.begin() + static_cast<long>(n));
