@@ -1,13 +1,14 @@
 #include "collect/collection_job.h"
 
-#include <cstring>
-#include <vector>
+#include <mutex>
+#include <set>
 
 #include "collect/output_file.h"
 #include "collect/output_naming.h"
 #include "collect/record_format.h"
 #include "export/export_store.h"
 #include "protocol/catalogue.h"
+#include "protocol/download.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
@@ -18,7 +19,6 @@
 
 namespace {
 constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
-constexpr char RecordEnd = '\r';
 
 // Controls that start scanner work or change an output choice, in the order
 // they are switched. "Export" is among them so the store is never read while
@@ -34,8 +34,7 @@ enum class PortOutcome { Next, EndJob };
 struct Job {
   Controls& dialog;
   bool manual;
-  std::string defaultSeparator;
-  std::vector<char> chunk = std::vector<char>(ChunkCapacity + 1, 0);
+  PlainSeparator plain;  // the scanner's default separator and its answer
 };
 
 void ErrorBox(Controls& dialog, const std::wstring& text) {
@@ -48,6 +47,23 @@ void InformationBox(Controls& dialog, const std::wstring& text) {
 
 bool Stopping() { return IsJobStopping(); }
 
+// The ports whose last download of this session failed.
+std::mutex FailedPortsLock;
+std::set<std::uint32_t> FailedPorts;
+
+void NoteDownload(std::uint32_t port, bool failed) {
+  std::lock_guard<std::mutex> lock(FailedPortsLock);
+  if (failed)
+    FailedPorts.insert(port);
+  else
+    FailedPorts.erase(port);
+}
+
+// The port a step of this job serves: entry i in auto mode, the open one otherwise.
+std::uint32_t PortOf(const Job& job, std::uint32_t i) {
+  return job.manual ? OpenedPortNumber() : PortNumbers.numbers[i];
+}
+
 // Wakes the scanner and prepares its records; on failure names what failed.
 bool PrepareScanner(Job& job, const wchar_t** failure) {
   if (!WakeDevice()) {
@@ -58,7 +74,8 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
     *failure = L"Set KT52 Display Items Failed!";
     return false;
   }
-  if (!FramedMode && !QueryDefaultSeparator(job.defaultSeparator)) {
+  if (!FramedMode &&
+      !QueryDefaultSeparator(job.plain.separator, &job.plain.answer)) {
     *failure = L"Get KT52 Default Separator Failed!";
     return false;
   }
@@ -69,6 +86,7 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   IsAutoNaming = job.dialog.IsChecked(IDC_AUTO_NAMING);
+  NoteDownload(PortOf(job, i), true);
   if (!job.manual && IsAutoNaming) {
     SetPortStatus(job.dialog, i, L"Get File Name Failed!");
     ClosePorts(job.dialog, true);
@@ -79,53 +97,41 @@ PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   return PortOutcome::EndJob;
 }
 
-// Moves the non-zero bytes to the front and zero-fills the rest; returns how
-// many were kept.
-std::size_t RemoveZeroBytes(char* bytes, std::size_t count) {
-  std::size_t kept = 0;
+// The bytes without their zero bytes: a zero byte is no text, and left in it
+// would end a record's text early.
+void CopyWithoutZeroBytes(const char* bytes, std::size_t count, std::string& text) {
+  text.clear();
   for (std::size_t i = 0; i < count; ++i)
-    if (bytes[i] != '\0') bytes[kept++] = bytes[i];
-  std::memset(bytes + kept, 0, count - kept);
-  return kept;
+    if (bytes[i] != '\0') text.push_back(bytes[i]);
 }
 
 struct DownloadOutcome {
-  bool written = true;    // false when a write to the file failed
-  bool complete = true;   // false when a frame kept failing its check
+  DownloadEnd end = DownloadEnd::Unclear;
+  bool anyText = false;   // some record text came
+  bool leftOpen = false;  // text after the last record's CR
+  bool written = true;    // every line that was to be written was
 };
 
-// Receives chunks until a read window passes empty or the scanner's frames
-// keep failing their check. After a failed write the download still runs to
-// its end so the store gets every record.
+// The download: each run of data is formatted into the file and the store as
+// it comes and shown in the "Barcode Data" box. After a failed write the
+// download still runs to its end so the store gets every record.
 DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
   const bool unixLineFeeds = job.dialog.IsChecked(IDC_LINE_UNIX);
   const std::string separatorText = job.dialog.GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
-  // Received anyway. A plain OK that came too late for its read stands in
-  // front of the data instead, and is no record.
-  bool markerMayLead = !SendCommand(Command::DownloadBarcodes, CommandLength, true) && !FramedMode;
   RecordCarry carry;
   DownloadOutcome outcome;
-  char* chunk = job.chunk.data();
-  for (;;) {
-    std::memset(chunk, 0, job.chunk.size());
-    int n = ReceiveWholeReply(reinterpret_cast<std::uint8_t*>(chunk), Reply::Download.maxPayload,
-                              Reply::Download.totalMs, Reply::Download.intervalMs, true, false);
-    if (n == ReplyGivenUp) outcome.complete = false;
-    if (n < 0) n = 0;
-    // A zero byte is no text: left in, it would end the chunk early.
-    chunk[RemoveZeroBytes(chunk, static_cast<std::size_t>(n))] = '\0';
-    if (markerMayLead && chunk[0] != '\0') {
-      markerMayLead = false;
-      if (std::strncmp(chunk, OkMarker, MarkerLength) == 0)
-        std::memmove(chunk, chunk + MarkerLength, std::strlen(chunk + MarkerLength) + 1);
-    }
-    if (!FramedMode) CutAtDefaultSeparator(chunk, job.defaultSeparator);
-    if (!FormatChunk(job.dialog, chunk, separatorText, unixLineFeeds,
+  std::string text;
+  const DownloadData take = [&](const char* bytes, std::size_t count) {
+    CopyWithoutZeroBytes(bytes, count, text);
+    if (text.empty()) return;
+    outcome.anyText = true;
+    if (!FormatChunk(job.dialog, text.c_str(), separatorText, unixLineFeeds,
                      saveToFile && outcome.written, &file, carry))
       outcome.written = false;
-    if (chunk[0] != '\0') job.dialog.AppendAnsi(IDC_BARCODE_DATA, chunk);
-    if (n == 0 || Stopping()) break;
-  }
+    job.dialog.AppendAnsi(IDC_BARCODE_DATA, text);
+  };
+  outcome.end = RunDownload(job.plain, take).end;
+  outcome.leftOpen = RecordLeftOpen(carry);
   return outcome;
 }
 
@@ -141,15 +147,25 @@ void CloseDroppingEmptyFile(Controls& dialog, OutputFile& file, const std::wstri
   }
 }
 
+// What the download's end says to the user; nullptr for success or no data.
+// It is judged by what was received and stored, never by the window.
+const wchar_t* FailureOf(const DownloadOutcome& got) {
+  if (got.end != DownloadEnd::Complete || got.leftOpen) return GetDataFailedText;
+  if (!got.written) return WriteFailedText;
+  return nullptr;
+}
+
 PortOutcome CollectPort(Job& job, std::uint32_t i) {
   Controls& dialog = job.dialog;
   if (!job.manual) {
     const wchar_t* failure = L"Open Ports Failed!";
     if (!OpenDevicePort(PortNumbers.numbers[i]) || !PrepareScanner(job, &failure)) {
+      NoteDownload(PortNumbers.numbers[i], true);
       SetPortStatus(dialog, i, failure);
       return PortOutcome::Next;
     }
   }
+  const std::uint32_t port = PortOf(job, i);
   const bool saveToFile = dialog.IsChecked(IDC_SAVE_TO_FILE);
   const bool textType = dialog.IsChecked(IDC_TYPE_TXT);
   if (saveToFile && !MakeOutputFileName(dialog, textType)) return ReportNamingFailure(job, i);
@@ -157,6 +173,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
   OutputFile file;
   if (saveToFile && !file.OpenForAppend(path)) {
+    NoteDownload(port, true);
     if (job.manual) {
       ErrorBox(dialog, L"Open File Failed!");
       return PortOutcome::EndJob;
@@ -171,38 +188,31 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   const DownloadOutcome got = Download(job, saveToFile, file);
   const bool quiet = Stopping();  // the window is closing: no boxes
 
-  const bool hasData = dialog.TextLength(IDC_BARCODE_DATA) > 0;
-  if (hasData || !got.complete) {
-    if (hasData)
-      file.Close();
-    else
+  const wchar_t* failure = FailureOf(got);
+  const bool noData = !failure && !got.anyText;
+  if (saveToFile) {
+    if (file.Length() == 0)
       CloseDroppingEmptyFile(dialog, file, path, saveToFile);
-    // A partial download is a failure, so nobody erases the scanner after it.
-    const wchar_t* failure = !got.complete ? GetDataFailedText
-                             : !got.written ? WriteFailedText
-                                            : nullptr;
-    const wchar_t* outcome = failure      ? failure
-                             : saveToFile ? L"Save Data Succeed!"
-                                          : L"Get Data Succeed!";
-    if (!job.manual) {
-      SetPortStatus(dialog, i, outcome);
-      ClosePorts(dialog, true);
-    } else if (failure && !quiet) {
-      ErrorBox(dialog, failure);
-    } else if (!quiet) {
-      InformationBox(dialog, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
-                                        : std::wstring(L"Get Data Succeed!"));
-    }
-    return PortOutcome::Next;
+    else if (!file.FlushAndClose() && !failure)
+      failure = WriteFailedText;  // only data on the disk are saved
   }
-
-  CloseDroppingEmptyFile(dialog, file, path, saveToFile);
+  NoteDownload(port, failure != nullptr);
   if (!job.manual) {
-    SetPortStatus(dialog, i, L"No Data!");
+    SetPortStatus(dialog, i, failure      ? failure
+                             : noData     ? L"No Data!"
+                             : saveToFile ? L"Save Data Succeed!"
+                                          : L"Get Data Succeed!");
     ClosePorts(dialog, true);
     return PortOutcome::Next;
   }
-  if (!quiet) InformationBox(dialog, L"No Data!");
+  if (quiet) return PortOutcome::EndJob;
+  if (failure)
+    ErrorBox(dialog, failure);
+  else if (noData)
+    InformationBox(dialog, L"No Data!");
+  else
+    InformationBox(dialog, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
+                                      : std::wstring(L"Get Data Succeed!"));
   return PortOutcome::EndJob;
 }
 
@@ -213,6 +223,7 @@ void RunJob(Controls& dialog) {
     if (!CheckPortsOpen(dialog)) return;
     const wchar_t* failure = nullptr;
     if (!PrepareScanner(job, &failure)) {
+      NoteDownload(OpenedPortNumber(), true);
       ShowAppMessage(dialog, failure, BoxIconError);
       return;
     }
@@ -238,7 +249,7 @@ bool SetDisplayItems(Controls& dialog) {
   return SendSetting(time);
 }
 
-bool QueryDefaultSeparator(std::string& separator) {
+bool QueryDefaultSeparator(std::string& separator, std::string* answer) {
   SendCommand(Command::GetDefaultSeparator, CommandLength, false);  // the reply decides
   std::uint8_t reply[DefaultSeparatorCapacity + 1] = {};
   int n = ReceiveWholeReply(reply, Reply::DefaultSeparator.maxPayload,
@@ -248,27 +259,18 @@ bool QueryDefaultSeparator(std::string& separator) {
   std::string text(reinterpret_cast<const char*>(reply), static_cast<std::size_t>(n));
   std::size_t colon = text.find(':');
   separator = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+  if (answer) *answer = text;
   return true;
 }
 
-void CutAtDefaultSeparator(char* chunk, const std::string& separator) {
-  if (separator.empty()) return;
-  std::string_view text(chunk);
-  std::size_t last = std::string_view::npos;
-  for (std::size_t at = text.find(separator, 1); at != std::string_view::npos;
-       at = text.find(separator, at + 1))
-    last = at;
-  if (last == std::string_view::npos) return;
-  // The separator ends the data: an occurrence with a record after it is a
-  // barcode's own text (LEGEND under END), and nothing is cut there.
-  if (text.find(RecordEnd, last + separator.size()) != std::string_view::npos) return;
-  // A chunk that begins with the separator is empty only when it holds no
-  // record before the end (ENDIVE at the start is a barcode).
-  const bool startsWithSeparator = text.substr(0, separator.size()) == separator;
-  if (startsWithSeparator && text.substr(0, last).find(RecordEnd) == std::string_view::npos)
-    std::memset(chunk, 0, text.size());
-  else
-    chunk[last] = '\0';
+bool LastDownloadFailed(std::uint32_t port) {
+  std::lock_guard<std::mutex> lock(FailedPortsLock);
+  return FailedPorts.count(port) != 0;
+}
+
+void ForgetDownloads() {
+  std::lock_guard<std::mutex> lock(FailedPortsLock);
+  FailedPorts.clear();
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // (manual mode) or of every listed scanner (auto mode) on a worker thread, into
 // the output file, the "Barcode Data" box and the export store.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "ui/worker_job.h"
@@ -24,20 +25,26 @@ void SetJobControls(Controls& dialog, bool enable);
 // Tells the scanner to show or hide serial number and time stamp, as checked.
 bool SetDisplayItems(Controls& dialog);
 // Plain mode: the scanner's default separator, the text after the first ":"
-// of its answer (empty without one).
-bool QueryDefaultSeparator(std::string& separator);
-// Ends the zero-terminated chunk at the last occurrence of separator (found
-// from its second byte on) when no CR follows it; empties the chunk when it
-// also begins with separator and holds no CR before that occurrence.
-void CutAtDefaultSeparator(char* chunk, const std::string& separator);
+// of its answer (empty without one); the whole answer in *answer.
+bool QueryDefaultSeparator(std::string& separator, std::string* answer = nullptr);
 
-// Closing the window while a job runs: the job stops at its next safe point
-// (between chunks or ports), closes its file, and then posts the close command
-// again. RequestCloseDuringJob returns false when no job runs (close now).
+// Closing the window while a job runs: the download under way finishes (it
+// is checked and saved as any other), no further port is started, no more
+// boxes are shown, and then the close command is posted again.
+// RequestCloseDuringJob returns false when no job runs (close now).
 bool IsCollectionRunning();
 bool RequestCloseDuringJob();
 
+// Whether the last download from COM<port> in this session failed (any
+// failure text). False for a port not downloaded in this session, or whose
+// last download succeeded or found no data.
+bool LastDownloadFailed(std::uint32_t port);
+// As at start: no port downloaded yet.
+void ForgetDownloads();
+
 // Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";
-// A download given up because the scanner's frames kept failing their check.
+// A download that did not finish: the line failed, the scanner went silent or
+// could not vouch for the end, the command was not taken, or text was left
+// open after the last record.
 inline constexpr wchar_t GetDataFailedText[] = L"Get Data Failed!";

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collect/collection_job.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
@@ -37,6 +38,10 @@ bool DeleteBarcodes(Controls& dialog) {
       ShowAppMessage(dialog, L"Send '*' Failed!", BoxIconError);
       return false;
     }
+    if (LastDownloadFailed(OpenedPortNumber()) &&
+        dialog.ShowMessage(LastDownloadFailedQuestion, L"Warning", BoxYesNo | BoxIconWarning) !=
+            AnswerYes)
+      return false;
     portCount = 1;
   }
   if (dialog.ShowMessage(DeleteQuestionText, L"Warning", BoxYesNoCancel | BoxIconWarning) !=
@@ -45,6 +50,11 @@ bool DeleteBarcodes(Controls& dialog) {
 
   bool allErased = true;
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts; ++i) {
+    if (!manual && LastDownloadFailed(PortNumbers.numbers[i])) {
+      SetPortStatus(dialog, i, NotDeletedText);  // its records may be all it has
+      allErased = false;
+      continue;
+    }
     if (!manual && !ReachListedScanner(dialog, i)) {
       allErased = false;
       continue;

@@ -1,11 +1,17 @@
 #pragma once
 // "Delete Barcodes": erases every barcode stored in the open scanner (manual
 // mode) or in every listed scanner (auto mode), after a Yes/No/Cancel
-// question, on the dialog's thread.
+// question, on the dialog's thread; never one whose last download failed
+// without asking (LastDownloadFailed).
 class Controls;
 
 inline constexpr wchar_t DeleteQuestionText[] =
     L"This operation will delete all data from devices.\r\n\r\nDo you wish to proceed?";
+// A scanner whose last download in this session failed is not erased as if
+// its records were saved: manual mode asks first, auto mode leaves it.
+inline constexpr wchar_t LastDownloadFailedQuestion[] =
+    L"The last download from this scanner failed.\r\n\r\nDelete its barcodes anyway?";
+inline constexpr wchar_t NotDeletedText[] = L"Not Deleted: Last Download Failed!";
 
 // The button. True when every scanner served was erased (the window does not
 // use it).

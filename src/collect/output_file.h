@@ -20,6 +20,9 @@ class OutputFile {
   bool Append(const char* bytes, std::size_t length);
   std::uint64_t Length();
   void Close();
+  // Brings the data to the disk and closes: false when either fails (a full
+  // disk, a share gone), since only then is the file really saved.
+  bool FlushAndClose();
 
  private:
   void* handle_ = nullptr;  // Win32 HANDLE or FILE*

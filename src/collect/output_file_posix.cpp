@@ -61,6 +61,14 @@ void OutputFile::Close() {
   handle_ = nullptr;
 }
 
+bool OutputFile::FlushAndClose() {
+  if (!handle_) return false;
+  FILE* file = AsFile(handle_);
+  handle_ = nullptr;
+  const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  return std::fclose(file) == 0 && flushed;
+}
+
 bool RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 bool RemoveFile(const std::wstring& path, std::wstring& reason) {

@@ -49,6 +49,14 @@ void OutputFile::Close() {
   handle_ = nullptr;
 }
 
+bool OutputFile::FlushAndClose() {
+  if (!handle_) return false;
+  HANDLE file = AsHandle(handle_);
+  handle_ = nullptr;
+  const bool flushed = FlushFileBuffers(file) != FALSE;
+  return CloseHandle(file) != FALSE && flushed;
+}
+
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
 bool RemoveFile(const std::wstring& path, std::wstring& reason) {

@@ -21,9 +21,10 @@ struct RecordFields {
 };
 
 // Cuts one record into its fields. False when a comma that a shown field
-// needs is missing.
+// needs is missing, or the record is too long to be one.
 bool SplitRecord(std::string_view record, bool serialShown, bool timeShown,
                  RecordFields& fields) {
+  if (record.size() > MaxSplitRecord) return false;
   std::size_t at = 0;
   if (serialShown) {
     std::size_t comma = record.find(FieldSeparator, at);
@@ -70,27 +71,12 @@ void TakeCompleteRecords(const char* chunk, RecordCarry& carry, Take take) {
     complete = text.substr(0, lastEnd + 1);
     tail = text.substr(lastEnd + 1);
   }
-  bool skipFirst = false;
-  if (carry.overlong) {
-    if (lastEnd == std::string_view::npos) {
-      tail = {};
-    } else {
-      skipFirst = true;  // the end of the over-long record
-      carry.overlong = false;
-    }
-  }
   for (std::size_t start = 0; start < complete.size();) {
     const std::size_t end = complete.find(RecordEnd, start);
-    if (!skipFirst) take(complete.substr(start, end - start));
-    skipFirst = false;
+    take(complete.substr(start, end - start));
     start = end + 1;
   }
-  if (tail.size() > MaxRecordCarry) {
-    carry.pending.clear();
-    carry.overlong = true;
-  } else {
-    carry.pending.assign(tail.data(), tail.size());
-  }
+  carry.pending.assign(tail.data(), tail.size());
 }
 }  // namespace
 
@@ -125,9 +111,13 @@ bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separat
   lines.reserve(std::strlen(chunk) * 2);
   TakeCompleteRecords(chunk, carry, [&](std::string_view record) {
     RecordFields fields;
-    if (!SplitRecord(record, serialShown, timeShown, fields)) return;  // only this one is lost
-    BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
-    AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
+    if (SplitRecord(record, serialShown, timeShown, fields)) {
+      BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
+      AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
+      return;
+    }
+    BarcodeExport.AppendAnsiRecord({}, {}, record);
+    AppendLine(lines, RecordFields{{}, {}, record}, false, false, separator, unixLineFeeds);
   });
   if (!saveToFile || lines.empty()) return true;
   return file && file->IsOpen() && file->Append(lines.data(), lines.size());

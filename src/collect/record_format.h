@@ -15,20 +15,25 @@ std::vector<std::string> SplitAtDelimiter(const std::string& text, char delimite
 // exactly "tab", otherwise the text itself.
 std::string OutputSeparator(const std::string& separatorText);
 
-// A record still open at the end of a chunk is kept this long at most; one
-// longer than that is no barcode record and is dropped up to its CR.
-inline constexpr std::size_t MaxRecordCarry = 1u << 20;
+// A record longer than this is not cut into fields: no barcode record is, and
+// it is kept whole.
+inline constexpr std::size_t MaxSplitRecord = 1u << 20;
 
 // One download's formatting state: the unfinished record at the end of a chunk
 // is kept and completed by the next chunk of the same download. Text still
-// open when the download ends is no complete record and is dropped with it.
+// open when the download ends is no complete record: the download did not
+// finish (RecordLeftOpen).
 struct RecordCarry {
   std::string pending;
-  bool overlong = false;  // inside a record longer than MaxRecordCarry
 };
+inline bool RecordLeftOpen(const RecordCarry& carry) { return !carry.pending.empty(); }
 
 // Formats every complete record of the chunk (zero-terminated text). Reads the
 // "Serial Number" and "Time Stamp" boxes; appends to BarcodeExport; writes the
 // lines to file (when saveToFile) in one write. False when the write failed.
+// A record that cannot be cut into its fields (a comma missing where a shown
+// field needs one, or longer than MaxSplitRecord) is not lost: it is written
+// as it came, as one line, and stored whole as the barcode, with an empty
+// serial number and time stamp.
 bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separatorText,
                  bool unixLineFeeds, bool saveToFile, OutputFile* file, RecordCarry& carry);

@@ -30,11 +30,14 @@ std::uint8_t Xor(const std::uint8_t* bytes, std::size_t length) {
 }
 
 // The device acknowledgement: 5 bytes, of which only byte 2 counts.
-bool ReadDeviceAck() {
+CommandAnswer ReadDeviceAnswer() {
   std::uint8_t ack[6] = {};
   std::size_t n = ExchangeLink().Read(ack, 5, AckWaitMs, 0);
-  return n >= 3 && ack[2] == Ack;
+  if (n < 3) return CommandAnswer::NoAnswer;
+  return ack[2] == Ack ? CommandAnswer::Accepted : CommandAnswer::Refused;
 }
+
+bool ReadDeviceAck() { return ReadDeviceAnswer() == CommandAnswer::Accepted; }
 
 bool WriteHostAck(bool valid) {
   const std::uint8_t ack[6] = {0x02, 0x01, valid ? Ack : Nak, GetResponseMode(), 0x3B, 0x03};
@@ -100,57 +103,91 @@ bool WakeDevice() {
   return true;
 }
 
-bool SendCommand(const char* command, std::size_t length, bool waitForAck) {
+namespace {
+bool WriteCommand(const char* command, std::size_t length) {
   SerialLink& link = ExchangeLink();
   link.DiscardInput();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(command);
-  bool written;
   if (FramedMode) {
     std::vector<std::uint8_t> frame(length + FrameOverhead + 1, 0);
     std::size_t size = BuildCommandFrame(bytes, length, frame.data(), frame.size());
-    written = size != 0 && link.Write(frame.data(), size);
-  } else {
-    Pause(PlainPauseMs);
-    written = link.Write(bytes, length);
-    Pause(PlainPauseMs);
+    return size != 0 && link.Write(frame.data(), size);
   }
-  if (!written) return false;
-  if (!waitForAck) return true;
-  if (FramedMode) return ReadDeviceAck();
+  Pause(PlainPauseMs);
+  bool written = link.Write(bytes, length);
+  Pause(PlainPauseMs);
+  return written;
+}
 
+// Plain: the acknowledgement is exactly the OK marker.
+CommandAnswer ReadPlainAnswer(std::string* answerBytes) {
+  SerialLink& link = ExchangeLink();
   char reply[MarkerLength + 1] = {};
   auto* ack = reinterpret_cast<std::uint8_t*>(reply);
   std::size_t n = link.Read(ack, MarkerLength, PlainAckTotalMs, PlainAckIntervalMs);
-  if (n == 0) return false;
   // A marker cut by a gap on a busy line: its rest is read too, or it would
   // stand in front of the data that follow it (the download's first record).
-  if (n < MarkerLength && IsMarkerStart(reply, n))
+  if (n > 0 && n < MarkerLength && IsMarkerStart(reply, n))
     n += link.Read(ack + n, MarkerLength - n, PlainAckTotalMs, PlainAckTotalMs);
-  return EndsWithMarker(reply, OkMarker);
+  if (answerBytes) answerBytes->assign(reply, n);
+  if (n == 0) return CommandAnswer::NoAnswer;
+  if (EndsWithMarker(reply, OkMarker)) return CommandAnswer::Accepted;
+  return EndsWithMarker(reply, ErMarker) ? CommandAnswer::Refused : CommandAnswer::Other;
+}
+}  // namespace
+
+bool SendCommand(const char* command, std::size_t length, bool waitForAck) {
+  if (!waitForAck) return WriteCommand(command, length);
+  return SendCommandForAnswer(command, length) == CommandAnswer::Accepted;
+}
+
+CommandAnswer SendCommandForAnswer(const char* command, std::size_t length,
+                                   std::string* answerBytes) {
+  if (answerBytes) answerBytes->clear();
+  if (!WriteCommand(command, length)) return CommandAnswer::NotWritten;
+  return FramedMode ? ReadDeviceAnswer() : ReadPlainAnswer(answerBytes);
+}
+
+FrameReceipt ReceiveDataFrame(std::uint8_t* destination, std::size_t maxPayload,
+                              std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs,
+                              const std::uint8_t* lead, std::size_t leadCount) {
+  SerialLink& link = ExchangeLink();
+  const std::size_t most = maxPayload + FrameOverhead;
+  std::vector<std::uint8_t> buffer(most + 1, 0);
+  if (leadCount > most) leadCount = most;
+  if (leadCount) std::memcpy(buffer.data(), lead, leadCount);
+  // The read ends with the frame: bytes queued behind it are the next read's.
+  std::size_t n = ReadMessage(link, buffer.data(), most, FrameLength, totalTimeoutMs,
+                              intervalTimeoutMs, leadCount);
+  FrameReceipt receipt;
+  if (n == 0) return receipt;
+  int payload = CheckDataFrame(buffer.data(), n);
+  const bool valid = payload >= 0;
+  if (valid) {
+    receipt.kind = FrameReceipt::Taken;
+    receipt.payload = static_cast<std::size_t>(payload);
+    if (payload > 0) std::memcpy(destination, buffer.data() + 8, receipt.payload);
+  } else {
+    receipt.kind = FrameReceipt::Refused;
+    // What is left of a broken read (the rest of a cut frame, bytes after
+    // garbage) would put the read of the resent frame out of step.
+    link.DiscardInput();
+  }
+  if (!WriteHostAck(valid)) receipt.kind = FrameReceipt::AckUnsent;
+  return receipt;
 }
 
 int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
                  std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker) {
   SerialLink& link = ExchangeLink();
   if (FramedMode) {
-    std::vector<std::uint8_t> buffer(maxPayload + FrameOverhead + 1, 0);
-    // The read ends with the frame: bytes queued behind it are the next read's.
-    std::size_t n = ReadMessage(link, buffer.data(), maxPayload + FrameOverhead, FrameLength,
-                                totalTimeoutMs, intervalTimeoutMs);
-    if (n == 0) return 0;
-    int payload = CheckDataFrame(buffer.data(), n);
-    bool valid = payload >= 0;
-    int result = ReplyRetry;
-    if (valid) {
-      if (payload > 0) std::memcpy(destination, buffer.data() + 8, static_cast<std::size_t>(payload));
-      result = payload;
-    }
-    // What is left of a broken read (the rest of a cut frame, bytes after
-    // garbage) would put the read of the resent frame out of step.
-    if (!valid) link.DiscardInput();
-    if (!WriteHostAck(valid)) return ReplyRetry;
+    FrameReceipt frame =
+        ReceiveDataFrame(destination, maxPayload, totalTimeoutMs, intervalTimeoutMs);
+    if (frame.kind == FrameReceipt::Nothing) return 0;
+    if (frame.kind == FrameReceipt::AckUnsent) return ReplyRetry;
+    // The scanner confirms a NAK as well as an ACK.
     if (!bulk && !ReadDeviceAck()) return ReplyRetry;
-    return result;
+    return frame.kind == FrameReceipt::Taken ? static_cast<int>(frame.payload) : ReplyRetry;
   }
 
   std::vector<std::uint8_t> buffer(maxPayload + MarkerLength + 1, 0);

@@ -4,6 +4,7 @@
 // with the OK and ER markers).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class Controls;
 class SerialLink;
@@ -38,6 +39,31 @@ void SetExchangeDialog(Controls* dialog);
 
 bool WakeDevice();
 bool SendCommand(const char* command, std::size_t length, bool waitForAck);
+
+// How the scanner answered a command it was sent.
+enum class CommandAnswer {
+  NotWritten,  // the command could not be written
+  Accepted,    // ACK, or exactly the OK marker
+  Refused,     // NAK, or the ER marker
+  NoAnswer,    // nothing within the acknowledgement's window
+  Other,       // something else (plain: in *answerBytes, for whoever can still use it)
+};
+// SendCommand with waitForAck, telling the answers apart. Plain: the bytes read
+// for the answer, which may be the start of what follows it, go to answerBytes.
+CommandAnswer SendCommandForAnswer(const char* command, std::size_t length,
+                                   std::string* answerBytes = nullptr);
+
+// One data frame of a download, read and acknowledged (host ACK or NAK). lead:
+// its first bytes, already read by the caller. Nothing: no byte within the
+// window; Refused: it failed its check (NAK sent); Taken: its payload is in
+// destination (ACK sent); AckUnsent: the acknowledgement could not be written.
+struct FrameReceipt {
+  enum Kind { Nothing, Taken, Refused, AckUnsent } kind = Nothing;
+  std::size_t payload = 0;
+};
+FrameReceipt ReceiveDataFrame(std::uint8_t* destination, std::size_t maxPayload,
+                              std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs,
+                              const std::uint8_t* lead = nullptr, std::size_t leadCount = 0);
 int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
                  std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker);
 // ReceiveReply again while it says ReplyRetry, at most MaxReplyRetries times;

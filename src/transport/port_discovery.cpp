@@ -15,6 +15,7 @@ constexpr std::uint32_t HighestPort = 65536;
 constexpr std::size_t RememberedChars = 10;
 
 std::atomic<PortDeviceSource*> DeviceSource{nullptr};
+std::atomic<std::uint32_t> OpenedPort{0};
 
 wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 
@@ -126,8 +127,12 @@ void FillPortList(Controls& dialog, bool selectFirst) {
 }
 
 bool OpenDevicePort(std::uint32_t number) {
-  return ExchangeLink().Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
+  const bool opened = ExchangeLink().Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
+  OpenedPort = opened ? number : 0;
+  return opened;
 }
+
+std::uint32_t OpenedPortNumber() { return OpenedPort.load(); }
 
 bool OpenSelectedPort(Controls& dialog) {
   int selected = dialog.ComboSelection(IDC_PORT_LIST);
@@ -148,6 +153,7 @@ bool ClosePorts(Controls& dialog, bool keepControls) {
   SerialLink& link = ExchangeLink();
   link.DiscardInput();
   link.Close();
+  OpenedPort = 0;
   if (!keepControls) {
     dialog.SetEnabled(IDC_PORT_LIST, true);
     dialog.SetEnabled(IDC_OPEN, true);

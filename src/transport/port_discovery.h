@@ -88,6 +88,8 @@ std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacit
 void FillPortList(Controls& dialog, bool selectFirst);
 // Opens the exchange's port (DevicePort) on number with the scanner settings.
 bool OpenDevicePort(std::uint32_t number);
+// The COM number OpenDevicePort last opened, 0 once ClosePorts closed it.
+std::uint32_t OpenedPortNumber();
 // The "Open" button: opens the selected port and switches the port controls
 // to their open state, or shows "Open Com Error!" and changes nothing.
 bool OpenSelectedPort(Controls& dialog);

@@ -28,9 +28,10 @@ std::size_t MessageSize(const std::uint8_t* bytes, std::size_t got, std::size_t 
 
 std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t count,
                         const LengthField& field, std::uint32_t totalTimeoutMs,
-                        std::uint32_t intervalTimeoutMs) {
+                        std::uint32_t intervalTimeoutMs, std::size_t already) {
   if (count == 0) return 0;
-  std::size_t got = link.Read(buffer, 1, totalTimeoutMs, intervalTimeoutMs);
+  std::size_t got = already < count ? already : count;
+  if (got == 0) got = link.Read(buffer, 1, totalTimeoutMs, intervalTimeoutMs);
   if (got == 0) return 0;
   // The message has begun: each further read waits one gap at most, so a
   // message still arriving is read whole and a silent line ends it.

@@ -62,10 +62,11 @@ struct LengthField {
 // the message; only a silence of gapMs (intervalTimeoutMs, or totalTimeoutMs
 // when that is 0; up to twice that, as the underlying reads fall) ends it
 // early, with what arrived. Bytes behind the message stay queued for the next
-// read.
+// read. already: bytes of the message that are in buffer before the call (read
+// by the caller); the window then counts as begun.
 std::size_t ReadMessage(SerialLink& link, std::uint8_t* buffer, std::size_t count,
                         const LengthField& field, std::uint32_t totalTimeoutMs,
-                        std::uint32_t intervalTimeoutMs);
+                        std::uint32_t intervalTimeoutMs, std::size_t already = 0);
 
 // A read of data that states no size of its own (plain mode): from the first
 // byte on, the window no longer cuts it while bytes keep coming. It ends when

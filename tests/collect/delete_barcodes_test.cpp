@@ -114,6 +114,65 @@ TEST_F(DeleteBarcodesTest, AutoModeAsksEvenWithAnEmptyListAndNoSendsNothing) {
   EXPECT_EQ(std::vector<std::wstring>{L""}, Statuses());
 }
 
+// A download that did not finish leaves the scanner's records where they are.
+TEST_F(DeleteBarcodesTest, AutoModeLeavesAScannerWhoseLastDownloadFailed) {
+  kt52::Kt52Device& com3 = Attach(3, Holding(5));
+  kt52::DeviceOptions unplugged = Holding(400);
+  unplugged.frameSize = 1000;
+  unplugged.hangUpAfterBytes = 2500;
+  kt52::Kt52Device& com5 = Attach(5, unplugged);
+  kt52::Kt52Device& com7 = Attach(7, Holding(4));
+  StartAutoMode();
+  CollectionJob(dialog);
+  EXPECT_EQ((std::vector<std::wstring>{L"Save Data Succeed!", GetDataFailedText,
+                                       L"Save Data Succeed!"}),
+            Statuses());
+  dialog.ClearMessages();
+  EXPECT_FALSE(DeleteBarcodes(dialog));
+  EXPECT_EQ((std::vector<std::wstring>{L"Delete Barcodes Succeed!", NotDeletedText,
+                                       L"Delete Barcodes Succeed!"}),
+            Statuses());
+  EXPECT_TRUE(com3.Records().empty());
+  EXPECT_EQ(400u, com5.Records().size());
+  EXPECT_TRUE(com7.Records().empty());
+}
+
+TEST_F(DeleteBarcodesTest, ManualModeAsksFirstWhenTheLastDownloadFailed) {
+  const struct {
+    std::vector<int> answers;
+    std::size_t boxes;  // questions asked
+    bool erased;
+  } cases[] = {
+      {{AnswerNo}, 1, false},
+      {{AnswerYes, AnswerNo}, 2, false},
+      {{AnswerYes, AnswerYes}, 3, true},  // then "Delete Barcodes Succeed!"
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answers.size());
+    kt52::DeviceOptions silent = Holding(300);
+    silent.silentAfterBytes = 2000;
+    Attach(3, silent);
+    OpenPortAt(0);
+    CollectionJob(dialog);
+    ASSERT_EQ(std::vector<std::wstring>{GetDataFailedText}, MessageTexts());
+    dialog.ClearMessages();
+    Attach(3, Holding(300));  // back in range, with its records
+    OpenPortAt(0);
+    dialog.QueueAnswers(c.answers);
+    EXPECT_EQ(c.erased, DeleteBarcodes(dialog));
+    const auto boxes = dialog.Messages();
+    ASSERT_EQ(c.boxes, boxes.size());
+    EXPECT_EQ(LastDownloadFailedQuestion, boxes[0].text);
+    EXPECT_EQ(L"Warning", boxes[0].caption);
+    EXPECT_EQ(unsigned{BoxYesNo | BoxIconWarning}, boxes[0].flags);
+    if (c.boxes > 1) {
+      EXPECT_EQ(DeleteQuestionText, boxes[1].text);
+    }
+    EXPECT_EQ(c.erased, link.Device(3).Records().empty());
+    dialog.ClearMessages();
+  }
+}
+
 class DeleteWithoutWakeUp : public ScriptedScannerTest {};
 
 TEST_F(DeleteWithoutWakeUp, ShowsTheErrorBeforeAnyQuestion) {

@@ -166,14 +166,15 @@ TEST_F(RecordFormat, AnySplitOfADownloadGivesTheSameLinesAsTheWhole) {
   }
 }
 
-TEST_F(RecordFormat, RecordThatCannotBeSplitSkipsOnlyItself) {
+TEST_F(RecordFormat, RecordThatCannotBeSplitIsKeptWholeAsItsBarcode) {
   Show(true, false);
-  EXPECT_EQ(Download({"S,A\rNOCOMMA\rS,B\r"}), "S,A\r\nS,B\r\n");
-  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"", L"A"}, {L"S", L"", L"B"}}));
+  EXPECT_EQ(Download({"S,A\rNOCOMMA\rS,B\r"}), "S,A\r\nNOCOMMA\r\nS,B\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"", L"A"}, {L"", L"", L"NOCOMMA"}, {L"S", L"", L"B"}}));
   BarcodeExport.Reset();
   Show(true, true);
-  EXPECT_EQ(Download({"S,D\rS,D,T,C\r"}), "S,A\r\nS,B\r\nS,D,T,C\r\n");
-  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"C"}}));
+  EXPECT_EQ(Download({"S,D\n\rS,D,T,C\r"}, ";"),
+            "S,A\r\nNOCOMMA\r\nS,B\r\nS,D\n\r\nS;D,T;C\r\n");  // as it came, LF too
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"S,D\n"}, {L"S", L"D,T", L"C"}}));
 }
 
 TEST_F(RecordFormat, SaveToFileOffFillsTheStoreOnly) {
@@ -218,18 +219,14 @@ TEST_F(RecordFormat, FullDiskIsReportedAndTheRecordIsStoredAllTheSame) {
   EXPECT_EQ(Stored().size(), 1u);
 }
 
-TEST_F(RecordFormat, OverlongOpenRecordIsDroppedUpToItsCr) {
-  Show(false, false);
-  RecordCarry carry;
-  const std::string block(MaxRecordCarry / 2 + 1, 'x');
-  ASSERT_TRUE(FormatChunk(dialog, "A\rx", ",", false, true, &file, carry));
-  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
-  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
-  EXPECT_TRUE(carry.pending.empty());
-  ASSERT_TRUE(FormatChunk(dialog, block.c_str(), ",", false, true, &file, carry));
-  ASSERT_TRUE(FormatChunk(dialog, "tail\rB\r", ",", false, true, &file, carry));
-  EXPECT_EQ(Written(), "A\r\nB\r\n");
-  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"", L"", L"A"}, {L"", L"", L"B"}}));
+TEST_F(RecordFormat, OverlongRecordIsKeptWholeAsItsBarcode) {
+  const std::string block(MaxSplitRecord / 2 + 1, 'x');
+  const std::string overlong = "S,D,T," + block + block + "tail";
+  EXPECT_EQ(Download({"S,D,T,A\rS,D,T,", block, block, "tail\rS,D,T,B\r"}),
+            "S,D,T,A\r\n" + overlong + "\r\nS,D,T,B\r\n");
+  EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"A"},
+                                          {L"", L"", std::wstring(overlong.begin(), overlong.end())},
+                                          {L"S", L"D,T", L"B"}}));
 }
 
 TEST_F(RecordFormat, DownloadCutIntoSmallChunksLosesNoRecord) {

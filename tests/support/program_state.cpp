@@ -1,5 +1,6 @@
 #include "support/program_state.h"
 
+#include "collect/collection_job.h"
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "common/worker.h"
@@ -28,6 +29,7 @@ void ResetProgramState() {
   IsAutoNaming = true;
   NextFileNumber = 1;
   BarcodeExport.Reset();
+  ForgetDownloads();
 
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);

@@ -102,6 +102,18 @@ bool ApplyDeviceValue(const std::string& name, const std::string& value, DeviceO
     if (ok) d.closeAfter = n;
   } else if (name == "--garbage") {
     d.garbage = UnescapeText(value);
+  } else if (name == "--hang-up-after-bytes" || name == "--silent-after-bytes") {
+    ok = ParseCount(value, MaxCount, n);
+    if (ok) (name[2] == 'h' ? d.hangUpAfterBytes : d.silentAfterBytes) = n;
+  } else if (name == "--pause-before") {
+    ok = ParseCount(value, MaxCount, n);
+    if (ok) d.pauseBefore = n;
+  } else if (name == "--pause-ms") {
+    ok = ParseCount(value, MaxCount, d.pauseMs);
+  } else if (name == "--stray-before-ack") {
+    d.strayBeforeAck = UnescapeText(value);
+  } else if (name == "--ignore") {
+    AddRefused(value, d.ignored);
   } else {
     return false;
   }
@@ -121,6 +133,7 @@ bool ParseSimArguments(const std::vector<std::string>& arguments, SimOptions& op
     else if (name == "--bad-xor-always") options.device.badXorAlways = true;
     else if (name == "--hide-serial") options.device.showSerial = false;
     else if (name == "--hide-time") options.device.showTime = false;
+    else if (name == "--endless") options.device.endless = true;
     else if (i + 1 >= arguments.size()) error = "unknown option or missing value: " + name;
     else {
       const std::string& value = arguments[++i];
@@ -163,6 +176,14 @@ std::vector<std::string> DeviceArguments(const DeviceOptions& d, const std::stri
   if (d.silentAfter) a.insert(a.end(), {"--silent-after", Number(*d.silentAfter)});
   if (d.closeAfter) a.insert(a.end(), {"--close-after", Number(*d.closeAfter)});
   if (!d.garbage.empty()) a.insert(a.end(), {"--garbage", EscapeText(d.garbage)});
+  if (d.hangUpAfterBytes) a.insert(a.end(), {"--hang-up-after-bytes", Number(*d.hangUpAfterBytes)});
+  if (d.silentAfterBytes) a.insert(a.end(), {"--silent-after-bytes", Number(*d.silentAfterBytes)});
+  if (d.pauseBefore)
+    a.insert(a.end(), {"--pause-before", Number(*d.pauseBefore), "--pause-ms", Number(d.pauseMs)});
+  if (!d.strayBeforeAck.empty())
+    a.insert(a.end(), {"--stray-before-ack", EscapeText(d.strayBeforeAck)});
+  for (const std::string& code : d.ignored) a.insert(a.end(), {"--ignore", code});
+  if (d.endless) a.push_back("--endless");
   return a;
 }
 
@@ -202,6 +223,15 @@ const char* UsageText() {
          "  --silent-after N     answer N commands, then nothing\n"
          "  --close-after N      close the line after N download frames or pieces\n"
          "  --garbage TEXT       send TEXT before every answer to a command\n"
+         "  --hang-up-after-bytes N   close the line after N bytes of download data\n"
+         "  --silent-after-bytes N    fall silent after N bytes of download data (the\n"
+         "                       line stays open; nothing more is answered)\n"
+         "  --pause-before K     busy before the download's K-th frame or piece (0: its\n"
+         "                       acknowledgement); what comes meanwhile is taken after\n"
+         "  --pause-ms MS        ... for MS milliseconds (default 1500)\n"
+         "  --stray-before-ack TEXT   send TEXT in front of the download's acknowledgement\n"
+         "  --ignore CODES       take these commands and never answer them\n"
+         "  --endless            the download never ends: generated records follow for ever\n"
          "Texts take the escapes \\r \\n \\t \\\\ and \\xHH.\n";
 }
 

@@ -70,6 +70,24 @@ struct DeviceOptions {
   std::optional<std::size_t> closeAfter;
   // Sent before every answer to a command.
   std::string garbage;
+  // The download's frames or pieces stop after this many of their bytes (the
+  // acknowledgement not counted, resent frames counted), cut where the count
+  // ends: the line is then closed (hang-up) or stays open with nothing more
+  // said, not even to a wake-up (silence, as a scanner out of Bluetooth range).
+  std::optional<std::size_t> hangUpAfterBytes;
+  std::optional<std::size_t> silentAfterBytes;
+  // Busy for pauseMs before the download's unit pauseBefore (1: its first frame
+  // or piece; 0: the acknowledgement of the download command): that unit and
+  // everything after it wait, and what the host sends meanwhile is taken only
+  // once the unit has gone out, as a device that reads its memory between units.
+  std::optional<std::size_t> pauseBefore;
+  std::size_t pauseMs = 1500;
+  // Sent in front of the download command's acknowledgement (a stray byte).
+  std::string strayBeforeAck;
+  // Commands taken but never answered, matched as for refused.
+  std::vector<std::string> ignored;
+  // The download never ends: generated records follow the stored ones for ever.
+  bool endless = false;
 };
 
 // kt52sim's own settings around the device.

@@ -59,13 +59,18 @@ std::string GeneratedBarcode(std::size_t index) {
 }
 }  // namespace
 
+// The i-th made-up record: a scan every 37 seconds from a day before the clock.
+StoredRecord GeneratedRecord(const DeviceOptions& options, std::size_t i) {
+  const std::int64_t first = ToSeconds(options.clock) - 86400;
+  return {FromSeconds(first + static_cast<std::int64_t>(i) * SecondsBetweenScans),
+          GeneratedBarcode(i)};
+}
+
 std::vector<StoredRecord> InitialRecords(const DeviceOptions& options) {
   std::vector<StoredRecord> records;
   records.reserve(options.generatedRecords + options.records.size());
-  const std::int64_t first = ToSeconds(options.clock) - 86400;
   for (std::size_t i = 0; i < options.generatedRecords; ++i)
-    records.push_back({FromSeconds(first + static_cast<std::int64_t>(i) * SecondsBetweenScans),
-                       GeneratedBarcode(i)});
+    records.push_back(GeneratedRecord(options, i));
   records.insert(records.end(), options.records.begin(), options.records.end());
   return records;
 }
@@ -83,6 +88,14 @@ void Kt52Device::Receive(const std::uint8_t* bytes, std::size_t count) {
   if (count == 0) return;
   received_.insert(received_.end(), bytes, bytes + count);
   if (lineClosed_) return;
+  if (busyLeft_) {
+    deferred_.insert(deferred_.end(), bytes, bytes + count);
+    return;
+  }
+  Process(bytes, count);
+}
+
+void Kt52Device::Process(const std::uint8_t* bytes, std::size_t count) {
   input_.insert(input_.end(), bytes, bytes + count);
   idleMillis_ = 0;
   if (options_.transport == Transport::Framed)
@@ -92,12 +105,17 @@ void Kt52Device::Receive(const std::uint8_t* bytes, std::size_t count) {
 }
 
 Bytes Kt52Device::TakeOutput() {
+  if (plainDownloading_ && output_.empty() && !busyLeft_) SendNextPlainPiece();
   Bytes out;
   out.swap(output_);
   return out;
 }
 
 void Kt52Device::PassTime(std::uint64_t milliseconds) {
+  if (busyLeft_) {
+    busyLeft_ -= std::min(busyLeft_, milliseconds);
+    if (busyLeft_ == 0) EndBusy();
+  }
   clockMillis_ += milliseconds;
   clockSeconds_ += static_cast<std::int64_t>(clockMillis_ / 1000);
   clockMillis_ %= 1000;
@@ -119,6 +137,11 @@ void Kt52Device::Reconnect() {
   awaiting_ = Awaiting::Nothing;
   downloadText_.clear();
   lateTail_.clear();
+  busyLeft_ = 0;
+  held_.clear();
+  deferred_.clear();
+  plainDownloading_ = false;
+  plainRest_.clear();
 }
 
 void Kt52Device::ParseFramed() {
@@ -204,7 +227,7 @@ void Kt52Device::ParsePlain() {
 
 void Kt52Device::WakeUp() {
   ++wakeUps_;
-  awaiting_ = Awaiting::Nothing;
+  if (awaiting_ == Awaiting::QueryAck) awaiting_ = Awaiting::Nothing;
   switch (options_.wake.kind) {
     case WakeAnswer::Silence: return;
     case WakeAnswer::Byte: Send(Bytes{options_.wake.byte}); return;
@@ -213,20 +236,28 @@ void Kt52Device::WakeUp() {
   Send(Bytes{options_.transport == Transport::Framed ? Ack : Nak});
 }
 
-bool Kt52Device::IsRefused(const std::string& command) const {
+namespace {
+// Whether the command's code (after "$$%^") begins with one of codes, or codes holds "all".
+bool Matches(const std::vector<std::string>& codes, const std::string& command) {
   const std::string code = command.substr(std::min<std::size_t>(4, command.size()));
-  for (const std::string& refused : options_.refused) {
-    if (refused == "all") return true;
-    if (!refused.empty() && code.compare(0, refused.size(), refused) == 0) return true;
+  for (const std::string& listed : codes) {
+    if (listed == "all") return true;
+    if (!listed.empty() && code.compare(0, listed.size(), listed) == 0) return true;
   }
   return false;
+}
+}  // namespace
+
+bool Kt52Device::IsRefused(const std::string& command) const {
+  return Matches(options_.refused, command);
 }
 
 void Kt52Device::HandleCommand(const std::string& command) {
   commands_.push_back(command);
   if (options_.silentAfter && commands_.size() > *options_.silentAfter) silent_ = true;
-  if (silent_) return;
+  if (silent_ || Matches(options_.ignored, command)) return;
   awaiting_ = Awaiting::Nothing;
+  plainDownloading_ = false;
   SendGarbage();
   if (command.compare(0, 4, CommandPrefix) != 0 || IsRefused(command)) {
     Acknowledge(false);
@@ -234,6 +265,8 @@ void Kt52Device::HandleCommand(const std::string& command) {
   }
   const std::string code = command.substr(4);
   if (code == "0206") {
+    if (options_.pauseBefore && *options_.pauseBefore == 0) StartBusy();
+    if (!options_.strayBeforeAck.empty()) Send(options_.strayBeforeAck);
     Acknowledge(true);
     StartDownload();
   } else if (code == "0300" || code == "0301") {
@@ -288,7 +321,7 @@ void Kt52Device::HandleHostAck(std::uint8_t verdict, std::uint8_t responseMode) 
       break;
     case Awaiting::DownloadAck:
       if (accepted) SendNextDownloadFrame();
-      else SendDataFrame(lastPayload_);
+      else SendDataFrame(lastPayload_, FrameKind::Resend);
       break;
     case Awaiting::Nothing:
       break;
@@ -297,7 +330,7 @@ void Kt52Device::HandleHostAck(std::uint8_t verdict, std::uint8_t responseMode) 
 
 void Kt52Device::Send(const Bytes& bytes) {
   if (silent_ || lineClosed_) return;
-  Bytes& queue = lateTail_.empty() ? output_ : lateTail_;
+  Bytes& queue = busyLeft_ ? held_ : lateTail_.empty() ? output_ : lateTail_;
   queue.insert(queue.end(), bytes.begin(), bytes.end());
 }
 
@@ -323,7 +356,7 @@ void Kt52Device::Reply(const std::string& text) {
   awaiting_ = Awaiting::QueryAck;
 }
 
-void Kt52Device::SendDataFrame(const std::string& payload) {
+void Kt52Device::SendDataFrame(const std::string& payload, FrameKind kind) {
   lastPayload_ = payload;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(payload.data());
   const std::size_t n = payload.size();
@@ -337,6 +370,10 @@ void Kt52Device::SendDataFrame(const std::string& payload) {
                       (dataFramesSent_ == options_.badXorFrame ||
                        (options_.badXorAlways && dataFramesSent_ > options_.badXorFrame));
   frame.push_back(static_cast<std::uint8_t>(Xor(bytes, n) ^ (broken ? 0xFF : 0x00)));
+  if (kind != FrameKind::Reply) {
+    SendDownloadBytes(frame, kind == FrameKind::DownloadUnit);
+    return;
+  }
   if (dataFramesSent_ != options_.lateTailFrame || silent_ || lineClosed_) {
     Send(frame);
     return;
@@ -349,33 +386,84 @@ void Kt52Device::SendDataFrame(const std::string& payload) {
 
 void Kt52Device::StartDownload() {
   downloadUnits_ = 0;
+  downloadBytes_ = 0;
   if (options_.transport == Transport::Framed) {
     downloadText_ = DownloadText();
     downloadSent_ = 0;
     SendNextDownloadFrame();
     return;
   }
-  for (const std::string& piece : PlainPieces()) {
-    CountDownloadUnit();
-    Send(piece);
+  if (options_.endless) {
+    plainRest_ = DownloadText();
+    plainDownloading_ = true;
+    SendNextPlainPiece();
+    return;
   }
+  for (const std::string& piece : PlainPieces())
+    SendDownloadBytes(Bytes(piece.begin(), piece.end()), true);
 }
 
 void Kt52Device::SendNextDownloadFrame() {
   awaiting_ = Awaiting::Nothing;
-  if (downloadSent_ >= downloadText_.size()) return;
-  CountDownloadUnit();
+  if (downloadSent_ >= downloadText_.size()) {
+    if (!options_.endless) return;
+    downloadText_ = MoreEndlessText();
+    downloadSent_ = 0;
+  }
   const std::string payload = downloadText_.substr(downloadSent_, options_.frameSize);
   downloadSent_ += payload.size();
-  SendDataFrame(payload);
+  SendDataFrame(payload, FrameKind::DownloadUnit);
   awaiting_ = Awaiting::DownloadAck;
 }
 
-// The line closes when the download is about to send one unit more than
-// closeAfter allows.
-void Kt52Device::CountDownloadUnit() {
-  if (options_.closeAfter && downloadUnits_ >= *options_.closeAfter) lineClosed_ = true;
-  ++downloadUnits_;
+// An endless plain download: always a whole piece, as the stream never ends.
+void Kt52Device::SendNextPlainPiece() {
+  if (silent_ || lineClosed_) {
+    plainDownloading_ = false;
+    return;
+  }
+  const std::size_t size = PieceSize();
+  while (plainRest_.size() < size) plainRest_ += MoreEndlessText();
+  const std::string piece = plainRest_.substr(0, size) + options_.separator;
+  plainRest_.erase(0, size);
+  SendDownloadBytes(Bytes(piece.begin(), piece.end()), true);
+}
+
+void Kt52Device::SendDownloadBytes(const Bytes& unit, bool newUnit) {
+  if (newUnit) {
+    // The line closes when the download is about to send one unit more than
+    // closeAfter allows.
+    if (options_.closeAfter && downloadUnits_ >= *options_.closeAfter) lineClosed_ = true;
+    ++downloadUnits_;
+    if (options_.pauseBefore && *options_.pauseBefore == downloadUnits_) StartBusy();
+  }
+  const std::optional<std::size_t>& limit =
+      options_.hangUpAfterBytes ? options_.hangUpAfterBytes : options_.silentAfterBytes;
+  std::size_t take = unit.size();
+  if (limit) take = std::min(take, *limit > downloadBytes_ ? *limit - downloadBytes_ : 0);
+  Send(Bytes(unit.begin(), unit.begin() + static_cast<long>(take)));
+  downloadBytes_ += take;
+  if (take == unit.size()) return;
+  if (options_.hangUpAfterBytes) lineClosed_ = true;
+  else silent_ = true;
+}
+
+void Kt52Device::StartBusy() { busyLeft_ = std::max<std::uint64_t>(options_.pauseMs, 1); }
+
+// What waited goes out, then what the host sent meanwhile is taken.
+void Kt52Device::EndBusy() {
+  Bytes out, in;
+  out.swap(held_);
+  in.swap(deferred_);
+  Send(out);
+  if (!in.empty()) Process(in.data(), in.size());
+}
+
+std::string Kt52Device::MoreEndlessText() {
+  std::string text;
+  for (int i = 0; i < 100; ++i)
+    text += FormatRecord(GeneratedRecord(options_, options_.generatedRecords + endlessNext_++));
+  return text;
 }
 
 std::string Kt52Device::DeviceInfo() const {
@@ -403,11 +491,15 @@ std::string Kt52Device::DownloadText() const {
   return text;
 }
 
+std::size_t Kt52Device::PieceSize() const {
+  const std::size_t separator = options_.separator.size();
+  if (options_.pieceSize) return options_.pieceSize;
+  return PlainHostRead > separator ? PlainHostRead - separator : 1;
+}
+
 std::vector<std::string> Kt52Device::PlainPieces() const {
   const std::string text = DownloadText();
-  const std::size_t separator = options_.separator.size();
-  std::size_t size = options_.pieceSize;
-  if (size == 0) size = PlainHostRead > separator ? PlainHostRead - separator : 1;
+  const std::size_t size = PieceSize();
   std::vector<std::string> pieces;
   for (std::size_t at = 0; at < text.size(); at += size)
     pieces.push_back(text.substr(at, size) + options_.separator);

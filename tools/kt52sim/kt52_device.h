@@ -16,9 +16,13 @@
 //   "\r\n$$%~OK\r\n", refusals "\r\n$$%~ER\r\n". The download is the OK marker
 //   and then the record text in pieces, each followed by the separator, sent
 //   back to back.
-// Faults (DeviceOptions) bend this: wrong checksums, refusals, silence, a
-// closed line, garbage before answers, and a frame whose second half comes
-// late (everything sent after it waits behind it, as on a serial line).
+// Faults (DeviceOptions) bend this: wrong checksums, refusals, commands never
+// answered, silence, a closed line (after so many units or bytes of the
+// download), garbage before answers, a frame whose second half comes late
+// (everything sent after it waits behind it, as on a serial line), a device
+// busy before one unit of the download (what the host sends meanwhile is taken
+// once that unit has gone out), and a download that never ends.
+// A wake-up in the middle of a download is answered and does not end it.
 // A record reads [serial ","] [date "," time ","] barcode CR, with the fields
 // chosen by the show/hide commands and the date in the clock's date order.
 // StateText reports the device's state for whoever watches it from outside.
@@ -40,7 +44,8 @@ class Kt52Device {
   // Bytes the host wrote. Answers are queued for TakeOutput.
   void Receive(const std::uint8_t* bytes, std::size_t count);
   void Receive(const Bytes& bytes) { Receive(bytes.data(), bytes.size()); }
-  // Everything the device has to send now, in order; empties the queue.
+  // Everything the device has to send now, in order; empties the queue. An
+  // endless plain download offers its next piece each time.
   Bytes TakeOutput();
   bool HasOutput() const { return !output_.empty(); }
   // The clock runs; input left unfinished for two seconds is dropped.
@@ -82,6 +87,8 @@ class Kt52Device {
   std::string PlainDownloadStream() const;
   // The plain download's pieces, each with its separator.
   std::vector<std::string> PlainPieces() const;
+  // Record text per plain piece (the separator follows it).
+  std::size_t PieceSize() const;
   // One record as sent.
   std::string FormatRecord(const StoredRecord& record) const;
   // The state as lines of "name value": clock (YYYY/MM/DD,HH:MM:SS, year
@@ -91,6 +98,9 @@ class Kt52Device {
  private:
   enum class Awaiting { Nothing, QueryAck, DownloadAck };
 
+  enum class FrameKind { Reply, DownloadUnit, Resend };
+
+  void Process(const std::uint8_t* bytes, std::size_t count);
   void ParseFramed();
   void ParsePlain();
   void WakeUp();
@@ -103,10 +113,17 @@ class Kt52Device {
   void SendGarbage();
   void Acknowledge(bool accepted);
   void Reply(const std::string& text);
-  void SendDataFrame(const std::string& payload);
+  void SendDataFrame(const std::string& payload, FrameKind kind = FrameKind::Reply);
   void StartDownload();
   void SendNextDownloadFrame();
-  void CountDownloadUnit();
+  void SendNextPlainPiece();
+  // One frame or piece of the download: counted, paused before, and cut where
+  // a byte budget of the faults ends. Resends count bytes, not units.
+  void SendDownloadBytes(const Bytes& unit, bool newUnit);
+  void StartBusy();
+  void EndBusy();
+  // Records an endless download sends after the stored ones.
+  std::string MoreEndlessText();
 
   DeviceOptions options_;
   std::vector<StoredRecord> records_;
@@ -137,6 +154,13 @@ class Kt52Device {
   std::size_t downloadUnits_ = 0;
   Bytes lateTail_;               // sent once it has waited lateTailMs
   std::uint64_t lateTailWaited_ = 0;
+  std::size_t downloadBytes_ = 0;  // of the download's units, resends included
+  std::uint64_t busyLeft_ = 0;     // while busy: output held, input deferred
+  Bytes held_;
+  Bytes deferred_;
+  bool plainDownloading_ = false;  // an endless plain download is under way
+  std::string plainRest_;          // its record text not yet in a piece
+  std::size_t endlessNext_ = 0;    // the next generated record of an endless download
 };
 
 // The stored records a device with these options starts with.
