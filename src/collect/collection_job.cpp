@@ -1,5 +1,6 @@
 #include "collect/collection_job.h"
 
+#include <atomic>
 #include <mutex>
 #include <set>
 
@@ -46,6 +47,9 @@ void InformationBox(Controls& dialog, const std::wstring& text) {
 }
 
 bool Stopping() { return IsJobStopping(); }
+
+std::atomic<std::uint64_t> LimitBytes{MaxDownloadBytes};
+std::atomic<std::uint64_t> LimitMs{MaxDownloadMs};
 
 // The ports whose last download of this session failed.
 std::mutex FailedPortsLock;
@@ -130,7 +134,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
       outcome.written = false;
     job.dialog.AppendAnsi(IDC_BARCODE_DATA, text);
   };
-  outcome.end = RunDownload(job.plain, take).end;
+  outcome.end = RunDownload(job.plain, take, {LimitBytes.load(), LimitMs.load()}).end;
   outcome.leftOpen = RecordLeftOpen(carry);
   return outcome;
 }
@@ -266,6 +270,11 @@ bool QueryDefaultSeparator(std::string& separator, std::string* answer) {
 bool LastDownloadFailed(std::uint32_t port) {
   std::lock_guard<std::mutex> lock(FailedPortsLock);
   return FailedPorts.count(port) != 0;
+}
+
+void SetDownloadLimits(const DownloadLimits& limits) {
+  LimitBytes = limits.maxBytes;
+  LimitMs = limits.maxMs;
 }
 
 void ForgetDownloads() {

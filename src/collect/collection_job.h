@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/download.h"
 #include "ui/worker_job.h"
 
 class Controls;
@@ -41,6 +42,11 @@ bool RequestCloseDuringJob();
 bool LastDownloadFailed(std::uint32_t port);
 // As at start: no port downloaded yet.
 void ForgetDownloads();
+
+// The bounds every download runs under (MaxDownloadBytes, MaxDownloadMs). The
+// one test hook here: tests lower them to see a scanner that never stops
+// sending ended, without sending 64 MiB.
+void SetDownloadLimits(const DownloadLimits& limits);
 
 // Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";

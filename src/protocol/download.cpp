@@ -91,7 +91,13 @@ class Download {
     auto* payload = buffer_.data();
     FrameReceipt frame = ReceiveDataFrame(reinterpret_cast<std::uint8_t*>(payload), FramePayload,
                                           WindowMs, GapMs, &lead, leadCount);
-    if (LineFaulted()) return DownloadEnd::LineFailed;
+    // A frame that passed its check came whole, even if the port went away after it.
+    const LinkFault fault = link_.TakeFault();
+    if (fault == LinkFault::LineError) return DownloadEnd::LineFailed;
+    if (fault == LinkFault::Broken) {
+      if (frame.kind == FrameReceipt::Taken) Deliver(payload, frame.payload);
+      return DownloadEnd::LineFailed;
+    }
     switch (frame.kind) {
       case FrameReceipt::Nothing:
         if (NothingAfterRefusal()) return DownloadEnd::NotAccepted;
@@ -145,10 +151,14 @@ class Download {
     char* bytes = buffer_.data();
     std::size_t n = ReadUntilQuiet(link_, reinterpret_cast<std::uint8_t*>(bytes), PlainPieceBytes,
                                    WindowMs, GapMs);
-    if (LineFaulted()) return DownloadEnd::LineFailed;
-    if (n == 0) return NothingAfterRefusal() ? DownloadEnd::NotAccepted : PlainEndCheck();
+    // Bytes lost or garbled may stand in what was read; a port that went away
+    // only ends what came before.
+    const LinkFault fault = link_.TakeFault();
+    if (fault == LinkFault::LineError) return DownloadEnd::LineFailed;
     received_ += n;
-    if (!FeedPlain(bytes, n)) return DownloadEnd::Unclear;
+    if (n > 0 && !FeedPlain(bytes, n)) return DownloadEnd::Unclear;
+    if (fault == LinkFault::Broken) return DownloadEnd::LineFailed;
+    if (n == 0) return NothingAfterRefusal() ? DownloadEnd::NotAccepted : PlainEndCheck();
     return std::nullopt;
   }
 

@@ -11,7 +11,9 @@
 
 #include "collect/collection_job.h"
 #include "collect/output_naming.h"
+#include "common/ansi_text.h"
 #include "common/local_time.h"
+#include "support/download_faults.h"
 #include "support/fixed_date.h"
 #include "support/hostile_records.h"
 #include "export/export_store.h"
@@ -143,7 +145,7 @@ TEST_F(DownloadWire, PlainPiecesLongerThanTheWindowOnA115200BaudLineLoseNoRecord
   ExpectWholeDownload(*this, options, "PPACE_20190102_001.txt", "115200 baud, plain", seconds);
 }
 
-TEST_F(DownloadWire, UnpluggedScannerKeepsTheRecordsThatArrived) {
+TEST_F(DownloadWire, UnpluggedScannerFailsAndKeepsTheRecordsThatArrived) {
   kt52::DeviceOptions options = Scanner("GONE", 3000, kt52::Transport::Framed);
   options.frameSize = 1024;
   options.closeAfter = 4;
@@ -161,7 +163,7 @@ TEST_F(DownloadWire, UnpluggedScannerKeepsTheRecordsThatArrived) {
   EXPECT_EQ(static_cast<int>(std::count(complete.begin(), complete.end(), '\r')),
             BarcodeExport.RecordCount);
   ASSERT_EQ(1u, dialog.Messages().size());
-  EXPECT_EQ(0u, dialog.Messages()[0].text.find(L"Save Data Succeed!"));
+  EXPECT_EQ(L"Get Data Failed!", dialog.Messages()[0].text);
 }
 
 int Records(const std::string& text) {
@@ -278,4 +280,28 @@ TEST_F(DownloadWire, AutoModeServesTwoScannersAndReportsTheDeadPort) {
   EXPECT_EQ(200, BarcodeExport.RecordCount);
   EXPECT_TRUE(dialog.Messages().empty());
 }
+class DownloadFaultWire : public DownloadWire,
+                          public ::testing::WithParamInterface<DownloadFault> {};
+
+// The faults of a download over a real port: each ends in a success with every
+// record or in "Get Data Failed!" keeping what arrived, within its time.
+TEST_P(DownloadFaultWire, EndsInSuccessWithEveryRecordOrFailsKeepingWhatArrived) {
+  const DownloadFault& fault = GetParam();
+  if (fault.endless) SetDownloadLimits({EndlessLimitBytes, MaxDownloadMs});
+  Start(3, FaultyScanner(fault));
+  PrepareWindow();
+  ASSERT_TRUE(OpenSelectedPort(dialog));
+  const double seconds = TimedJob();
+  ASSERT_EQ(1u, dialog.Messages().size());
+  const std::wstring box = dialog.Messages()[0].text;
+  const std::string file = OutputFileName.empty() ? "" : folder.Read(WideToAnsi(OutputFileName));
+  const DownloadCounts counts = ExpectDownloadProperty(fault, box, file);
+  EXPECT_LT(seconds, 20.0);
+  std::printf("[ figures ] %s: records sent %zu, in file %zu, in store %zu; \"%ls\" after %.1f s\n",
+              fault.name.c_str(), counts.sent, counts.inFile, counts.inStore,
+              box.substr(0, box.find(L'\r')).c_str(), seconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DownloadFaultWire, ::testing::ValuesIn(DownloadFaults()),
+                         [](const auto& info) { return FaultTestName(info.param); });
 }  // namespace

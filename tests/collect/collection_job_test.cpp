@@ -15,6 +15,7 @@
 #include "common/worker.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "support/download_faults.h"
 #include "support/gated_link.h"
 #include "support/hostile_records.h"
 #include "support/resource_limit.h"
@@ -526,6 +527,24 @@ TEST_F(CollectionJobTest, AutoModeWithoutPortsEndsAtOnce) {
   EXPECT_EQ(0, BarcodeExport.RecordCount);
   EXPECT_TRUE(JobControlsEnabled());
 }
+
+class DownloadFaultTest : public CollectionJobTest,
+                          public ::testing::WithParamInterface<DownloadFault> {};
+
+TEST_P(DownloadFaultTest, EndsInSuccessWithEveryRecordOrFailsKeepingWhatArrived) {
+  const DownloadFault& fault = GetParam();
+  if (fault.endless) SetDownloadLimits({EndlessLimitBytes, MaxDownloadMs});
+  OpenScanner(FaultyScanner(fault));
+  CollectionJob(dialog);
+  const std::vector<std::wstring> boxes = MessageTexts();
+  ASSERT_EQ(1u, boxes.size());
+  const std::wstring file = AutoName("F1", 1);
+  ExpectDownloadProperty(fault, boxes[0], OutputExists(file) ? ReadOutput(file) : "");
+  EXPECT_EQ(!fault.succeeds, LastDownloadFailed(3));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DownloadFaultTest, ::testing::ValuesIn(DownloadFaults()),
+                         [](const auto& info) { return FaultTestName(info.param); });
 
 class DefaultSeparatorReply : public ScriptedScannerTest {};
 

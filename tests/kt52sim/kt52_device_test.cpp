@@ -333,6 +333,93 @@ TEST(Kt52DeviceFaults, LineClosesAfterNFramesOrPieces) {
   EXPECT_TRUE(plain.LineClosed());
 }
 
+TEST(Kt52DeviceFaults, PlainDownloadCutShiftedOrHeldAsTold) {
+  const struct {
+    const char* name;
+    void (*fault)(DeviceOptions&);
+    std::string (*expected)(const std::string& stream);  // right after the command
+    bool closed, silent;
+  } cases[] = {
+      {"hang-up after 30 bytes", [](DeviceOptions& o) { o.hangUpAfterBytes = 30; },
+       [](const std::string& s) { return Ok + s.substr(0, 30); }, true, false},
+      {"silence after 30 bytes", [](DeviceOptions& o) { o.silentAfterBytes = 30; },
+       [](const std::string& s) { return Ok + s.substr(0, 30); }, false, true},
+      {"a stray byte first", [](DeviceOptions& o) { o.strayBeforeAck = "x"; },
+       [](const std::string& s) { return "x" + Ok + s; }, false, false},
+      {"the command ignored", [](DeviceOptions& o) { o.ignored = {"0206"}; },
+       [](const std::string&) { return std::string(); }, false, false},
+      {"busy before the first piece", [](DeviceOptions& o) { o.pauseBefore = 1; },
+       [](const std::string&) { return Ok; }, false, false},
+  };
+  for (const auto& c : cases) {
+    DeviceOptions options = Plain();
+    options.generatedRecords = 5;
+    c.fault(options);
+    Kt52Device device(options);
+    const std::string stream = device.PlainDownloadStream();
+    EXPECT_EQ(PlainAnswer(device, "$$%^0206"), c.expected(stream)) << c.name;
+    EXPECT_EQ(device.LineClosed(), c.closed) << c.name;
+    EXPECT_EQ(device.Silent(), c.silent) << c.name;
+    if (c.silent) {
+      EXPECT_EQ(PlainAnswer(device, "*"), "") << c.name;
+    }
+  }
+}
+
+TEST(Kt52DeviceFaults, BusyDeviceSendsItsHeldUnitBeforeAnsweringWhatCameMeanwhile) {
+  DeviceOptions options = Plain();
+  options.generatedRecords = 5;
+  options.pauseBefore = 1;
+  options.pauseMs = 2000;
+  Kt52Device plain(options);
+  EXPECT_EQ(PlainAnswer(plain, "$$%^0206"), Ok);
+  EXPECT_EQ(PlainAnswer(plain, "$$%^5202"), "");  // taken once the piece is out
+  plain.PassTime(2000);
+  EXPECT_EQ(Text(plain.TakeOutput()), plain.PlainDownloadStream() + "KT5200001" + Ok);
+
+  // Framed: a wake-up in the middle of a download is answered after the held
+  // frame, and the download goes on.
+  DeviceOptions framedOptions;
+  framedOptions.generatedRecords = 20;
+  framedOptions.frameSize = 300;
+  framedOptions.pauseBefore = 2;
+  framedOptions.pauseMs = 2000;
+  Kt52Device framed(framedOptions);
+  Answer(framed, Frame("$$%^0206"));
+  EXPECT_TRUE(Answer(framed, HostAck(Ack)).empty());  // frame 2 is held
+  EXPECT_TRUE(Answer(framed, {'*'}).empty());
+  framed.PassTime(2000);
+  Bytes out = framed.TakeOutput();
+  ASSERT_EQ(out.size(), 300u + 11 + 1);
+  EXPECT_EQ(Payload(Bytes(out.begin(), out.end() - 1)), framed.DownloadText().substr(300, 300));
+  EXPECT_EQ(out.back(), Ack);
+  EXPECT_EQ(Payload(Answer(framed, HostAck(Ack))), framed.DownloadText().substr(600, 300));
+}
+
+TEST(Kt52DeviceFaults, EndlessDownloadGoesOnWithMadeUpRecords) {
+  DeviceOptions options = Plain();
+  options.generatedRecords = 1;
+  options.endless = true;
+  Kt52Device plain(options);
+  std::string stream = PlainAnswer(plain, "$$%^0206").substr(Ok.size());
+  for (int i = 0; i < 3; ++i) stream += Text(plain.TakeOutput());
+  DeviceOptions many = Plain();
+  many.generatedRecords = 2000;
+  const std::string pieces = Kt52Device(many).PlainDownloadStream();
+  EXPECT_EQ(stream.size(), 4u * 10250);
+  EXPECT_EQ(stream, pieces.substr(0, stream.size()));
+
+  DeviceOptions framedOptions = options;
+  framedOptions.transport = Transport::Framed;
+  framedOptions.frameSize = 100;
+  Kt52Device framed(framedOptions);
+  Answer(framed, Frame("$$%^0206"));
+  for (int i = 0; i < 200; ++i) {
+    const std::string payload = Payload(Answer(framed, HostAck(Ack)));
+    ASSERT_TRUE(payload != "<invalid>" && !payload.empty()) << i;
+  }
+}
+
 TEST(Kt52DeviceFaults, GarbageComesBeforeEveryAnswerToACommand) {
   DeviceOptions options;
   options.garbage = std::string("\xFF\x00Z", 3);

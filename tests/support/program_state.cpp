@@ -30,6 +30,7 @@ void ResetProgramState() {
   NextFileNumber = 1;
   BarcodeExport.Reset();
   ForgetDownloads();
+  SetDownloadLimits({});
 
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);

@@ -71,7 +71,7 @@ std::vector<Fault> Faults() {
                    o.frameSize = 4096;
                    o.closeAfter = 2;
                  },
-                 {}, 0, L"Save Data Succeed!", 20});
+                 {}, 0, L"Get Data Failed!", 20});
     f.push_back({mode + "unplugged mid-command", t, Op::SetTime,
                  [](kt52::DeviceOptions& o) { o.silentAfter = 1; }, {}, 500,
                  // framed: the format is set, the time is not; plain: not even the format

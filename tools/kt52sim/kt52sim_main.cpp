@@ -23,6 +23,7 @@ volatile std::sig_atomic_t StopRequested = 0;
 void OnStopSignal(int) { StopRequested = 1; }
 
 constexpr int PollMs = 100;
+constexpr std::size_t OutboxLimit = 1 << 16;
 constexpr int HungUpSleepUs = 50000;
 constexpr std::int64_t RecordsFileFirstScanOffset = -3600;
 
@@ -99,6 +100,7 @@ struct Outbox {
   kt52::Bytes bytes;
   std::size_t sent = 0;
   bool empty() const { return sent == bytes.size(); }
+  std::size_t waiting() const { return bytes.size() - sent; }
   void Add(const kt52::Bytes& more) {
     if (sent > bytes.size() / 2) {
       bytes.erase(bytes.begin(), bytes.begin() + static_cast<long>(sent));
@@ -204,10 +206,11 @@ class Server {
       return;
     }
     connected_ = true;
-    kt52::Bytes out = device_.TakeOutput();
-    pending_.Add(out);
+    // What the line has not taken yet is bounded: a download that never ends
+    // makes its next piece only when asked.
+    if (pending_.waiting() < OutboxLimit) pending_.Add(device_.TakeOutput());
     pacer_.Spent(WritePending(line_.fd, pending_, pacer_.Allowance(Clock::now())));
-    if (device_.LineClosed() && pending_.empty()) CloseLine(line_);
+    if (device_.LineClosed() && pending_.empty() && !device_.HasOutput()) CloseLine(line_);
   }
 
   // No host has the pty open. Poll reports that at once, so sleep a little
