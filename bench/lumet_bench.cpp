@@ -2,12 +2,13 @@
 // against its floor. A plain harness, run by scripts/bench.sh; every figure of
 // one run goes to stdout.
 //
-// Download: kt52sim on a pty, the host side the program's own exchange
-// (DevicePort, WakeDevice, SendCommand, ReceiveWholeReply), against the same
-// bytes copied raw through a pty plus the protocol's fixed costs: one empty
-// 500 ms window at the end, one acknowledgement round trip per frame, and in
-// plain mode the two 1000 ms pauses of the download command and the two
-// windows the last piece waits out (plain data state no length).
+// Download: kt52sim on a pty, the host side the program's own download
+// (DevicePort, WakeDevice, RunDownload), against the same bytes copied raw
+// through a pty plus the protocol's fixed costs: one empty 500 ms window at
+// the end, one acknowledgement round trip per frame, the end check (framed: a
+// wake-up round trip; plain: one command's two 1000 ms pauses), and in plain
+// mode the two 1000 ms pauses of the download command and the two windows the
+// last piece waits out (plain data state no length).
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -30,6 +31,7 @@
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/catalogue.h"
+#include "protocol/download.h"
 #include "protocol/exchange.h"
 #include "support/memory_controls.h"
 #include "support/sim_process.h"
@@ -146,12 +148,14 @@ double RoundTripSeconds() {
 
 // Plain mode's fixed costs: the pause before the download command, of the
 // pause after it whatever the transfer does not overlap (the scanner sends
-// while the host still pauses), and three windows at the end, since plain data
+// while the host still pauses), three windows at the end, since plain data
 // state no length: the last piece's read waits out its window for a full
-// read, then one silent window tells it the piece is over, then the end window.
+// read, then one silent window tells it the piece is over, then the end
+// window; and the end check's two pauses.
 double PlainFixedSeconds(double floorSeconds) {
   const double pause = PlainPausesSeconds / 2;
-  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + 3 * EndWindowSeconds;
+  return pause + (floorSeconds < pause ? pause - floorSeconds : 0) + 3 * EndWindowSeconds +
+         PlainPausesSeconds;
 }
 
 struct DownloadRun {
@@ -169,24 +173,19 @@ DownloadRun Download(const kt52::DeviceOptions& options, const std::vector<std::
     return run;
   WakeDevice();
   const kt52::Kt52Device device(options);
-  const std::string expected = options.transport == kt52::Transport::Framed
-                                   ? device.DownloadText()
-                                   : device.PlainDownloadStream();
+  const std::string expected = device.DownloadText();
   std::string received;
   received.reserve(expected.size());
-  std::vector<std::uint8_t> chunk(Reply::Download.maxPayload + MarkerLength + 1);
+  const PlainSeparator plain{options.separator, "Separator:" + options.separator};
   auto start = Clock::now();
-  SendCommand(Command::DownloadBarcodes, CommandLength, true);
-  for (int n; (n = ReceiveWholeReply(chunk.data(), Reply::Download.maxPayload,
-                                     Reply::Download.totalMs, Reply::Download.intervalMs, true,
-                                     false)) > 0;) {
-    received.append(reinterpret_cast<char*>(chunk.data()), static_cast<std::size_t>(n));
+  const DownloadResult result = RunDownload(plain, [&](const char* bytes, std::size_t count) {
+    received.append(bytes, count);
     ++run.frames;
-  }
+  });
   run.seconds = SecondsSince(start);
   DevicePort.Close();
   run.bytes = received.size();
-  run.whole = received == expected;
+  run.whole = result.end == DownloadEnd::Complete && received == expected;
   return run;
 }
 
@@ -218,9 +217,9 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
   std::printf("\n== Download from kt52sim on a pty (host: the program's exchange; best of %d)"
               " ==\n", UnpacedRuns);
   std::printf("pty round trip (ack out, answer back; median): %.1f us; fixed costs = 0.5 s end window"
-              " + one round trip per frame; plain: 1 s pause, the 1 s pause after the command as far as"
-              " the transfer does not overlap it, the last piece's window, the silent window that ends it,"
-              " the end window\n",
+              " + one round trip per frame + the end check's wake-up round trip; plain: 1 s pause, the"
+              " 1 s pause after the command as far as the transfer does not overlap it, the last piece's"
+              " window, the silent window that ends it, the end window, the end check's two 1 s pauses\n",
               roundTrip * 1e6);
   std::printf("%-7s %8s %7s %10s %6s %8s %12s %8s %8s %6s\n", "mode", "records", "frame",
               "bytes", "reads", "seconds", "bytes/s", "floor_s", "fixed_s", "ratio");
@@ -233,7 +232,7 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
       DownloadRun run = BestDownload(o, UnpacedRuns);
       const std::size_t wire = run.bytes + run.frames * 11;
       PrintDownload("framed", records, frame, run, RawCopySeconds(wire),
-                    EndWindowSeconds + run.frames * roundTrip);
+                    EndWindowSeconds + (run.frames + 1) * roundTrip);
     }
     kt52::DeviceOptions o;
     o.generatedRecords = records;
@@ -259,7 +258,7 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
     DownloadRun run = Download(o, paced);
     const std::size_t wire = run.bytes + run.frames * 11;
     PrintDownload("framed", records, frame, run, wire / LineBytesPerSecond,
-                  EndWindowSeconds + run.frames * roundTrip);
+                  EndWindowSeconds + (run.frames + 1) * roundTrip);
   }
   kt52::DeviceOptions o;
   o.generatedRecords = 1000;

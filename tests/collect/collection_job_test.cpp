@@ -361,6 +361,19 @@ TEST_F(CollectionJobTest, MoreTextThanTheBoxHoldsStillReachesFileAndStore) {
   EXPECT_EQ(100, BarcodeExport.RecordCount);
 }
 
+// The outcome is what the job received and stored, not what the box (which
+// the user can edit) shows at the end.
+TEST_F(CollectionJobTest, BoxEmptiedDuringTheDownloadStillGivesItsOutcome) {
+  OpenScanner(Scanner("S1", 100));
+  dialog.onAppend = [&](int id) {
+    if (id == IDC_BARCODE_DATA) dialog.ClearEdit(id);
+  };
+  CollectionJob(dialog);
+  EXPECT_EQ(0u, dialog.TextLength(IDC_BARCODE_DATA));
+  EXPECT_EQ(0u, MessageTexts().at(0).find(L"Save Data Succeed!"));
+  EXPECT_EQ(100, BarcodeExport.RecordCount);
+}
+
 TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
   kt52::DeviceOptions options = Scanner("S1", 100);
   options.frameSize = 400;
