@@ -396,30 +396,6 @@ TEST(Kt52DeviceFaults, BusyDeviceSendsItsHeldUnitBeforeAnsweringWhatCameMeanwhil
   EXPECT_EQ(Payload(Answer(framed, HostAck(Ack))), framed.DownloadText().substr(600, 300));
 }
 
-TEST(Kt52DeviceFaults, EndlessDownloadGoesOnWithMadeUpRecords) {
-  DeviceOptions options = Plain();
-  options.generatedRecords = 1;
-  options.endless = true;
-  Kt52Device plain(options);
-  std::string stream = PlainAnswer(plain, "$$%^0206").substr(Ok.size());
-  for (int i = 0; i < 3; ++i) stream += Text(plain.TakeOutput());
-  DeviceOptions many = Plain();
-  many.generatedRecords = 2000;
-  const std::string pieces = Kt52Device(many).PlainDownloadStream();
-  EXPECT_EQ(stream.size(), 4u * 10250);
-  EXPECT_EQ(stream, pieces.substr(0, stream.size()));
-
-  DeviceOptions framedOptions = options;
-  framedOptions.transport = Transport::Framed;
-  framedOptions.frameSize = 100;
-  Kt52Device framed(framedOptions);
-  Answer(framed, Frame("$$%^0206"));
-  for (int i = 0; i < 200; ++i) {
-    const std::string payload = Payload(Answer(framed, HostAck(Ack)));
-    ASSERT_TRUE(payload != "<invalid>" && !payload.empty()) << i;
-  }
-}
-
 TEST(Kt52DeviceFaults, GarbageComesBeforeEveryAnswerToACommand) {
   DeviceOptions options;
   options.garbage = std::string("\xFF\x00Z", 3);
