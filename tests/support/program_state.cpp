@@ -1,5 +1,6 @@
 #include "support/program_state.h"
 
+#include "clock/scanner_clock.h"
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "common/worker.h"
@@ -29,6 +30,7 @@ void ResetProgramState() {
   NextFileNumber = 1;
   BarcodeExport.Reset();
 
+  ShownTimeText.clear();
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);
 }
