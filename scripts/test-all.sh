@@ -74,21 +74,29 @@ stage "wire tests"
 logged ctest --preset wire -j2
 note "wire tests: $(counted 'tests passed')"
 
+# Lumet.exe imports only DLLs every Windows brings; the ODBC libraries are not
+# among them: the export loads them from the system folder when it needs them.
+check_imports() {
+  local objdump=$1 program=$2
+  if "$objdump" -p "$program" | awk '/DLL Name:/ { print $3 }' |
+     grep -viE '^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|shlwapi|ole32|setupapi|msvcrt)\.dll$'; then
+    echo "$program imports DLLs that are not on every Windows (listed above)"
+    return 1
+  fi
+}
+
 stage "windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-note "windows build (64-bit): built"
+check_imports x86_64-w64-mingw32-objdump build/windows/Lumet.exe
+note "windows build (64-bit): built, imports only Windows' own DLLs (no ODBC library)"
 
 # The 32-bit program: Windows' own DLLs only, and its start and a download under Wine.
 stage "windows build, 32-bit"
 cmake --preset windows32 >/dev/null
 cmake --build --preset windows32
-if i686-w64-mingw32-objdump -p build/windows32/Lumet.exe | awk '/DLL Name:/ { print $3 }' |
-   grep -viE '^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|shlwapi|ole32|setupapi|odbc32|odbccp32|msvcrt)\.dll$'; then
-  echo "Lumet.exe (32-bit) imports DLLs that Windows does not bring (listed above)"
-  false
-fi
-note "windows build (32-bit): built, imports only Windows' own DLLs"
+check_imports i686-w64-mingw32-objdump build/windows32/Lumet.exe
+note "windows build (32-bit): built, imports only Windows' own DLLs (no ODBC library)"
 
 stage "end-to-end tests under Wine, 32-bit"
 if [ "$LUMET_I386" = yes ]; then

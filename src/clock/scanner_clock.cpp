@@ -14,12 +14,15 @@
 #include "ui/device_list.h"
 #include "ui/worker_job.h"
 
+std::string ShownTimeText;
+
 namespace {
 constexpr std::uint32_t FormatToTimePauseMs = 100;
 // The time box is read as 8-bit text, at most 99 characters (as it is saved).
 constexpr std::size_t TimeBoxCapacity = 100;
 
 constexpr wchar_t SendWakeFailed[] = L"Send '*' Failed!";
+
 constexpr wchar_t InputErrorText[] = L"Time Input Error,Please Follow the Format!";
 
 // "Delete Barcodes", "Get Barcodes", the three format buttons, the time box,
@@ -76,26 +79,29 @@ bool AskClock(Controls& dialog, const char* command, const ReplyRead& read, char
   return false;
 }
 
-// The time text for the next scanner: the typed time, or the PC time when the
-// box is empty. False when the box holds no valid time.
-bool NextTimeText(Controls& dialog, DateFormat format, std::string& text) {
+// The time text of a time typed into the box, or empty text for the PC's time:
+// the box is empty or still holds what Lumet put there (a saved time restored
+// at start, the answer of "Get Time"), which would set the scanner back. False
+// when the typed time is not valid.
+bool TypedTime(Controls& dialog, DateFormat format, std::string& text) {
   const std::string typed = dialog.GetTextAnsi(IDC_TIME_BOX, TimeBoxCapacity);
-  if (typed.empty()) {
-    text = FormatLocalTime();
-    return true;
-  }
+  text.clear();
+  if (typed.empty() || typed == ShownTimeText) return true;
   CalendarTime time;
   if (!ParseTimeInput(typed, format, time)) return false;
   text = TypedTimeText(time);
   return true;
 }
 
-// The format command, the pause, the set-time command; the failure text, or
-// nullptr when both were accepted.
-const wchar_t* SendTime(DateFormat format, const std::string& text) {
+// The format command, the pause, the set-time command with the typed time or,
+// taken only now, the PC's; the failure text, or nullptr when both were
+// accepted.
+const wchar_t* SendTime(DateFormat format, const std::string& typed) {
   if (!SendSetting(ButtonOf(format).command)) return L"Set Time Format Failed!";
   Pause(FormatToTimePauseMs);
-  const std::string command = Command::SetTimePrefix + text;
+  // After the wake-up, the format command's pauses and its acknowledgement:
+  // the scanner gets the time of this moment, not of the click.
+  const std::string command = Command::SetTimePrefix + (typed.empty() ? FormatLocalTime() : typed);
   if (command.size() != SetTimeCommandLength ||
       !SendCommand(command.c_str(), command.size(), true))
     return L"Set Time Failed!";
@@ -106,7 +112,7 @@ enum class PortOutcome { Next, EndRun };
 
 PortOutcome SetPortTime(Controls& dialog, bool manual, DateFormat format, std::uint32_t i) {
   std::string text;
-  if (!NextTimeText(dialog, format, text)) {
+  if (!TypedTime(dialog, format, text)) {
     RunBox(dialog, InputErrorText, L"Error", BoxIconError);
     return PortOutcome::EndRun;
   }
@@ -179,8 +185,13 @@ int GetDeviceTime(Controls& dialog) {
     return 0;
   // Shown as received, up to a zero byte.
   dialog.SetText(IDC_TIME_BOX, AnsiToWide(clock, std::strlen(clock)));
+  NoteShownTime(dialog);
   dialog.ShowMessage(L"Get Time Succeed!", L"Information", BoxIconInformation);
   return 1;
+}
+
+void NoteShownTime(Controls& dialog) {
+  ShownTimeText = dialog.GetTextAnsi(IDC_TIME_BOX, TimeBoxCapacity);
 }
 
 int StartSetTime(Controls& dialog) { return StartWorkerJob(dialog, SetTimeJob) ? 1 : 0; }

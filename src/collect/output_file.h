@@ -31,6 +31,9 @@ class OutputFile {
 bool RemoveFile(const std::wstring& path);
 // The same, giving the system's own text of why a file could not be deleted.
 bool RemoveFile(const std::wstring& path, std::wstring& reason);
+// Gives a file another name, in the same folder; false (with the system's
+// text of why) when it cannot be moved or a file of the new name exists.
+bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& reason);
 // Whether a file or folder of that name exists.
 bool PathExists(const std::wstring& path);
 // The process's current folder.

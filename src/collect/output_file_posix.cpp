@@ -77,6 +77,13 @@ bool RemoveFile(const std::wstring& path, std::wstring& reason) {
   return false;
 }
 
+bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  // Never over another file: the name is taken first, then the old one let go.
+  if (::link(NativePath(from).c_str(), NativePath(to).c_str()) == 0 && RemoveFile(from)) return true;
+  reason = WideName(std::strerror(errno));
+  return false;
+}
+
 bool PathExists(const std::wstring& path) {
   struct stat info {};
   return ::stat(NativePath(path).c_str(), &info) == 0;

@@ -59,15 +59,30 @@ bool OutputFile::FlushAndClose() {
 
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
-bool RemoveFile(const std::wstring& path, std::wstring& reason) {
-  if (DeleteFileW(path.c_str())) return true;
+namespace {
+// The system's text for the last error.
+std::wstring LastErrorText() {
   DWORD error = GetLastError();
   wchar_t text[512] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 error, 0, text, 512, nullptr);
-  reason.assign(text, length < 512 ? length : 511);
+  std::wstring reason(text, length < 512 ? length : 511);
   while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
   if (reason.empty()) reason = L"Error " + std::to_wstring(error);
+  return reason;
+}
+}  // namespace
+
+bool RemoveFile(const std::wstring& path, std::wstring& reason) {
+  if (DeleteFileW(path.c_str())) return true;
+  reason = LastErrorText();
+  return false;
+}
+
+bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  // Without MOVEFILE_REPLACE_EXISTING an existing file of the new name stays.
+  if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
+  reason = LastErrorText();
   return false;
 }
 

@@ -28,19 +28,41 @@ std::wstring Format(const wchar_t* format, int value) {
   return text;
 }
 
-// The serial number as a file name can hold it: a character Windows refuses
-// in a name would lead the file out of the folder (\ /), into an alternate
-// stream (:) or to a failed open, so each becomes "_".
-std::wstring NameSafe(std::wstring text) {
-  for (wchar_t& c : text)
+bool IsAsciiSpaceOrDot(wchar_t c) { return c == L' ' || c == L'.'; }
+
+// Whether Windows takes the name for a device (CON, PRN, AUX, NUL, COM1..9,
+// LPT1..9, also with the superscript digits ¹ ² ³), in any letter case,
+// whatever follows its first dot and with blanks before that dot.
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") return true;
+  if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+    return false;
+  const wchar_t digit = base[3];
+  return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+         digit == L'\u00B3';
+}
+
+// A name (or the part of one before its extension) the file system cannot
+// misread, for automatic and custom names alike: a character a name cannot hold (\ / : * ? " < > |) or a control
+// character becomes "_", so nothing leads out of the folder (\ /) or into an
+// alternate stream (:); a device name gets a "_" in front; trailing dots and
+// blanks, which Windows would drop, become "_".
+std::wstring SafeFileName(std::wstring name) {
+  for (wchar_t& c : name)
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
-  return text;
+  if (IsDeviceName(name)) name.insert(0, 1, L'_');
+  for (auto c = name.rbegin(); c != name.rend() && IsAsciiSpaceOrDot(*c); ++c) *c = L'_';
+  return name;
 }
 
 std::wstring AutoNamePrefix(const std::wstring& serial) {
   LocalTime today = CurrentLocalTime();
-  return NameSafe(serial) + L"_" + Format(L"%04d", today.year) + Format(L"%02d", today.month) +
-         Format(L"%02d", today.day) + L"_";
+  return SafeFileName(serial + L"_" + Format(L"%04d", today.year) + Format(L"%02d", today.month) +
+                      Format(L"%02d", today.day) + L"_");
 }
 
 // The number after the prefix: every digit up to the first other character.
@@ -113,7 +135,7 @@ bool MakeOutputFileName(Controls& dialog, bool textType) {
     std::wstring name = dialog.GetText(IDC_FILE_NAME, PathCapacity);
     if (name.empty()) return false;
     if (HasExtension(name, L".csv") || HasExtension(name, L".txt")) name.resize(name.size() - 4);
-    OutputFileName = name + Extension(textType);
+    OutputFileName = SafeFileName(name) + Extension(textType);
   }
   dialog.SetText(IDC_FILE_NAME, OutputFileName);
   // The box's change notification does the same in the window; done here too

@@ -1,6 +1,8 @@
 // The one ODBC binding, the same on Windows and elsewhere: only the headers
-// differ (Windows' sql.h needs <windows.h> first). SQLWCHAR is 16-bit UTF-16
-// on both; wchar_t is 32-bit outside Windows, so text is converted here.
+// differ (Windows' sql.h needs <windows.h> first), and where the functions
+// come from (odbc_library.h): every call goes through the table below, so
+// Lumet.exe imports no ODBC library. SQLWCHAR is 16-bit UTF-16 on both;
+// wchar_t is 32-bit outside Windows, so text is converted here.
 #include "export/odbc_connection.h"
 
 #ifdef _WIN32
@@ -14,8 +16,39 @@
 #include <cstdint>
 
 #include "common/utf16_text.h"
+#include "export/odbc_library.h"
 
 namespace {
+// The ODBC functions, found once; each call site names its function.
+struct OdbcApi {
+#define LUMET_ODBC_MEMBER(library, function) decltype(&::function) function = nullptr;
+  LUMET_ODBC_FUNCTIONS(LUMET_ODBC_MEMBER)
+#undef LUMET_ODBC_MEMBER
+};
+
+template <typename Function>
+bool Find(Function& function, OdbcLibrary library, const char* name) {
+  function = reinterpret_cast<Function>(OdbcFunction(library, name));
+  return function != nullptr;
+}
+
+// The table, or nullptr when a library or one of its functions is missing.
+const OdbcApi* LoadedOdbc() {
+  static const OdbcApi* api = [] {
+    static OdbcApi found;
+    bool complete = true;
+#define LUMET_ODBC_FIND(library, function) \
+  complete = Find(found.function, OdbcLibrary::library, #function) && complete;
+    LUMET_ODBC_FUNCTIONS(LUMET_ODBC_FIND)
+#undef LUMET_ODBC_FIND
+    return complete ? &found : nullptr;
+  }();
+  return api;
+}
+
+// Only called once LoadedOdbc() gave the table (a handle exists).
+const OdbcApi& Odbc() { return *LoadedOdbc(); }
+
 using SqlText = std::vector<SQLWCHAR>;
 
 // UTF-16, zero-terminated.
@@ -47,7 +80,7 @@ std::wstring Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     SQLWCHAR message[MessageSize] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    if (!Succeeded(SQLGetDiagRecW(type, handle, record, state, &native, message, MessageSize, &length)))
+    if (!Succeeded(Odbc().SQLGetDiagRecW(type, handle, record, state, &native, message, MessageSize, &length)))
       break;
     if (!text.empty()) text += L'\n';
     text += FromUtf16(message, Used(length, MessageSize));
@@ -71,25 +104,25 @@ SQLHWND DialogOwner() {
 struct Statement {
   SQLHSTMT handle = SQL_NULL_HSTMT;
   ~Statement() {
-    if (handle != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, handle);
+    if (handle != SQL_NULL_HSTMT) Odbc().SQLFreeHandle(SQL_HANDLE_STMT, handle);
   }
 };
 
 // Runs text directly; a query gets a forward-only, read-only cursor.
 DbResult Run(SQLHDBC connection, Statement& statement, const std::wstring& text, bool query) {
   if (!connection) return Failure(L"Not connected.");
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement.handle))) {
+  if (!Succeeded(Odbc().SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement.handle))) {
     statement.handle = SQL_NULL_HSTMT;
     return Failure(Diagnostics(SQL_HANDLE_DBC, connection));
   }
   if (query) {
-    SQLSetStmtAttr(statement.handle, SQL_ATTR_CURSOR_TYPE,
+    Odbc().SQLSetStmtAttr(statement.handle, SQL_ATTR_CURSOR_TYPE,
                    Attribute(SQL_CURSOR_FORWARD_ONLY), 0);
-    SQLSetStmtAttr(statement.handle, SQL_ATTR_CONCURRENCY,
+    Odbc().SQLSetStmtAttr(statement.handle, SQL_ATTR_CONCURRENCY,
                    Attribute(SQL_CONCUR_READ_ONLY), 0);
   }
   SqlText sql = ToSqlText(text);
-  SQLRETURN result = SQLExecDirectW(statement.handle, sql.data(), static_cast<SQLINTEGER>(sql.size() - 1));
+  SQLRETURN result = Odbc().SQLExecDirectW(statement.handle, sql.data(), static_cast<SQLINTEGER>(sql.size() - 1));
   if (Succeeded(result) || result == SQL_NO_DATA) return {};
   return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
 }
@@ -97,7 +130,7 @@ DbResult Run(SQLHDBC connection, Statement& statement, const std::wstring& text,
 
 OdbcConnection::~OdbcConnection() {
   Close();
-  if (environment_) SQLFreeHandle(SQL_HANDLE_ENV, environment_);
+  if (environment_) Odbc().SQLFreeHandle(SQL_HANDLE_ENV, environment_);
 }
 
 DbResult OdbcConnection::OpenAsking(const std::wstring& connect) { return Open(connect, true); }
@@ -107,26 +140,27 @@ DbResult OdbcConnection::OpenSilently(const std::wstring& connect) { return Open
 DbResult OdbcConnection::Open(const std::wstring& connect, bool mayAsk) {
   Close();
   if (!environment_) {
+    if (!LoadedOdbc()) return Failure(L"The ODBC driver manager could not be loaded.");
     SQLHENV environment = SQL_NULL_HENV;
-    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+    if (!Succeeded(Odbc().SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
       return Failure(L"The ODBC driver manager could not be started.");
     environment_ = environment;
-    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, Attribute(SQL_OV_ODBC3), 0);
+    Odbc().SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, Attribute(SQL_OV_ODBC3), 0);
   }
   SQLHDBC connection = SQL_NULL_HDBC;
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment_, &connection)))
+  if (!Succeeded(Odbc().SQLAllocHandle(SQL_HANDLE_DBC, environment_, &connection)))
     return Failure(Diagnostics(SQL_HANDLE_ENV, environment_));
 
   // The database classes take "ODBC;" in front of the driver's own string.
   std::wstring text = connect.compare(0, 5, L"ODBC;") == 0 ? connect.substr(5) : connect;
   SqlText sql = ToSqlText(text);
   if (sql.size() - 1 > 32767) {
-    SQLFreeHandle(SQL_HANDLE_DBC, connection);
+    Odbc().SQLFreeHandle(SQL_HANDLE_DBC, connection);
     return Failure(L"The connect string is too long.");
   }
   SQLWCHAR completed[1024] = {};
   SQLSMALLINT completedLength = 0;
-  SQLRETURN result = SQLDriverConnectW(connection, mayAsk ? DialogOwner() : nullptr, sql.data(),
+  SQLRETURN result = Odbc().SQLDriverConnectW(connection, mayAsk ? DialogOwner() : nullptr, sql.data(),
                                        static_cast<SQLSMALLINT>(sql.size() - 1), completed, 1024,
                                        &completedLength,
                                        mayAsk ? SQL_DRIVER_COMPLETE : SQL_DRIVER_NOPROMPT);
@@ -136,7 +170,7 @@ DbResult OdbcConnection::Open(const std::wstring& connect, bool mayAsk) {
   }
   DbResult outcome = result == SQL_NO_DATA ? DbResult{DbResult::Declined, Diagnostics(SQL_HANDLE_DBC, connection)}
                                            : Failure(Diagnostics(SQL_HANDLE_DBC, connection));
-  SQLFreeHandle(SQL_HANDLE_DBC, connection);
+  Odbc().SQLFreeHandle(SQL_HANDLE_DBC, connection);
   return outcome;
 }
 
@@ -147,19 +181,19 @@ DbResult OdbcConnection::QueryColumnNames(const std::wstring& statementText,
   DbResult result = Run(static_cast<SQLHDBC>(connection_), statement, statementText, true);
   if (!result.Ok()) return result;
   SQLSMALLINT count = 0;
-  if (!Succeeded(SQLNumResultCols(statement.handle, &count)))
+  if (!Succeeded(Odbc().SQLNumResultCols(statement.handle, &count)))
     return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
   for (SQLSMALLINT column = 1; column <= count; ++column) {
     constexpr SQLSMALLINT NameSize = 256;
     SQLWCHAR name[NameSize] = {};
     SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    if (!Succeeded(SQLDescribeColW(statement.handle, static_cast<SQLUSMALLINT>(column), name, NameSize, &length, &type, &size,
+    if (!Succeeded(Odbc().SQLDescribeColW(statement.handle, static_cast<SQLUSMALLINT>(column), name, NameSize, &length, &type, &size,
                                    &digits, &nullable)))
       return Failure(Diagnostics(SQL_HANDLE_STMT, statement.handle));
     names.push_back(FromUtf16(name, Used(length, NameSize)));
   }
-  SQLCloseCursor(statement.handle);
+  Odbc().SQLCloseCursor(statement.handle);
   return {};
 }
 
@@ -170,17 +204,18 @@ DbResult OdbcConnection::Execute(const std::wstring& statementText) {
 
 void OdbcConnection::Close() {
   if (!connection_) return;
-  SQLDisconnect(connection_);
-  SQLFreeHandle(SQL_HANDLE_DBC, connection_);
+  Odbc().SQLDisconnect(connection_);
+  Odbc().SQLFreeHandle(SQL_HANDLE_DBC, connection_);
   connection_ = nullptr;
 }
 
 bool ListInstalledDrivers(std::vector<std::wstring>& drivers, std::size_t capacity) {
   drivers.clear();
-  if (capacity < 2 || capacity > 0xFFFF) return false;
+  // Neither library to be had: as if no driver were installed.
+  if (capacity < 2 || capacity > 0xFFFF || !LoadedOdbc()) return false;
   std::vector<SQLWCHAR> list(capacity, 0);
   WORD used = 0;
-  if (!SQLGetInstalledDriversW(list.data(), static_cast<WORD>(capacity), &used))
+  if (!Odbc().SQLGetInstalledDriversW(list.data(), static_cast<WORD>(capacity), &used))
     return false;
   list.back() = 0;  // the walk below ends inside the buffer, whatever came back
   // Each description ends with a NUL; an empty one ends the list.

@@ -1,6 +1,7 @@
 #pragma once
 // The workbook's database operations over plain ODBC (odbc32 and odbccp32 on
-// Windows, unixODBC elsewhere): one connection, statements run directly, text
+// Windows, loaded when first needed, see odbc_library.h; unixODBC elsewhere):
+// one connection, statements run directly, text
 // passed as wide text. Nothing here throws: every operation returns a
 // DbResult, and a failure carries the driver's diagnostic text.
 #include <string>
@@ -46,5 +47,5 @@ class OdbcConnection {
 
 // The descriptions of the installed ODBC drivers, in the installer's order
 // (SQLGetInstalledDriversW into a list of `capacity` characters). False when
-// the installer cannot give the list.
+// the installer cannot give the list, or the ODBC libraries cannot be loaded.
 bool ListInstalledDrivers(std::vector<std::wstring>& drivers, std::size_t capacity = 2000);

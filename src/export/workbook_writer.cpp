@@ -5,8 +5,9 @@
 //   3. a new path: no sheet yet; 4. an existing one: read the sheet's columns
 //      (any driver error: "Error:" and nothing written),
 //   5. connect for writing (the driver creates a missing workbook); columns
-//      other than the chosen ones: ask, and on Yes delete the file and connect
-//      again; CREATE TABLE when there is no sheet; one INSERT per record
+//      other than the chosen ones: ask, and on Yes move the file aside,
+//      connect again and create the sheet (failing that, the old file comes
+//      back); CREATE TABLE when there is no sheet; one INSERT per record
 //      (any driver error: "Error：", what ran before stays),
 //   6. "Success！".
 #include <atomic>
@@ -23,10 +24,7 @@ constexpr wchar_t ReadError[] = L"Error:";
 constexpr wchar_t WriteError[] = L"Error\uFF1A";  // full-width colon
 constexpr wchar_t NoConnection[] = L"The workbook could not be opened.";
 
-bool RemoveWithFileSystem(const std::wstring& path, std::wstring& reason) {
-  return RemoveFile(path, reason);
-}
-std::atomic<WorkbookRemover> Remover{&RemoveWithFileSystem};
+std::atomic<WorkbookMover> Mover{&RenameFile};
 
 // The export's boxes have no title of their own; OK boxes carry the warning
 // icon and the question the question icon, as the message service adds them.
@@ -61,20 +59,40 @@ bool ReadSheetColumns(Controls& dialog, const std::wstring& driver, const std::w
   sheetColumns = ColumnDefinitionList(names);
   return true;
 }
+
+// A connect string value: braced, with "}" doubled, when it holds a ";".
+std::wstring ConnectValue(const std::wstring& value) {
+  if (value.find(L';') == std::wstring::npos) return value;
+  std::wstring braced = L"{";
+  for (wchar_t c : value) {
+    braced += c;
+    if (c == L'}') braced += c;
+  }
+  return braced + L"}";
+}
+
+std::wstring CreateSheetStatement(const std::wstring& columns) {
+  return std::wstring(L"CREATE TABLE ") + SheetName + L" (" + columns + L")";
+}
+
+// A name beside the workbook that no file has yet.
+std::wstring AsideName(const std::wstring& path) {
+  std::wstring aside = path + L".old";
+  for (int n = 2; PathExists(aside) && n < 1000; ++n) aside = path + L".old" + std::to_wstring(n);
+  return aside;
+}
 }  // namespace
 
 std::wstring ReadingConnectString(const std::wstring& driver, const std::wstring& path) {
-  return L"ODBC;DRIVER={" + driver + L"};DSN='''';DBQ=" + path;
+  return L"ODBC;DRIVER={" + driver + L"};DSN='''';DBQ=" + ConnectValue(path);
 }
 
 std::wstring WritingConnectString(const std::wstring& driver, const std::wstring& path) {
-  return L"DRIVER={" + driver + L"};DSN='';FIRSTROWHASNAMES=2;READONLY=FALSE;CREATE_DB=\"" + path +
-         L"\";DBQ=" + path;
+  return L"DRIVER={" + driver + L"};DSN='';FIRSTROWHASNAMES=2;READONLY=FALSE;CREATE_DB=" +
+         ConnectValue(L"\"" + path + L"\"") + L";DBQ=" + ConnectValue(path);
 }
 
-void SetWorkbookRemover(WorkbookRemover remover) {
-  Remover.store(remover ? remover : &RemoveWithFileSystem);
-}
+void SetWorkbookMover(WorkbookMover mover) { Mover.store(mover ? mover : &RenameFile); }
 
 std::wstring ExportODBC::FindExcelDriver() {
   std::vector<std::wstring> drivers;
@@ -114,24 +132,31 @@ int ExportODBC::Export(Controls& dialog) {
   DbResult result = database.OpenSilently(WritingConnectString(driver, path));
   if (!result.Ok()) return WriteFailed(dialog, result);
   std::wstring chosenColumns = BuildColumnDefinitions(dialog);
-  bool recreated = false;
   if (!SheetColumns.empty() && SheetColumns != chosenColumns) {
     int answer = Say(dialog,
                      L"The columns exported are different from Excel,do you want to OVERWRITE them?",
                      BoxYesNo);
     database.Close();
     if (answer != AnswerYes) return 0;
+    // The old workbook stays aside until the new one has its sheet, and
+    // comes back when that cannot be made: the user never has neither.
+    const std::wstring aside = AsideName(path);
     std::wstring reason;
-    if (!Remover.load()(path, reason)) {
+    if (!Mover.load()(path, aside, reason)) {
       Say(dialog, WriteError + reason);
       return 0;
     }
     result = database.OpenSilently(WritingConnectString(driver, path));
-    if (!result.Ok()) return WriteFailed(dialog, result);
-    recreated = true;
-  }
-  if (SheetColumns.empty() || recreated) {
-    result = database.Execute(std::wstring(L"CREATE TABLE ") + SheetName + L" (" + chosenColumns + L")");
+    if (result.Ok()) result = database.Execute(CreateSheetStatement(chosenColumns));
+    if (!result.Ok()) {
+      database.Close();
+      RemoveFile(path);  // what the driver made of the new one
+      Mover.load()(aside, path, reason);
+      return WriteFailed(dialog, result);
+    }
+    RemoveFile(aside);
+  } else if (SheetColumns.empty()) {
+    result = database.Execute(CreateSheetStatement(chosenColumns));
     if (!result.Ok()) return WriteFailed(dialog, result);
   }
   std::wstring columns, values;

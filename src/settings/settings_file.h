@@ -10,5 +10,7 @@ bool ReadSettingsFile(const std::wstring& path, std::size_t limit, std::string& 
 
 // Writes bytes to a new file in path's folder and moves it over path once it
 // is complete. False on any failure; path is then as it was and the new file
-// is gone.
+// is gone. Where no new file can be made there (a folder that grants only
+// path itself, or no room left in a path's length for the new file's name),
+// path is written in place instead: created or truncated, then written.
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes);

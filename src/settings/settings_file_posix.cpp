@@ -40,11 +40,20 @@ bool ReadSettingsFile(const std::wstring& path, std::size_t limit, std::string& 
   return true;
 }
 
+namespace {
+bool WriteInPlace(const std::string& target, const std::string& bytes) {
+  int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool complete = WriteAll(fd, bytes);
+  return ::close(fd) == 0 && complete;
+}
+}  // namespace
+
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes) {
   const std::string target = NativePath(path);
   std::string temp = target + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return WriteInPlace(target, bytes);
   bool complete = WriteAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
   complete = ::close(fd) == 0 && complete;
   if (!complete || std::rename(temp.c_str(), target.c_str()) != 0) {

@@ -34,15 +34,27 @@ bool ReadSettingsFile(const std::wstring& path, std::size_t limit, std::string& 
   return true;
 }
 
+namespace {
+// Writes bytes into a file opened with disposition; false when it could not
+// be opened or not everything was written.
+bool WriteFileWith(const wchar_t* path, DWORD disposition, const std::string& bytes) {
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool complete = WriteAll(file, bytes) && FlushFileBuffers(file);
+  return CloseHandle(file) && complete;
+}
+}  // namespace
+
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes) {
   std::wstring folder = FolderOf(path);
   if (folder.empty()) folder = L".";
   // A new file of its own name in the same folder (so the move is a rename).
+  // GetTempFileNameW fails in a folder that grants no new file, and for a
+  // folder path longer than MAX_PATH - 14 characters.
   wchar_t temp[MAX_PATH] = {};
-  if (!GetTempFileNameW(folder.c_str(), L"cfg", 0, temp)) return false;
-  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool complete = file != INVALID_HANDLE_VALUE && WriteAll(file, bytes) && FlushFileBuffers(file);
-  if (file != INVALID_HANDLE_VALUE) complete = CloseHandle(file) && complete;
+  if (!GetTempFileNameW(folder.c_str(), L"cfg", 0, temp))
+    return WriteFileWith(path.c_str(), CREATE_ALWAYS, bytes);
+  bool complete = WriteFileWith(temp, TRUNCATE_EXISTING, bytes);
   if (!complete ||
       !MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temp);

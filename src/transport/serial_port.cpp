@@ -24,6 +24,6 @@ bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uin
 
 void SerialPort::DiscardInput() {
   std::uint8_t scratch[DiscardBlock];
-  while (Read(scratch, sizeof scratch, 0, 0) != 0) {
+  for (int i = 0; i < DiscardReads && Read(scratch, sizeof scratch, 0, 0) != 0; ++i) {
   }
 }

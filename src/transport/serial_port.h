@@ -6,6 +6,17 @@
 
 #include "transport/serial_link.h"
 
+// How long the port waits at most (Windows; the POSIX port waits alike). A
+// write the line does not take within WriteTimeoutMs fails. A request the
+// driver has not ended CompletionGraceMs after its own time-out (the write
+// time-out, a read's total) is cancelled: a driver that stops answering
+// cannot hold the window or a job.
+inline constexpr std::uint32_t WriteTimeoutMs = 3000;
+inline constexpr std::uint32_t CompletionGraceMs = 1000;
+// DiscardInput takes at most this many no-wait reads: a line that never stops
+// sending cannot hold it either.
+inline constexpr int DiscardReads = 16;
+
 class SerialPort final : public SerialLink {
  public:
   SerialPort();
@@ -37,7 +48,8 @@ class SerialPort final : public SerialLink {
 
  private:
   // The platform steps of Open, each true on success: open the device
-  // exclusively (handle_ set), turn every time-out off, drop both queues.
+  // exclusively (handle_ set), turn the read time-outs off (writes get
+  // WriteTimeoutMs), drop both queues.
   bool OpenDevice(std::uint32_t portNumber);
   bool ClearTimeouts();
   void PurgeQueues();

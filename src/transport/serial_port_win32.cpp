@@ -1,6 +1,7 @@
 // SerialPort on a Windows COM port: overlapped I/O with the object's one
-// manual-reset event, read time-outs set per read, line errors cleared before
-// every transfer.
+// manual-reset event, read time-outs set per read, a write time-out, line
+// errors cleared (and noted) before every transfer. Every wait has a limit: a
+// request the driver does not end in time is cancelled.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +26,32 @@ bool ReadCommState(HANDLE port, DCB& dcb) {
 DWORD TransferSize(std::size_t count) {
   return count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
 }
+
+// How long to wait for a request whose own time-out is timeoutMs.
+DWORD WaitLimit(std::uint32_t timeoutMs) {
+  return timeoutMs > MAXDWORD - 1 - CompletionGraceMs ? MAXDWORD - 1 : timeoutMs + CompletionGraceMs;
+}
+
+enum class Ending { Done, TimedOut, Failed, Cancelled };
+
+// Waits for a pending request, at most limitMs. One the driver has not ended
+// by then is cancelled, and its result is still collected: the OVERLAPPED and
+// the buffer must outlive the request. transferred gets the bytes moved.
+Ending FinishRequest(HANDLE port, HANDLE event, OVERLAPPED& overlapped, DWORD limitMs,
+                     DWORD& transferred) {
+  HANDLE signal = event != nullptr ? event : port;
+  if (WaitForSingleObject(signal, limitMs) != WAIT_OBJECT_0) {
+    CancelIo(port);
+    GetOverlappedResult(port, &overlapped, &transferred, TRUE);
+    return Ending::Cancelled;
+  }
+  if (GetOverlappedResult(port, &overlapped, &transferred, FALSE)) return Ending::Done;
+  // A time-out ends a read with fewer bytes: Windows reports success, Wine
+  // FALSE with ERROR_TIMEOUT.
+  return GetLastError() == ERROR_TIMEOUT ? Ending::TimedOut : Ending::Failed;
+}
+
+constexpr DWORD LineErrors = CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_RXPARITY;
 }  // namespace
 
 SerialPort::SerialPort()
@@ -53,10 +80,12 @@ bool SerialPort::OpenDevice(std::uint32_t portNumber) {
   return true;
 }
 
-// No read or write time-outs; timed reads set their own.
+// No read time-outs (timed reads set their own); a write the line does not
+// take within WriteTimeoutMs ends, so a stuck line cannot hold it.
 bool SerialPort::ClearTimeouts() {
-  COMMTIMEOUTS none = {};
-  return SetCommTimeouts(PortHandle(handle_), &none) != FALSE;
+  COMMTIMEOUTS timeouts = {};
+  timeouts.WriteTotalTimeoutConstant = WriteTimeoutMs;
+  return SetCommTimeouts(PortHandle(handle_), &timeouts) != FALSE;
 }
 
 void SerialPort::PurgeQueues() { PurgeComm(PortHandle(handle_), PurgeAll); }
@@ -126,52 +155,72 @@ bool SerialPort::SetFlowControl(std::uint32_t flowControl) {
   return SetCommState(PortHandle(handle_), &dcb) != FALSE;
 }
 
-// Also clears a pending line error, so that the next transfer can go on.
+// Also clears a pending line error, so that the next transfer can go on; a
+// lost or garbled byte is noted, and a port the driver no longer serves too.
 std::size_t SerialPort::BytesWaiting() {
+  if (!IsOpen()) return 0;
   DWORD errors = 0;
   COMSTAT status;
   ZeroMemory(&status, sizeof status);
-  if (!ClearCommError(PortHandle(handle_), &errors, &status)) return 0;
+  if (!ClearCommError(PortHandle(handle_), &errors, &status)) {
+    NoteFault(LinkFault::Broken);
+    return 0;
+  }
+  if (errors & LineErrors) NoteFault(LinkFault::LineError);
   return status.cbInQue;
 }
 
 bool SerialPort::Write(const std::uint8_t* bytes, std::size_t length) {
   if (!IsOpen() || length == 0 || length > MAXDWORD) return false;
+  HANDLE port = PortHandle(handle_);
   OVERLAPPED overlapped;
   ZeroMemory(&overlapped, sizeof overlapped);
   overlapped.hEvent = PortHandle(event_);
   BytesWaiting();
   DWORD written = 0;
-  if (!WriteFile(PortHandle(handle_), bytes, static_cast<DWORD>(length), &written, &overlapped)) {
-    if (GetLastError() != ERROR_IO_PENDING) return false;
-    // No write time-outs are set: this waits until the driver took every byte.
-    GetOverlappedResult(PortHandle(handle_), &overlapped, &written, TRUE);
+  if (!WriteFile(port, bytes, static_cast<DWORD>(length), &written, &overlapped)) {
+    if (GetLastError() != ERROR_IO_PENDING) {
+      NoteFault(LinkFault::Broken);
+      return false;
+    }
+    FinishRequest(port, PortHandle(event_), overlapped, WaitLimit(WriteTimeoutMs), written);
   }
-  return written == length;
+  if (written == length) return true;
+  // The line did not take every byte within the write time-out: stuck or gone.
+  NoteFault(LinkFault::Broken);
+  return false;
 }
 
 std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint32_t totalTimeoutMs,
                              std::uint32_t intervalTimeoutMs) {
   if (!IsOpen() || count == 0) return 0;
-  OVERLAPPED overlapped;
-  ZeroMemory(&overlapped, sizeof overlapped);
-  overlapped.hEvent = PortHandle(event_);
-  if (totalTimeoutMs != 0) {
-    if (!SetReadTimeouts(totalTimeoutMs, intervalTimeoutMs, 0)) return 0;
-  } else {
-    // No-wait read: only what is queued, so the read completes at once.
+  HANDLE port = PortHandle(handle_);
+  if (totalTimeoutMs == 0) {
+    // No-wait read: only what is queued, and the driver told to return at
+    // once with what it has (interval MAXDWORD, both totals 0).
     std::size_t waiting = BytesWaiting();
     if (waiting == 0) return 0;
     if (count > waiting) count = waiting;
+    intervalTimeoutMs = MAXDWORD;
+  }
+  if (!SetReadTimeouts(totalTimeoutMs, intervalTimeoutMs, 0)) {
+    NoteFault(LinkFault::Broken);
+    return 0;
   }
   BytesWaiting();
+  OVERLAPPED overlapped;
+  ZeroMemory(&overlapped, sizeof overlapped);
+  overlapped.hEvent = PortHandle(event_);
   DWORD received = 0;
-  if (ReadFile(PortHandle(handle_), buffer, TransferSize(count), &received, &overlapped))
-    return received;
-  if (GetLastError() != ERROR_IO_PENDING) return received;
-  // A read that times out completes with fewer bytes than asked: Windows
-  // reports success, Wine FALSE with ERROR_TIMEOUT. Either way the count
-  // holds the bytes transferred so far.
-  GetOverlappedResult(PortHandle(handle_), &overlapped, &received, TRUE);
+  if (ReadFile(port, buffer, TransferSize(count), &received, &overlapped)) return received;
+  DWORD error = GetLastError();
+  if (error == ERROR_IO_PENDING) {
+    Ending ending = FinishRequest(port, PortHandle(event_), overlapped, WaitLimit(totalTimeoutMs),
+                                  received);
+    if (ending == Ending::Failed || ending == Ending::Cancelled) NoteFault(LinkFault::Broken);
+  } else if (error != ERROR_TIMEOUT) {
+    // Under Wine a port whose pty is gone fails at once (ERROR_BROKEN_PIPE).
+    NoteFault(LinkFault::Broken);
+  }
   return received;
 }

@@ -34,32 +34,47 @@ void GetDeviceInfo(Controls& dialog) { ShowDeviceInfo(dialog); }
 void GetTime(Controls& dialog) { GetDeviceTime(dialog); }
 void SetTime(Controls& dialog) { StartSetTime(dialog); }
 void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
-// A download disables "Export" while it fills the store; a click that still
-// reaches the table then (a command can be sent to a disabled button) is
-// dropped as the button would drop it.
-void ExportRecords(Controls& dialog) {
-  if (dialog.IsEnabled(IDC_EXPORT)) BarcodeExport.Export(dialog);
-}
+// A download disables "Export" while it fills the store; "Set Time" leaves it
+// usable, as it touches no record.
+void ExportRecords(Controls& dialog) { BarcodeExport.Export(dialog); }
 
-// IDOK (1) has no row: Enter does nothing in the main dialog.
+using enum CommandGate;
+// IDOK (1) has no row: Enter does nothing in the main dialog. The two jobs
+// refuse a second start themselves; "..." and "Export" wait in modal dialogs
+// whose loops could otherwise start a job under them.
 constexpr CommandRow Commands[] = {
-    {CloseCommandId, AnyNotification, CloseMainDialog},
-    {IDC_PORT_LIST, NotifyDropDown, RefillPortList},
-    {IDC_OPEN, NotifyClicked, OpenPort},
-    {IDC_CLOSE, NotifyClicked, ClosePort},
-    {IDC_EXPORT, NotifyClicked, ExportRecords},
-    {IDC_GET_BARCODES, NotifyClicked, GetBarcodes},
-    {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder},
-    {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode},
-    {IDC_REFRESH, NotifyClicked, RefreshDeviceList},
-    {IDC_AUTO_NAMING, NotifyClicked, OnAutoNamingClicked},
-    {IDC_FILE_NAME, NotifyEditChange, OnFileNameEdited},
-    {IDC_FILE_NAME, NotifyEditUpdate, OnFileNameEdited},
-    {IDC_GET_DEVICE_INFO, NotifyClicked, GetDeviceInfo},
-    {IDC_GET_TIME, NotifyClicked, GetTime},
-    {IDC_SET_TIME, NotifyClicked, SetTime},
-    {IDC_DELETE_BARCODES, NotifyClicked, EraseScanners},
+    {CloseCommandId, AnyNotification, CloseMainDialog, Always},
+    {IDC_PORT_LIST, NotifyDropDown, RefillPortList, Alone},
+    {IDC_OPEN, NotifyClicked, OpenPort, Alone},
+    {IDC_CLOSE, NotifyClicked, ClosePort, Alone},
+    {IDC_EXPORT, NotifyClicked, ExportRecords, Held},
+    {IDC_GET_BARCODES, NotifyClicked, GetBarcodes, Enabled},
+    {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder, Held},
+    {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode, Alone},
+    {IDC_REFRESH, NotifyClicked, RefreshDeviceList, Alone},
+    {IDC_AUTO_NAMING, NotifyClicked, OnAutoNamingClicked, Enabled},
+    {IDC_FILE_NAME, NotifyEditChange, OnFileNameEdited, Always},
+    {IDC_FILE_NAME, NotifyEditUpdate, OnFileNameEdited, Always},
+    {IDC_GET_DEVICE_INFO, NotifyClicked, GetDeviceInfo, Alone},
+    {IDC_GET_TIME, NotifyClicked, GetTime, Alone},
+    {IDC_SET_TIME, NotifyClicked, SetTime, Enabled},
+    {IDC_DELETE_BARCODES, NotifyClicked, EraseScanners, Alone},
 };
+
+void Run(Controls& dialog, const CommandRow& row) {
+  if (row.gate == Always) {
+    row.action(dialog);
+    return;
+  }
+  if (!dialog.IsEnabled(row.id)) return;
+  if (row.gate == Enabled) {
+    row.action(dialog);
+    return;
+  }
+  DialogOperation operation(dialog, row.notification == NotifyClicked ? row.id : 0,
+                            row.gate == Held);
+  if (operation) row.action(dialog);
+}
 
 void FillLanguageList(Controls& dialog) {
   dialog.ComboAppend(IDC_LANGUAGE, LanguageEnglish);
@@ -74,7 +89,7 @@ bool DispatchCommand(Controls& dialog, int id, int notification) {
   for (const CommandRow& row : Commands) {
     if (row.id != id) continue;
     if (row.notification != AnyNotification && row.notification != notification) continue;
-    row.action(dialog);
+    Run(dialog, row);
     return true;
   }
   return false;
@@ -95,8 +110,10 @@ void PrepareMainDialog(Controls& dialog) {
   InitDataControls(dialog);
   // 8. CN is the default date format.
   dialog.SetChecked(IDC_FORMAT_CN, true);
-  // 9. The saved settings overwrite steps 7 and 8.
+  // 9. The saved settings overwrite steps 7 and 8. A time they restore is
+  // no time the user typed.
   LoadSettings(dialog);
+  NoteShownTime(dialog);
   // 10.
   FillResponseModeList(dialog);
 }

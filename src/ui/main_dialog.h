@@ -34,10 +34,18 @@ constexpr int AnyNotification = -1;
 constexpr wchar_t LanguageEnglish[] = L"English";
 constexpr wchar_t LanguageChinese[] = L"\u7b80\u4f53\u4e2d\u6587";
 
+// What a command waits for. Always: nothing (closing; the file-name box's
+// notifications, which the program's own changes raise too). Enabled: its
+// control enabled; a command sent to a disabled control is dropped, as the
+// control drops a click. Held: also held as a DialogOperation, beside a job
+// (nothing it touches is a job's). Alone: held, and never while a job runs.
+enum class CommandGate { Always, Enabled, Held, Alone };
+
 struct CommandRow {
   int id;
   int notification;
   void (*action)(Controls& dialog);
+  CommandGate gate;
 };
 
 // The dispatch table: control id and notification to the operation it starts.

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "common/worker.h"
+#include "protocol/exchange.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/device_list.h"
@@ -24,6 +25,39 @@ struct Started {
   WorkerJob job;
 };
 
+// A DialogOperation runs. Set and cleared on the dialog's thread; atomic, as
+// a job's start may be tried from another thread too.
+std::atomic<bool> OperationHeld{false};
+
+// The port list and "Open" as a job found them: set when its controls are
+// disabled (on the dialog's thread, before the worker starts), given back and
+// cleared when the worker enables them again.
+struct PortControls {
+  bool held = false;
+  bool listEnabled = false;
+  bool openEnabled = false;
+};
+PortControls HeldPortControls;
+
+void HoldPortControls(Controls& dialog) {
+  HeldPortControls = {true, dialog.IsEnabled(IDC_PORT_LIST), dialog.IsEnabled(IDC_OPEN)};
+  dialog.SetEnabled(IDC_PORT_LIST, false);
+  dialog.SetEnabled(IDC_OPEN, false);
+}
+
+void GivePortControlsBack(Controls& dialog) {
+  if (!HeldPortControls.held) return;
+  dialog.SetEnabled(IDC_PORT_LIST, HeldPortControls.listEnabled);
+  dialog.SetEnabled(IDC_OPEN, HeldPortControls.openEnabled);
+  HeldPortControls = {};
+}
+
+// A click that meets a job: posted again when the job only gives its controls
+// back, so it is taken after that instead of lost.
+void RepostIfFinishing(Controls& dialog, int state, int id) {
+  if (state == Finishing && id != 0) dialog.PostCommand(id);
+}
+
 void JobWorker(void* raw) {
   Started started = *static_cast<Started*>(raw);
   delete static_cast<Started*>(raw);
@@ -33,22 +67,35 @@ void JobWorker(void* raw) {
 }  // namespace
 
 void SwitchJobControls(Controls& dialog, std::span<const int> alwaysSwitched, bool enable) {
+  // "Open" disabled is the sign of an open port: it is read before the job
+  // holds it, and after the job gave it back.
+  if (enable) GivePortControlsBack(dialog);
   if (!AutoMode) {
     if (!dialog.IsEnabled(IDC_OPEN)) dialog.SetEnabled(IDC_CLOSE, enable);
     dialog.SetEnabled(IDC_GET_TIME, enable);
     dialog.SetEnabled(IDC_GET_DEVICE_INFO, enable);
   }
   for (int id : alwaysSwitched) dialog.SetEnabled(id, enable);
+  if (!enable) HoldPortControls(dialog);
 }
 
 bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
-  // A click that reaches the table while a job runs (its button is disabled,
-  // but a command can still be sent) must not start a second writer.
+  // A click that reaches the table while a job or a dialog operation runs
+  // (its button is disabled, or a box's message loop took it) must not start
+  // a second writer.
+  if (OperationHeld) return false;
   int idle = NoJob;
   if (!State.compare_exchange_strong(idle, Running)) {
     // A button enabled again a moment before its job ends: the click is not
     // lost, and not taken while the old job still switches the controls.
-    if (idle == Finishing) dialog.PostCommand(job.button);
+    RepostIfFinishing(dialog, idle, job.button);
+    return false;
+  }
+  // Manual mode serves the open port: without one there is only the
+  // warning, shown with no job running and nothing switched.
+  if (!AutoMode && dialog.IsEnabled(IDC_OPEN)) {
+    State = NoJob;
+    CheckPortsOpen(dialog);
     return false;
   }
   job.switchControls(dialog, false);
@@ -94,4 +141,19 @@ bool IsJobStopping() {
 bool RequestCloseDuringJob() {
   int running = Running;
   return State.compare_exchange_strong(running, CloseRequested) || running == CloseRequested;
+}
+
+DialogOperation::DialogOperation(Controls& dialog, int repostId, bool besideJobs) {
+  if (OperationHeld) return;
+  int state = State.load();
+  if (!besideJobs && state != NoJob) {
+    RepostIfFinishing(dialog, state, repostId);
+    return;
+  }
+  OperationHeld = true;
+  held_ = true;
+}
+
+DialogOperation::~DialogOperation() {
+  if (held_) OperationHeld = false;
 }

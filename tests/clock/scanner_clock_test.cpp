@@ -12,6 +12,7 @@
 #include "support/gated_link.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"
+#include "support/utf16le.h"
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
@@ -163,6 +164,25 @@ TEST_F(SetTimeTest, EmptyBoxSendsThePcTimeAfterTheCheckedFormat) {
   }
 }
 
+// A time Lumet put into the box itself (restored at start, read by "Get Time")
+// would set the scanner back: the PC's time goes out instead. A time typed
+// afterwards goes out as typed.
+TEST_F(SetTimeTest, OnlyATimeTypedInThisSessionIsSent) {
+  const std::string pcTime = "$$%^112019/12/29,7;10:05:00";
+  programFolder.Write("Config.ini", "\xFF\xFE" + Utf16Le(u"Time = 2019/12/31,23:59:59\r\n"));
+  PrepareMainDialog(dialog);  // a start with that file
+  kt52::Kt52Device& scanner = OpenScanner();
+  ASSERT_EQ(L"2019/12/31,23:59:59", dialog.GetText(IDC_TIME_BOX, 100));
+  SetTimeWorker(dialog);
+  EXPECT_EQ(pcTime, scanner.Commands().back());
+  ASSERT_EQ(1, GetDeviceTime(dialog));
+  SetTimeWorker(dialog);
+  EXPECT_EQ(pcTime, scanner.Commands().back());
+  dialog.SetText(IDC_TIME_BOX, L"2020/01/01,08:00:00");
+  SetTimeWorker(dialog);
+  EXPECT_EQ("$$%^112020/01/01,3;08:00:00", scanner.Commands().back());
+}
+
 TEST_F(SetTimeTest, RefusedCommandsEndTheRunWithTheirBox) {
   struct Case {
     const char* refused;
@@ -191,6 +211,10 @@ TEST_F(SetTimeTest, NoOpenPortSendsNothing) {
   SetTimeWorker(dialog);
   ExpectOneBox(L"Please Open Ports!", L"Tip", BoxIconWarning);
   EXPECT_EQ(0u, link.OpenCount());
+  dialog.ClearMessages();
+  EXPECT_EQ(0, StartSetTime(dialog));  // the button: the warning, and no job with "Open" usable
+  ExpectOneBox(L"Please Open Ports!", L"Tip", BoxIconWarning);
+  EXPECT_TRUE(dialog.IsEnabled(IDC_OPEN) && !IsWorkerJobRunning());
 }
 
 TEST_F(SetTimeTest, AutoModeServesEveryPortWithItsOwnPcTime) {
@@ -207,8 +231,9 @@ TEST_F(SetTimeTest, AutoModeServesEveryPortWithItsOwnPcTime) {
                                        L"Set Time Succeed!", L"Set Time Succeed!"}),
             Statuses());
   EXPECT_EQ("$$%^1000", com3.Commands().back());  // and no time after it
-  EXPECT_EQ("$$%^112019/12/29,7;10:07:00", com7.Commands().back());
-  EXPECT_EQ("$$%^112019/12/29,7;10:08:00", com9.Commands().back());
+  // The PC time is taken only for a set-time command that goes out.
+  EXPECT_EQ("$$%^112019/12/29,7;10:05:00", com7.Commands().back());
+  EXPECT_EQ("$$%^112019/12/29,7;10:06:00", com9.Commands().back());
   EXPECT_TRUE(dialog.Messages().empty());
   EXPECT_FALSE(link.IsOpen());
   EXPECT_FALSE(dialog.IsEnabled(IDC_GET_TIME));  // left as auto mode has it
@@ -286,11 +311,12 @@ TEST_F(ClockWireTest, SetTimeDisablesTheClockControlsAndPausesBeforeTheTime) {
   link.ReplyToNextWrite({{0x02, 0x01, Ack, 0x3B, 0x03}});
   const int switched[] = {IDC_CLOSE,     IDC_GET_TIME,  IDC_GET_DEVICE_INFO, IDC_DELETE_BARCODES,
                           IDC_GET_BARCODES, IDC_FORMAT_US, IDC_FORMAT_EU,    IDC_FORMAT_CN,
-                          IDC_TIME_BOX,  IDC_SET_TIME,  IDC_AUTO_MODE,      IDC_REFRESH};
+                          IDC_TIME_BOX,  IDC_SET_TIME,  IDC_AUTO_MODE,      IDC_REFRESH,
+                          IDC_PORT_LIST};
   const int untouched[] = {IDC_SAVE_TO_FILE, IDC_CHOOSE_FOLDER, IDC_AUTO_NAMING, IDC_FILE_NAME,
                            IDC_TYPE_TXT,     IDC_TYPE_CSV,      IDC_LINE_WINDOWS, IDC_LINE_UNIX,
                            IDC_SEPARATOR,    IDC_SHOW_SERIAL_NUMBER, IDC_SHOW_TIME_STAMP,
-                           IDC_EXPORT,       IDC_RESPONSE,      IDC_PORT_LIST};
+                           IDC_EXPORT,       IDC_RESPONSE};
   std::vector<std::uint64_t> writtenAt;
   bool disabledAsListed = false;
   link.onWrite = [&](ScriptedLink&, const ScriptedLink::Bytes&) {
@@ -305,11 +331,32 @@ TEST_F(ClockWireTest, SetTimeDisablesTheClockControlsAndPausesBeforeTheTime) {
 
   EXPECT_TRUE(disabledAsListed);
   for (int id : switched) EXPECT_TRUE(dialog.IsEnabled(id)) << id;
+  EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN));  // given back as it was: the port is open
   ASSERT_EQ(3u, link.writes.size());
   EXPECT_EQ(DataFrame("$$%^1001"), link.writes[1]);
   EXPECT_EQ(DataFrame("$$%^112019/12/29,7;10:05:00"), link.writes[2]);
   EXPECT_EQ(100u, writtenAt[2] - writtenAt[1]);
   EXPECT_EQ(L"Set Time Succeed!", dialog.Messages().at(0).text);
+}
+
+// Sunday 29 December 2019, 10:05 and the virtual seconds gone by.
+LocalTime SundayAsTimeGoesBy() {
+  LocalTime t = SundayBeforeNewYear();
+  t.second = static_cast<int>(virtual_time::NowMs() / 1000);
+  return t;
+}
+
+// The PC time is taken as the set-time command is made: in plain mode 5.1 s
+// after the click (the unanswered wake-up, the format command's pauses and
+// its acknowledgement, the pause after it), 1 s before the command goes out.
+TEST_F(ClockWireTest, PcTimeIsTakenWhenTheSetTimeCommandIsMade) {
+  SetLocalTimeSource(&SundayAsTimeGoesBy);
+  ScriptWakeUp(link, false);
+  link.ReplyToNextWrite({ToBytes(OkMarker)});
+  link.ReplyToNextWrite({ToBytes(OkMarker)});
+  SetTimeWorker(dialog);
+  ASSERT_EQ(3u, link.writes.size());
+  EXPECT_EQ("$$%^112019/12/29,7;10:05:05", ToText(link.writes[2]));
 }
 
 TEST_F(ClockWireTest, SetTimeWithoutAWakeUpShowsTheErrorAndSendsNothing) {

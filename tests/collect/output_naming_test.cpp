@@ -52,6 +52,10 @@ TEST_F(OutputNaming, FirstDownloadOfTheDayIsNumberOne) {
   EXPECT_EQ(CustomFileName, L"");  // automatic names are not remembered as custom
 }
 
+TEST_F(OutputNaming, SerialNumberThatNamesADeviceGetsAMark) {
+  EXPECT_EQ(AutoName(true, "con.7"), L"_con.7_20190102_001.txt");
+}
+
 TEST_F(OutputNaming, PlainModeAsksTheSerialNumberTheSameWay) {
   FramedMode = 0;
   EXPECT_EQ(AutoName(false, "KT52-0001"), L"KT52-0001_20190102_001.csv");
@@ -136,6 +140,14 @@ TEST_F(OutputNaming, CustomNamesGetTheExtensionOfTheChosenType) {
       {L"report.CSV", true, L"report.txt"},     {L"report.xls", false, L"report.xls.csv"},
       {L"data.txt.txt", true, L"data.txt.txt"}, {L"ab", true, L"ab.txt"},
       {L"a.TxT", false, L"a.csv"},              {L".txt", true, L".txt"},
+      // Nothing the file system would misread: a device (any case, before
+      // the first dot), a stream, another folder, a dropped trailing dot.
+      {L"nul", true, L"_nul.txt"},              {L"CoM1.log", false, L"_CoM1.log.csv"},
+      {L"aux.TXT", true, L"_aux.txt"},          {L"lpt9 .x", true, L"_lpt9 .x.txt"},
+      {L"com\u00B9", true, L"_com\u00B9.txt"},  {L"com10", true, L"com10.txt"},
+      {L"a:b", true, L"a_b.txt"},               {L"..\\x", true, L".._x.txt"},
+      {L"\\", true, L"_.txt"},                  {L"a/*?\"<>|\t", true, L"a________.txt"},
+      {L"report.", true, L"report_.txt"},       {L"report .", false, L"report__.csv"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));

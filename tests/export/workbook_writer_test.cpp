@@ -137,7 +137,7 @@ std::string Bytes(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool RemoveRefused(const std::wstring&, std::wstring& reason) {
+bool MoveRefused(const std::wstring&, const std::wstring&, std::wstring& reason) {
   reason = L"The process cannot access the file because it is being used by another process.";
   return false;
 }
@@ -158,7 +158,7 @@ class ExportToWorkbook : public ::testing::Test {
   }
   void TearDown() override {
     ::unsetenv("LUMET_SHIM_DECLINE");
-    SetWorkbookRemover(nullptr);
+    SetWorkbookMover(nullptr);
     fs::remove(book);
   }
 
@@ -202,6 +202,10 @@ TEST(WorkbookTexts, ConnectStringsAreTheDriversOwnForm) {
   EXPECT_EQ(ReadingConnectString(L"Drv", L"C:\\a b\\x.xls"), L"ODBC;DRIVER={Drv};DSN='''';DBQ=C:\\a b\\x.xls");
   EXPECT_EQ(WritingConnectString(L"Drv", L"C:\\x.xlsx"),
             L"DRIVER={Drv};DSN='';FIRSTROWHASNAMES=2;READONLY=FALSE;CREATE_DB=\"C:\\x.xlsx\";DBQ=C:\\x.xlsx");
+  // A ";" would end the value: such a path goes in braces, "}" doubled.
+  EXPECT_EQ(ReadingConnectString(L"Drv", L"C:\\a;b}\\x.xls"), L"ODBC;DRIVER={Drv};DSN='''';DBQ={C:\\a;b}}\\x.xls}");
+  EXPECT_EQ(WritingConnectString(L"Drv", L"C:\\a;b\\x.xls"),
+            L"DRIVER={Drv};DSN='';FIRSTROWHASNAMES=2;READONLY=FALSE;CREATE_DB={\"C:\\a;b\\x.xls\"};DBQ={C:\\a;b\\x.xls}");
 }
 
 TEST_F(ExportToWorkbook, NewWorkbookGetsTheTickedColumnsInSlotOrderAndEveryRecord) {
@@ -284,18 +288,21 @@ TEST_F(ExportToWorkbook, FailuresShowTheirMessageAndChangeNothing) {
     const char* prepare;  // SQL run on an existing file first; nullptr: no file
     std::vector<std::wstring> slots;
     const char* decline;  // LUMET_SHIM_DECLINE
-    bool refuseRemove;
+    bool refuseMove;
+    bool asked;  // the overwrite question comes first, answered Yes
     std::wstring message;  // whole text, or the start of it followed by the driver's text
     bool driverText;
   } cases[] = {
-      {"no slot ticked", nullptr, {L"", L"", L""}, nullptr, false, WriteError, true},
-      {"no sheet", "CREATE TABLE Other (x TEXT)", {}, nullptr, false, L"Error:", true},
-      {"connect cancelled", "CREATE TABLE KT52 (SN TEXT)", {}, "prompt", false,
+      {"no slot ticked", nullptr, {L"", L"", L""}, nullptr, false, false, WriteError, true},
+      {"no sheet", "CREATE TABLE Other (x TEXT)", {}, nullptr, false, false, L"Error:", true},
+      {"connect cancelled", "CREATE TABLE KT52 (SN TEXT)", {}, "prompt", false, false,
        L"The file is open,please close it!", false},
-      {"writing connect without error", nullptr, {}, "all", false, WriteError + L"The workbook could not be opened.",
-       false},
-      {"locked file", "CREATE TABLE KT52 (SN TEXT)", {}, nullptr, true,
+      {"writing connect without error", nullptr, {}, "all", false, false,
+       WriteError + L"The workbook could not be opened.", false},
+      {"locked file", "CREATE TABLE KT52 (SN TEXT)", {}, nullptr, true, true,
        WriteError + L"The process cannot access the file because it is being used by another process.", false},
+      // The old workbook is set aside, and comes back when the new one cannot be made.
+      {"new sheet refused", "CREATE TABLE KT52 (SN TEXT)", {L"", L"", L""}, nullptr, false, true, WriteError, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -304,12 +311,12 @@ TEST_F(ExportToWorkbook, FailuresShowTheirMessageAndChangeNothing) {
     std::string before = c.prepare ? Bytes(book) : "";
     Slots(c.slots.empty() ? std::vector<std::wstring>{L"SN", L"Time", L"Data"} : c.slots);
     if (c.decline) ::setenv("LUMET_SHIM_DECLINE", c.decline, 1);
-    SetWorkbookRemover(c.refuseRemove ? &RemoveRefused : nullptr);
-    if (c.refuseRemove) dialog.QueueAnswers({AnswerYes});
+    SetWorkbookMover(c.refuseMove ? &MoveRefused : nullptr);
+    if (c.asked) dialog.QueueAnswers({AnswerYes});
     EXPECT_EQ(store.Export(dialog), 0);
     ::unsetenv("LUMET_SHIM_DECLINE");
     std::vector<std::wstring> texts = Texts();
-    if (c.refuseRemove) {
+    if (c.asked) {
       ASSERT_EQ(texts.size(), 2u);
       EXPECT_EQ(texts[0], Overwrite);
       texts.erase(texts.begin());
@@ -321,6 +328,7 @@ TEST_F(ExportToWorkbook, FailuresShowTheirMessageAndChangeNothing) {
     } else {
       EXPECT_EQ(texts[0], c.message);
     }
+    EXPECT_FALSE(fs::exists(book.string() + ".old"));
     if (c.prepare) {
       EXPECT_EQ(Bytes(book), before);
     } else if (c.decline) {

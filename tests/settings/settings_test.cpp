@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -261,6 +264,29 @@ TEST_F(SettingsFile, MissingFileIsCreatedEmptyAtStart) {
   EXPECT_EQ(Names(), (std::set<std::string>{"Config.ini"}));
   EXPECT_EQ(Defaults(), CollectSettings(dialog));
   EXPECT_TRUE(dialog.Messages().empty());
+}
+
+// Config.ini is replaced through a new file beside it; where none can be made
+// there, it is written in place (the same file, so the same inode). Here a path
+// within 7 characters of the system's limit leaves no room for the new file's
+// name, as a folder path of 247 to 249 characters does on Windows.
+TEST_F(SettingsFile, WhereNoNewFileCanBeMadeConfigIniIsWrittenInPlace) {
+  std::filesystem::path deep = folder.Path();
+  for (std::size_t left; (left = 4092 - deep.native().size() - 11) >= 2;)
+    deep /= std::string(std::min<std::size_t>(200, left - 1), 'd');
+  std::filesystem::create_directories(deep);
+  for (const std::filesystem::path& place : {folder.Path(), deep}) {
+    SetProgramPath(place.wstring() + L"\\Lumet.exe");
+    const std::string file = place.native() + "/Config.ini";
+    { std::ofstream(file) << "old"; }
+    struct stat before {}, after {};
+    ::stat(file.c_str(), &before);
+    EXPECT_EQ(1, SaveSettings(dialog));
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(place == deep, before.st_ino == after.st_ino) << place.native().size();
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), std::string(std::istreambuf_iterator<char>(in), {}));
+  }
 }
 
 // Root opens any file, so other means make these fail: a file where the

@@ -244,6 +244,7 @@ void MemoryControls::ResizeClient(int widthDialogUnits, int heightDialogUnits) {
 
 int MemoryControls::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                 unsigned flags) {
+  if (onMessage) onMessage(text);  // the box's own message loop, before its answer
   std::lock_guard<std::mutex> hold(lock_);
   messages_.push_back({text, caption, flags});
   if (!answers_.empty()) {

@@ -71,6 +71,9 @@ class MemoryControls final : public Controls {
   // Called after a control was enabled or disabled, on the caller's thread
   // (set it before any other thread uses the window).
   std::function<void(int id, bool enabled)> onEnabled;
+  // Called when a box is shown, before it is answered, on the caller's thread:
+  // what the box's message loop takes meanwhile (a command sent by a program).
+  std::function<void(const std::wstring& text)> onMessage;
   // Called after text was appended to a box, on the caller's thread.
   std::function<void(int id)> onAppend;
   std::vector<Message> Messages();

@@ -1,5 +1,6 @@
 #include "support/program_state.h"
 
+#include "clock/scanner_clock.h"
 #include "collect/collection_job.h"
 #include "collect/output_naming.h"
 #include "common/local_time.h"
@@ -32,6 +33,7 @@ void ResetProgramState() {
   ForgetDownloads();
   SetDownloadLimits({});
 
+  ShownTimeText.clear();
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);
 }

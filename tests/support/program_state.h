@@ -8,5 +8,6 @@
 // with no window of a test's, plain mode, an empty port list over the
 // machine's devices, auto mode off with empty device list rows, the output
 // values as at start (no folder yet, automatic naming from number 1), an
-// empty export store, the PC's clock and the real worker thread.
+// empty export store, no time shown by the program, the PC's clock and the
+// real worker thread.
 void ResetProgramState();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "support/virtual_time.h"
+#include "transport/serial_port.h"
 
 bool ScriptedLink::Open(std::uint32_t portNumber, std::uint32_t, std::uint8_t, std::uint8_t,
                         std::uint8_t, std::uint32_t flowControl) {
@@ -21,6 +22,11 @@ bool ScriptedLink::IsOpen() const { return open_; }
 
 bool ScriptedLink::Write(const std::uint8_t* bytes, std::size_t length) {
   if (length == 0 || failWrites) return false;
+  if (stuckWrites) {
+    virtual_time::Advance(WriteTimeoutMs + CompletionGraceMs);
+    NoteFault(LinkFault::Broken);
+    return false;
+  }
   Bytes written(bytes, bytes + length);
   writes.push_back(written);
   if (!pending_.empty()) {
@@ -35,6 +41,11 @@ std::size_t ScriptedLink::Read(std::uint8_t* buffer, std::size_t count,
                                std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs) {
   readRequests.push_back({count, totalTimeoutMs, intervalTimeoutMs});
   if (count == 0) return 0;
+  if (stuckReads && totalTimeoutMs != 0) {
+    virtual_time::Advance(totalTimeoutMs + CompletionGraceMs);
+    NoteFault(LinkFault::Broken);
+    return 0;
+  }
   while (!input_.empty() && input_.front().empty()) input_.pop_front();
   if (input_.empty() || silentReads) {
     if (silentReads) --silentReads;

@@ -48,6 +48,12 @@ class ScriptedLink final : public SerialLink {
   std::size_t silentReads = 0;
   bool failOpen = false;
   bool failWrites = false;
+  // A driver that ends no request by itself, as the port then behaves: a
+  // write waits out the write time-out and the grace after it and fails, a
+  // read with a time-out waits out that and the grace and brings nothing;
+  // either notes the line broken.
+  bool stuckWrites = false;
+  bool stuckReads = false;
   std::size_t discardedBytes = 0;
 
  private:

@@ -179,6 +179,21 @@ TEST_F(SerialPortWire, DiscardInputEmptiesTheQueue) {
   EXPECT_EQ(port_.Read(&byte, 1, 0, 0), 0u);
 }
 
+TEST_F(SerialPortWire, DiscardInputEndsWhileTheLineKeepsSending) {
+  kt52::DeviceOptions options;
+  options.transport = kt52::Transport::Plain;
+  options.generatedRecords = 100000;
+  SimProcess streaming(options);
+  ASSERT_TRUE(streaming.Started());
+  ASSERT_TRUE(streaming.LinkAsCom(com_.Path(), 5));
+  ASSERT_TRUE(OpenCom(port_, 5));
+  ASSERT_TRUE(WriteText(port_, "$$%^0206"));  // megabytes of records, back to back
+  ASSERT_TRUE(WaitForQueued(port_, 1024));
+  Clock::time_point start = Clock::now();
+  port_.DiscardInput();  // a bounded number of reads, not until the line falls quiet
+  EXPECT_LT(MsSince(start), NoWaitBoundMs);
+}
+
 TEST_F(SerialPortWire, CloseTwiceAndReopenTheSameScanner) {
   ASSERT_TRUE(OpenCom(port_, 3));
   port_.Close();

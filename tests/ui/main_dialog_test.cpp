@@ -9,14 +9,19 @@
 #include <utility>
 #include <vector>
 
+#include "common/worker.h"
 #include "protocol/exchange.h"
 #include "settings/settings.h"
 #include "support/program_folder.h"
 #include "support/scanner_ports.h"
+#include "support/scanner_script.h"
 #include "support/utf16le.h"
 #include "support/scripted_link.h"
+#include "support/virtual_time.h"
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
+#include "ui/device_list.h"
+#include "ui/worker_job.h"
 #include "support/memory_controls.h"
 
 namespace {
@@ -206,6 +211,90 @@ TEST_F(MainDialog, OpenWithNoScannerSaysSo) {
   EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
   EXPECT_TRUE(dialog.IsEnabled(IDC_OPEN));
   EXPECT_FALSE(dialog.IsEnabled(IDC_CLOSE));
+}
+
+bool RunHere(WorkerEntry entry, void* argument) {
+  entry(argument);
+  return true;
+}
+
+// Whether the window shows text: in a box, or in the device list's row 1.
+bool Shows(MemoryControls& dialog, const std::wstring& text) {
+  for (const auto& box : dialog.Messages())
+    if (box.text == text) return true;
+  return dialog.ListCell(IDC_DEVICE_LIST, 1, ColumnStatus) == text ||
+         dialog.ListCell(IDC_DEVICE_LIST, 1, ColumnSerialNumber) == text;
+}
+
+// A scanner or driver that ends no request by itself: every operation ends
+// within its bound (virtual ms) with its own words. A line that takes nothing
+// fails at the wake-up ("Send '*' Failed!"); one that takes bytes but gives
+// none at the first answer. Auto mode serves two ports.
+TEST_F(MainDialog, EveryScannerOperationEndsWithinItsBoundOnAStuckLine) {
+  const struct {
+    int id;
+    bool autoMode;
+    std::uint64_t takesNothingMs, givesNothingMs;
+    std::wstring givesNothing;
+  } cases[] = {
+      {IDC_GET_TIME, false, 4000, 10000, L"Get Time Format Failed!"},
+      {IDC_GET_DEVICE_INFO, false, 4000, 8000, L"Get Devices Info Error!"},
+      {IDC_DELETE_BARCODES, false, 4000, 7500, L"Delete Barcodes Failed!"},
+      {IDC_GET_BARCODES, false, 4000, 7500, L"Set KT52 Display Items Failed!"},
+      {IDC_SET_TIME, false, 4000, 7500, L"Set Time Format Failed!"},
+      {IDC_AUTO_MODE, false, 8000, 16000, L"Get SN Failed!"},
+      {IDC_REFRESH, true, 8000, 16000, L"Get SN Failed!"},
+      {IDC_DELETE_BARCODES, true, 8000, 15000, L"Delete Barcodes Failed!"},
+      {IDC_GET_BARCODES, true, 8000, 15000, L"Set KT52 Display Items Failed!"},
+      {IDC_SET_TIME, true, 8000, 15000, L"Set Time Format Failed!"},
+  };
+  VirtualTimeScope time;
+  SetWorkerStarter(&RunHere);  // the jobs run to their end within the click
+  devices = {Scanner(L"COM3"), Scanner(L"COM7")};
+  for (const auto& c : cases) {
+    for (bool takesBytes : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.id) + (c.autoMode ? " auto" : "") + (takesBytes ? " takes" : ""));
+      MemoryControls window;
+      link = ScriptedLink();
+      AutoMode = 0;
+      PrepareMainDialog(window);
+      ASSERT_TRUE(DispatchCommand(window, c.autoMode ? IDC_AUTO_MODE : IDC_OPEN, NotifyClicked));
+      window.ClearMessages();
+      link.stuckWrites = !takesBytes;
+      link.stuckReads = true;
+      const std::uint64_t start = virtual_time::NowMs();
+      EXPECT_TRUE(DispatchCommand(window, c.id, NotifyClicked));
+      EXPECT_LE(virtual_time::NowMs() - start, takesBytes ? c.givesNothingMs : c.takesNothingMs);
+      EXPECT_TRUE(Shows(window, takesBytes ? c.givesNothing : L"Send '*' Failed!"));
+    }
+  }
+  SetWorkerStarter(nullptr);
+  AutoMode = 0;
+}
+
+// A box's message loop takes a command sent by a program: a second
+// operation, or a job, does not start under the first.
+TEST_F(MainDialog, NoOperationOrJobStartsUnderAnother) {
+  VirtualTimeScope time;
+  devices = {Scanner(L"COM3")};
+  PrepareMainDialog(dialog);
+  ASSERT_TRUE(DispatchCommand(dialog, IDC_OPEN, NotifyClicked));
+  ScriptWakeUp(link, true);
+  SetWorkerStarter(&RunHere);
+  std::size_t writesMeanwhile = 0;
+  dialog.onMessage = [&](const std::wstring&) {
+    const std::size_t before = link.writes.size();
+    for (int id : {IDC_GET_BARCODES, IDC_SET_TIME, IDC_GET_TIME, IDC_DELETE_BARCODES, IDC_CLOSE})
+      EXPECT_TRUE(DispatchCommand(dialog, id, NotifyClicked));
+    writesMeanwhile += link.writes.size() - before;
+  };
+  dialog.QueueAnswers({AnswerNo});
+  EXPECT_TRUE(DispatchCommand(dialog, IDC_DELETE_BARCODES, NotifyClicked));
+  dialog.onMessage = nullptr;
+  SetWorkerStarter(nullptr);
+  EXPECT_EQ(0u, writesMeanwhile);
+  ASSERT_EQ(1u, dialog.Messages().size());  // only the question
+  EXPECT_TRUE(link.IsOpen());
 }
 
 TEST(CommandTable, EachIdAndNotificationHasOneRow) {

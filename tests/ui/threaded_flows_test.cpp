@@ -14,6 +14,7 @@
 #include "protocol/exchange.h"
 #include "support/gated_link.h"
 #include "support/scanner_desk.h"
+#include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 #include "ui/worker_job.h"
@@ -77,6 +78,18 @@ TEST_P(ThreadedFlows, RunToTheirEndWithTheWindowInUse) {
   // A command from a disabled button starts no second job.
   EXPECT_FALSE(StartCollection(dialog));
   EXPECT_EQ(0, StartSetTime(dialog));
+  // Nothing else reaches the scanner, the port or the port list meanwhile,
+  // not even a command sent by a program to a control it enabled.
+  EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN) || dialog.IsEnabled(IDC_PORT_LIST));
+  const std::size_t commands = device.Commands().size();
+  AttachDeadPort(9);  // a refill of the port list would find it
+  for (int id : {IDC_DELETE_BARCODES, IDC_GET_TIME, IDC_GET_DEVICE_INFO, IDC_REFRESH,
+                 IDC_AUTO_MODE, IDC_CLOSE, IDC_OPEN, IDC_PORT_LIST}) {
+    dialog.SetEnabled(id, true);
+    EXPECT_TRUE(DispatchCommand(dialog, id, id == IDC_PORT_LIST ? NotifyDropDown : NotifyClicked));
+  }
+  EXPECT_EQ(commands, device.Commands().size());
+  EXPECT_TRUE(link.IsOpen() && PortNumbers.count == 1);
   if (flow.job == Job::Download) {
     // "Export" never reads the store while the download fills it.
     EXPECT_FALSE(dialog.IsEnabled(IDC_EXPORT));
@@ -92,6 +105,8 @@ TEST_P(ThreadedFlows, RunToTheirEndWithTheWindowInUse) {
   UseTheWindowUntilTheJobEnds();
   ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
   SetExchangeLink(&link);
+  // Given back as the job found them: a port open, or auto mode.
+  EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN) || dialog.IsEnabled(IDC_PORT_LIST));
 
   if (flow.closeHalfWay) {
     EXPECT_EQ(std::vector<int>{CloseCommandId}, dialog.TakePostedCommands());
