@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "collect/record_format.h"
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
@@ -38,6 +38,8 @@
 #include "support/temp_folder.h"
 #include "transport/serial_port.h"
 #include "ui/control_ids.h"
+#include "ui/data_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -282,18 +284,14 @@ std::vector<std::string> Chunks(std::size_t records, std::size_t barcodeLength) 
   return chunks;
 }
 
-void PrepareFields(MemoryControls& dialog) {
-  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, true);
-  dialog.SetChecked(IDC_SHOW_TIME_STAMP, true);
-}
+// Both fields on, separator ",", Windows line ends.
+const RecordLayout BothFields{true, true, ",", false};
 
 void FormattingTable() {
   std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows;"
               " best of 3) ==\n");
   std::printf("%-10s %5s %8s %10s %8s %10s %10s\n", "barcode", "file", "records", "bytes",
               "seconds", "MB/s", "ns/record");
-  MemoryControls dialog;
-  PrepareFields(dialog);
   TempFolder folder;
   const std::pair<const char*, std::size_t> kinds[] = {{"EAN-13", 13}, {"200 chars", 200}};
   for (auto [name, length] : kinds) {
@@ -310,7 +308,7 @@ void FormattingTable() {
         RecordCarry carry;
         auto start = Clock::now();
         for (const std::string& c : chunks)
-          FormatChunk(dialog, c.c_str(), ",", false, toFile, &file, carry);
+          FormatChunk(BothFields, c.c_str(), toFile, &file, carry);
         seconds = std::min(seconds, SecondsSince(start));
         file.Close();
       }
@@ -339,13 +337,11 @@ void MemoryFigures() {
     const std::vector<std::string> chunks = Chunks(100000, 13);
     std::size_t bytes = 0;
     for (const std::string& c : chunks) bytes += c.size();
-    MemoryControls dialog;
-    PrepareFields(dialog);
     // The peak so far belongs to making the chunks: start it anew.
     std::ofstream("/proc/self/clear_refs") << "5";
     const long before = StatusKb("VmRSS:");
     RecordCarry carry;
-    for (const std::string& c : chunks) FormatChunk(dialog, c.c_str(), ",", false, false, nullptr, carry);
+    for (const std::string& c : chunks) FormatChunk(BothFields, c.c_str(), false, nullptr, carry);
     const long peak = StatusKb("VmHWM:"), after = StatusKb("VmRSS:");
     std::printf("downloaded bytes %zu; RSS before %ld kB, after %ld kB, peak %ld kB; store"
                 " growth %.2f x the downloaded bytes (peak over the start: %.2f x)\n",
@@ -373,13 +369,14 @@ void ExportFigures() {
   std::setlocale(LC_CTYPE, "C.UTF-8");
   MemoryControls dialog;
   ExportODBC store;
-  store.FillColumnSlots(dialog);
+  FillColumnSlots(dialog);
   dialog.SetSaveFileResult((folder / "bench.xls").wstring());
   constexpr int Rows = 10000;
   for (int k = 0; k < Rows; ++k)
     store.AppendRecord(L"KT5200001", L"2024/05/16,09:30:00", std::to_wstring(6900000000000ll + k));
   auto start = Clock::now();
-  const int result = store.Export(dialog);
+  WindowFrontEnd window(dialog);
+  const int result = store.Export(window);
   const double seconds = SecondsSince(start);
   const bool success = result == 1 && dialog.Messages().size() == 1;
   std::printf("%d rows in %.3f s: %.0f rows/s%s (workbook on %s)\n", Rows, seconds, Rows / seconds,

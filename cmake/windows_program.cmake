@@ -1,11 +1,11 @@
-# Lumet.exe: the dialog program over lumet_core, one static executable that
+# Lumet.exe: the dialog program over lumet_ui and lumet_core, one static executable that
 # imports only Windows' own DLLs (the toolchain links the runtime statically).
 enable_language(RC)
 
 add_executable(Lumet WIN32
   ${CMAKE_SOURCE_DIR}/src/ui/winmain_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/ui/lumet.rc)
-target_link_libraries(Lumet PRIVATE lumet_core)
+target_link_libraries(Lumet PRIVATE lumet_ui)
 # The resource script finds lumet.ico and lumet.manifest beside itself.
 target_include_directories(Lumet PRIVATE ${CMAKE_SOURCE_DIR}/src/ui)
 set_target_properties(Lumet PROPERTIES OUTPUT_NAME Lumet)

@@ -1,34 +1,20 @@
 #pragma once
-// The scanner clock: "Get Time" reads the scanner's date format and time into
-// the radio buttons and the time box; "Set Time" sends the checked format and
-// the typed time (or the PC's, when the box is empty) to the open scanner or,
-// in auto mode, to every listed one, on a worker thread.
-#include <string>
+// The scanner clock: "Get Time" reads the scanner's date format and time and
+// shows them; "Set Time" sends the checked format and the typed time (or the
+// PC's, when none was typed) to the open scanner or to every listed one.
+#include <cstddef>
 
 #include "clock/time_text.h"
 
-class Controls;
+class FrontEnd;
+struct PortList;
 
-// The "Get Time" button, on the dialog's thread. 1 on success, 0 otherwise
-// (a box says why).
-int GetDeviceTime(Controls& dialog);
+// The time box is read as 8-bit text, at most 99 characters (as it is saved).
+inline constexpr std::size_t TimeBoxCapacity = 100;
 
-// Remembers the time box's text as one Lumet put there itself ("Get Time", a
-// time restored from Config.ini): "Set Time" sends it no more than an empty
-// box, but the PC's time. A time typed later is sent as typed.
-void NoteShownTime(Controls& dialog);
-// That text, as the box gives it back (8-bit); empty at start.
-extern std::string ShownTimeText;
+// "Get Time", on the open scanner. 1 on success, 0 otherwise (a box says why).
+int ReadScannerClock(FrontEnd& front);
 
-// The "Set Time" button: disables the clock controls and starts the worker.
-// 0 when no thread can be started (the controls are enabled again and an
-// "Error" box says so).
-int StartSetTime(Controls& dialog);
-// One Set Time run on the calling thread (the worker's body); ends by enabling
-// the clock controls again.
-void SetTimeWorker(Controls& dialog);
-
-void EnableClockControls(Controls& dialog, bool enable);
-
-// The format of the checked radio buttons.
-DateFormat CheckedDateFormat(Controls& dialog);
+// One "Set Time" run: on the open scanner (listed nullptr), or on every listed
+// one in turn, each outcome in its "Status".
+void SetScannerClocks(FrontEnd& front, const PortList* listed);

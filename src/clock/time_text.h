@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-// The scanner's date orders, one radio button each.
-enum class DateFormat { US, EU, CN };  // MM/DD/YYYY, DD/MM/YYYY, YYYY/MM/DD
+#include "common/date_format.h"
+
 
 // The format of the checked buttons, tested US, EU, CN so the last checked one
 // wins; CN, the format at start, when none is checked.

@@ -4,49 +4,30 @@
 #include <mutex>
 #include <set>
 
-#include "collect/output_file.h"
 #include "collect/output_naming.h"
 #include "collect/record_format.h"
+#include "common/front_end.h"
+#include "common/output_file.h"
 #include "export/export_store.h"
 #include "protocol/catalogue.h"
-#include "protocol/download.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
-#include "ui/device_list.h"
-#include "ui/main_dialog.h"
-#include "ui/worker_job.h"
 
 namespace {
 constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
 
-// Controls that start scanner work or change an output choice, in the order
-// they are switched. "Export" is among them so the store is never read while
-// the job fills it.
-constexpr int AlwaysSwitched[] = {
-    IDC_SET_TIME,     IDC_SAVE_TO_FILE, IDC_CHOOSE_FOLDER, IDC_AUTO_NAMING,        IDC_FILE_NAME,
-    IDC_TYPE_TXT,     IDC_TYPE_CSV,     IDC_LINE_WINDOWS,  IDC_LINE_UNIX,          IDC_DELETE_BARCODES,
-    IDC_SEPARATOR,    IDC_GET_BARCODES, IDC_AUTO_MODE,     IDC_REFRESH,            IDC_SHOW_SERIAL_NUMBER,
-    IDC_SHOW_TIME_STAMP, IDC_EXPORT};
-
 enum class PortOutcome { Next, EndJob };
 
 struct Job {
-  Controls& dialog;
-  bool manual;
-  PlainSeparator plain;  // the scanner's default separator and its answer
+  FrontEnd& front;
+  const PortList* listed;  // nullptr: manual mode, the open port
+  PlainSeparator plain;    // the scanner's default separator and its answer
+  bool manual() const { return listed == nullptr; }
 };
 
-void ErrorBox(Controls& dialog, const std::wstring& text) {
-  dialog.ShowMessage(text, L"Error", BoxIconError);
+void InformationBox(FrontEnd& front, const std::wstring& text) {
+  front.ShowBox(text, L"Information", BoxIconInformation);
 }
-
-void InformationBox(Controls& dialog, const std::wstring& text) {
-  dialog.ShowMessage(text, L"Information", BoxIconInformation);
-}
-
-bool Stopping() { return IsJobStopping(); }
 
 std::atomic<std::uint64_t> LimitBytes{MaxDownloadBytes};
 std::atomic<std::uint64_t> LimitMs{MaxDownloadMs};
@@ -65,7 +46,7 @@ void NoteDownload(std::uint32_t port, bool failed) {
 
 // The port a step of this job serves: entry i in auto mode, the open one otherwise.
 std::uint32_t PortOf(const Job& job, std::uint32_t i) {
-  return job.manual ? OpenedPortNumber() : PortNumbers.numbers[i];
+  return job.manual() ? OpenedPortNumber() : job.listed->numbers[i];
 }
 
 // Wakes the scanner and prepares its records; on failure names what failed.
@@ -74,7 +55,7 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
     *failure = L"Send '*' Failed!";
     return false;
   }
-  if (!SetDisplayItems(job.dialog)) {
+  if (!SetDisplayItems(job.front)) {
     *failure = L"Set KT52 Display Items Failed!";
     return false;
   }
@@ -89,15 +70,15 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 // The file name could not be made: what the user is told, and whether the
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
-  IsAutoNaming = job.dialog.IsChecked(IDC_AUTO_NAMING);
+  IsAutoNaming = job.front.IsChosen(Choice::AutoNaming);
   NoteDownload(PortOf(job, i), true);
-  if (!job.manual && IsAutoNaming) {
-    SetPortStatus(job.dialog, i, L"Get File Name Failed!");
-    ClosePorts(job.dialog, true);
+  if (!job.manual() && IsAutoNaming) {
+    job.front.ShowPortStatus(i, L"Get File Name Failed!");
+    CloseDevicePort();
     return PortOutcome::Next;
   }
-  ErrorBox(job.dialog, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
-  if (!job.manual) ClosePorts(job.dialog, true);
+  ShowErrorBox(job.front, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
+  if (!job.manual()) CloseDevicePort();
   return PortOutcome::EndJob;
 }
 
@@ -120,8 +101,11 @@ struct DownloadOutcome {
 // it comes and shown in the "Barcode Data" box. After a failed write the
 // download still runs to its end so the store gets every record.
 DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
-  const bool unixLineFeeds = job.dialog.IsChecked(IDC_LINE_UNIX);
-  const std::string separatorText = job.dialog.GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
+  RecordLayout layout;
+  layout.unixLineFeeds = job.front.IsChosen(Choice::UnixLineFeeds);
+  layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
+  layout.serialShown = job.front.IsChosen(Choice::ShowSerialNumber);
+  layout.timeShown = job.front.IsChosen(Choice::ShowTimeStamp);
   RecordCarry carry;
   DownloadOutcome outcome;
   std::string text;
@@ -129,10 +113,9 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
     CopyWithoutZeroBytes(bytes, count, text);
     if (text.empty()) return;
     outcome.anyText = true;
-    if (!FormatChunk(job.dialog, text.c_str(), separatorText, unixLineFeeds,
-                     saveToFile && outcome.written, &file, carry))
+    if (!FormatChunk(layout, text.c_str(), saveToFile && outcome.written, &file, carry))
       outcome.written = false;
-    job.dialog.AppendAnsi(IDC_BARCODE_DATA, text);
+    job.front.ShowReceived(text);
   };
   outcome.end = RunDownload(job.plain, take, {LimitBytes.load(), LimitMs.load()}).end;
   outcome.leftOpen = RecordLeftOpen(carry);
@@ -140,14 +123,14 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
 }
 
 // No empty files are left behind by a download that brought nothing.
-void CloseDroppingEmptyFile(Controls& dialog, OutputFile& file, const std::wstring& path,
+void CloseDroppingEmptyFile(FrontEnd& front, OutputFile& file, const std::wstring& path,
                             bool saveToFile) {
   if (!saveToFile) return;
   std::uint64_t length = file.Length();
   file.Close();
   if (length == 0) {
     RemoveFile(path);
-    dialog.SetText(IDC_FILE_NAME, L"");
+    front.ShowFileName(L"");
   }
 }
 
@@ -160,95 +143,93 @@ const wchar_t* FailureOf(const DownloadOutcome& got) {
 }
 
 PortOutcome CollectPort(Job& job, std::uint32_t i) {
-  Controls& dialog = job.dialog;
-  if (!job.manual) {
+  FrontEnd& front = job.front;
+  if (!job.manual()) {
     const wchar_t* failure = L"Open Ports Failed!";
-    if (!OpenDevicePort(PortNumbers.numbers[i]) || !PrepareScanner(job, &failure)) {
-      NoteDownload(PortNumbers.numbers[i], true);
-      SetPortStatus(dialog, i, failure);
+    if (!OpenDevicePort(job.listed->numbers[i]) || !PrepareScanner(job, &failure)) {
+      NoteDownload(job.listed->numbers[i], true);
+      front.ShowPortStatus(i, failure);
       return PortOutcome::Next;
     }
   }
   const std::uint32_t port = PortOf(job, i);
-  const bool saveToFile = dialog.IsChecked(IDC_SAVE_TO_FILE);
-  const bool textType = dialog.IsChecked(IDC_TYPE_TXT);
-  if (saveToFile && !MakeOutputFileName(dialog, textType)) return ReportNamingFailure(job, i);
+  const bool saveToFile = front.IsChosen(Choice::SaveToFile);
+  const bool textType = front.IsChosen(Choice::TextFile);
+  if (saveToFile && !MakeOutputFileName(front, textType)) return ReportNamingFailure(job, i);
   const std::wstring path = OutputFilePath();
 
   OutputFile file;
   if (saveToFile && !file.OpenForAppend(path)) {
     NoteDownload(port, true);
-    if (job.manual) {
-      ErrorBox(dialog, L"Open File Failed!");
+    if (job.manual()) {
+      ShowErrorBox(front, L"Open File Failed!");
       return PortOutcome::EndJob;
     }
-    SetPortStatus(dialog, i, L"Open File Failed!");
-    ClosePorts(dialog, true);
+    front.ShowPortStatus(i, L"Open File Failed!");
+    CloseDevicePort();
     return PortOutcome::Next;
   }
 
-  dialog.ClearEdit(IDC_BARCODE_DATA);
-  if (!job.manual) SetPortStatus(dialog, i, L"Getting Data...");
+  front.ClearReceived();
+  if (!job.manual()) front.ShowPortStatus(i, L"Getting Data...");
   const DownloadOutcome got = Download(job, saveToFile, file);
-  const bool quiet = Stopping();  // the window is closing: no boxes
+  const bool quiet = front.IsClosing();  // the window is closing: no boxes
 
   const wchar_t* failure = FailureOf(got);
   const bool noData = !failure && !got.anyText;
   if (saveToFile) {
     if (file.Length() == 0)
-      CloseDroppingEmptyFile(dialog, file, path, saveToFile);
+      CloseDroppingEmptyFile(front, file, path, saveToFile);
     else if (!file.FlushAndClose() && !failure)
       failure = WriteFailedText;  // only data on the disk are saved
   }
   NoteDownload(port, failure != nullptr);
-  if (!job.manual) {
-    SetPortStatus(dialog, i, failure      ? failure
-                             : noData     ? L"No Data!"
-                             : saveToFile ? L"Save Data Succeed!"
-                                          : L"Get Data Succeed!");
-    ClosePorts(dialog, true);
+  if (!job.manual()) {
+    front.ShowPortStatus(i, failure      ? failure
+                            : noData     ? L"No Data!"
+                            : saveToFile ? L"Save Data Succeed!"
+                                         : L"Get Data Succeed!");
+    CloseDevicePort();
     return PortOutcome::Next;
   }
   if (quiet) return PortOutcome::EndJob;
   if (failure)
-    ErrorBox(dialog, failure);
+    ShowErrorBox(front, failure);
   else if (noData)
-    InformationBox(dialog, L"No Data!");
+    InformationBox(front, L"No Data!");
   else
-    InformationBox(dialog, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
+    InformationBox(front, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
                                       : std::wstring(L"Get Data Succeed!"));
   return PortOutcome::EndJob;
 }
 
-void RunJob(Controls& dialog) {
-  Job job{dialog, AutoMode == 0, {}};
-  std::uint32_t portCount = PortNumbers.count;
-  if (job.manual) {
-    if (!CheckPortsOpen(dialog)) return;
+}  // namespace
+
+void DownloadScanners(FrontEnd& front, const PortList* listed) {
+  Job job{front, listed, {}};
+  std::uint32_t portCount = 1;
+  if (job.manual()) {
+    if (!CheckPortsOpen(front)) return;
     const wchar_t* failure = nullptr;
     if (!PrepareScanner(job, &failure)) {
       NoteDownload(OpenedPortNumber(), true);
-      ShowAppMessage(dialog, failure, BoxIconError);
+      ShowAppBox(front, failure, BoxIconError);
       return;
     }
-    portCount = 1;
+  } else {
+    portCount = listed->count;
   }
   BarcodeExport.Reset();
-  for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !Stopping(); ++i) {
+  for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i) {
     if (CollectPort(job, i) == PortOutcome::EndJob) return;
   }
 }
-}  // namespace
 
-void SetJobControls(Controls& dialog, bool enable) {
-  SwitchJobControls(dialog, AlwaysSwitched, enable);
-}
-
-bool SetDisplayItems(Controls& dialog) {
-  const char* serial = dialog.IsChecked(IDC_SHOW_SERIAL_NUMBER) ? Command::ShowSerialNumber
+bool SetDisplayItems(FrontEnd& front) {
+  const char* serial = front.IsChosen(Choice::ShowSerialNumber) ? Command::ShowSerialNumber
                                                                  : Command::HideSerialNumber;
   if (!SendSetting(serial)) return false;
-  const char* time = dialog.IsChecked(IDC_SHOW_TIME_STAMP) ? Command::ShowTimeStamp
+  const char* time = front.IsChosen(Choice::ShowTimeStamp) ? Command::ShowTimeStamp
                                                              : Command::HideTimeStamp;
   return SendSetting(time);
 }
@@ -281,14 +262,3 @@ void ForgetDownloads() {
   std::lock_guard<std::mutex> lock(FailedPortsLock);
   FailedPorts.clear();
 }
-
-namespace {
-constexpr WorkerJob Collection{&RunJob, &SetJobControls, IDC_GET_BARCODES};
-}  // namespace
-
-void CollectionJob(Controls& dialog) { RunWorkerJob(dialog, Collection); }
-
-bool StartCollection(Controls& dialog) { return StartWorkerJob(dialog, Collection); }
-
-// One worker job runs at a time, this one or "Set Time".
-bool IsCollectionRunning() { return IsWorkerJobRunning(); }

@@ -3,76 +3,73 @@
 #include <cstdint>
 
 #include "collect/collection_job.h"
+#include "common/front_end.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
-#include "ui/controls.h"
-#include "ui/device_list.h"
 
 namespace {
 constexpr wchar_t SucceedText[] = L"Delete Barcodes Succeed!";
 constexpr wchar_t FailedText[] = L"Delete Barcodes Failed!";
 
-// Auto mode: opens and wakes the scanner of row i; false (with its "Status")
+// Auto mode: opens and wakes the scanner of entry i; false (with its "Status")
 // when that fails. The port is left for the next open to replace.
-bool ReachListedScanner(Controls& dialog, std::uint32_t i) {
-  if (!OpenDevicePort(PortNumbers.numbers[i])) {
-    SetPortStatus(dialog, i, L"Please Open Ports!");
+bool ReachListedScanner(FrontEnd& front, const PortList& listed, std::uint32_t i) {
+  if (!OpenDevicePort(listed.numbers[i])) {
+    front.ShowPortStatus(i, L"Please Open Ports!");
     return false;
   }
   if (!WakeDevice()) {
-    SetPortStatus(dialog, i, L"Send '*' Failed!");
+    front.ShowPortStatus(i, L"Send '*' Failed!");
     return false;
   }
   return true;
 }
 }  // namespace
 
-bool DeleteBarcodes(Controls& dialog) {
-  const bool manual = AutoMode == 0;
-  std::uint32_t portCount = PortNumbers.count;
+bool EraseScanners(FrontEnd& front, const PortList* listed) {
+  const bool manual = listed == nullptr;
+  std::uint32_t portCount = manual ? 1 : listed->count;
   if (manual) {
-    if (!CheckPortsOpen(dialog)) return false;
+    if (!CheckPortsOpen(front)) return false;
     // Woken before the question: a scanner that cannot be reached is not asked about.
     if (!WakeDevice()) {
-      ShowAppMessage(dialog, L"Send '*' Failed!", BoxIconError);
+      ShowAppBox(front, L"Send '*' Failed!", BoxIconError);
       return false;
     }
     if (LastDownloadFailed(OpenedPortNumber()) &&
-        dialog.ShowMessage(LastDownloadFailedQuestion, L"Warning", BoxYesNo | BoxIconWarning) !=
+        front.ShowBox(LastDownloadFailedQuestion, L"Warning", BoxYesNo | BoxIconWarning) !=
             AnswerYes)
       return false;
-    portCount = 1;
   }
-  if (dialog.ShowMessage(DeleteQuestionText, L"Warning", BoxYesNoCancel | BoxIconWarning) !=
-      AnswerYes)
+  if (front.ShowBox(DeleteQuestionText, L"Warning", BoxYesNoCancel | BoxIconWarning) != AnswerYes)
     return false;
 
   bool allErased = true;
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts; ++i) {
-    if (!manual && LastDownloadFailed(PortNumbers.numbers[i])) {
-      SetPortStatus(dialog, i, NotDeletedText);  // its records may be all it has
+    if (!manual && LastDownloadFailed(listed->numbers[i])) {
+      front.ShowPortStatus(i, NotDeletedText);  // its records may be all it has
       allErased = false;
       continue;
     }
-    if (!manual && !ReachListedScanner(dialog, i)) {
+    if (!manual && !ReachListedScanner(front, *listed, i)) {
       allErased = false;
       continue;
     }
     const bool erased = SendSetting(Command::EraseBarcodes);
     if (manual) {
       if (erased)
-        dialog.ShowMessage(SucceedText, L"Infomation", BoxIconInformation);
+        front.ShowBox(SucceedText, L"Infomation", BoxIconInformation);
       else
-        dialog.ShowMessage(FailedText, L"Error", BoxIconError);
+        ShowErrorBox(front, FailedText);
       return erased;
     }
     if (erased) {
-      ClosePorts(dialog, true);
-      SetPortStatus(dialog, i, SucceedText);
+      CloseDevicePort();
+      front.ShowPortStatus(i, SucceedText);
     } else {
-      SetPortStatus(dialog, i, FailedText);
-      ClosePorts(dialog, true);
+      front.ShowPortStatus(i, FailedText);
+      CloseDevicePort();
       allErased = false;
     }
   }

@@ -1,9 +1,10 @@
 #pragma once
 // "Delete Barcodes": erases every barcode stored in the open scanner (manual
 // mode) or in every listed scanner (auto mode), after a Yes/No/Cancel
-// question, on the dialog's thread; never one whose last download failed
-// without asking (LastDownloadFailed).
-class Controls;
+// question; never one whose last download failed without asking
+// (LastDownloadFailed).
+class FrontEnd;
+struct PortList;
 
 inline constexpr wchar_t DeleteQuestionText[] =
     L"This operation will delete all data from devices.\r\n\r\nDo you wish to proceed?";
@@ -13,6 +14,7 @@ inline constexpr wchar_t LastDownloadFailedQuestion[] =
     L"The last download from this scanner failed.\r\n\r\nDelete its barcodes anyway?";
 inline constexpr wchar_t NotDeletedText[] = L"Not Deleted: Last Download Failed!";
 
-// The button. True when every scanner served was erased (the window does not
-// use it).
-bool DeleteBarcodes(Controls& dialog);
+// The erase: of the open scanner (listed nullptr) or of every listed one
+// (auto mode, each outcome in its "Status"). True when every scanner served
+// was erased.
+bool EraseScanners(FrontEnd& front, const PortList* listed);

@@ -5,13 +5,11 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "collect/output_file.h"
+#include "common/front_end.h"
 #include "common/local_time.h"
-#include "export/export_store.h"
+#include "common/output_file.h"
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
 
 std::wstring OutputFolder;
 std::wstring OutputFileName;
@@ -80,48 +78,8 @@ bool NumberAfterPrefix(const std::wstring& name, std::size_t prefixLength, std::
 }
 }  // namespace
 
-void InitDataControls(Controls& dialog) {
-  dialog.SetChecked(IDC_TYPE_TXT, true);
-  dialog.SetChecked(IDC_SAVE_TO_FILE, true);
-  dialog.SetChecked(IDC_AUTO_NAMING, true);
-  OnAutoNamingClicked(dialog);
-  OutputFolder = ProgramFolder();
-  dialog.SetChecked(IDC_LINE_WINDOWS, true);
-  dialog.ComboAppend(IDC_SEPARATOR, L",");
-  dialog.ComboAppend(IDC_SEPARATOR, L";");
-  dialog.ComboAppend(IDC_SEPARATOR, L"tab");
-  dialog.ComboSelect(IDC_SEPARATOR, 0);
-  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, true);
-  dialog.SetChecked(IDC_SHOW_TIME_STAMP, true);
-  BarcodeExport.FillColumnSlots(dialog);
-}
-
-void OnAutoNamingClicked(Controls& dialog) {
-  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
-  if (IsAutoNaming) {
-    dialog.SetText(IDC_FILE_NAME, L"");
-    dialog.SetReadOnly(IDC_FILE_NAME, true);
-  } else {
-    dialog.SetText(IDC_FILE_NAME, CustomFileName);
-    dialog.SetReadOnly(IDC_FILE_NAME, false);
-  }
-}
-
-void OnFileNameEdited(Controls& dialog) {
-  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
-  if (!IsAutoNaming) CustomFileName = dialog.GetText(IDC_FILE_NAME, PathCapacity);
-}
-
-bool ChooseOutputFolder(Controls& dialog) {
-  std::wstring chosen;
-  if (!dialog.BrowseForFolder(L"Please Select a Directory...", OutputFolder, chosen)) return false;
-  if (chosen.empty()) return false;
-  OutputFolder = chosen;
-  return true;
-}
-
-bool MakeOutputFileName(Controls& dialog, bool textType) {
-  IsAutoNaming = dialog.IsChecked(IDC_AUTO_NAMING);
+bool MakeOutputFileName(FrontEnd& front, bool textType) {
+  IsAutoNaming = front.IsChosen(Choice::AutoNaming);
   if (IsAutoNaming) {
     std::wstring serial;
     if (!QuerySerialNumber(serial, Reply::SerialNumberForFileName)) return false;
@@ -132,15 +90,15 @@ bool MakeOutputFileName(Controls& dialog, bool textType) {
     if (NextFileNumber < INT_MAX) ++NextFileNumber;
     OutputFileName = prefix + Format(L"%03d", number) + Extension(textType);
   } else {
-    std::wstring name = dialog.GetText(IDC_FILE_NAME, PathCapacity);
+    std::wstring name = front.TypedFileName(PathCapacity);
     if (name.empty()) return false;
     if (HasExtension(name, L".csv") || HasExtension(name, L".txt")) name.resize(name.size() - 4);
     OutputFileName = SafeFileName(name) + Extension(textType);
   }
-  dialog.SetText(IDC_FILE_NAME, OutputFileName);
-  // The box's change notification does the same in the window; done here too
-  // so the remembered custom name never depends on it.
-  OnFileNameEdited(dialog);
+  front.ShowFileName(OutputFileName);
+  // The window remembers a custom name when its box changes; done here too so
+  // the remembered name never depends on that.
+  if (!IsAutoNaming) CustomFileName = OutputFileName.substr(0, PathCapacity - 1);
   return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Where the output file lies and what it is called.
+#include <cstddef>
 #include <string>
 
-class Controls;
+class FrontEnd;
 
 inline constexpr std::size_t PathCapacity = 260;  // characters, with the terminating zero
 
@@ -12,12 +13,10 @@ extern std::wstring CustomFileName;  // last name typed while "Auto Naming" was 
 extern bool IsAutoNaming;
 extern int NextFileNumber;
 
-void InitDataControls(Controls& dialog);
-void OnAutoNamingClicked(Controls& dialog);
-void OnFileNameEdited(Controls& dialog);
-bool ChooseOutputFolder(Controls& dialog);
-// Sets OutputFileName for one download; textType true for TXT, false for CSV.
-bool MakeOutputFileName(Controls& dialog, bool textType);
+// Sets OutputFileName for one download, from "Auto Naming" and the typed name
+// as the front end has them, and shows it; textType true for TXT, false for
+// CSV. False when the serial number cannot be had or no name was typed.
+bool MakeOutputFileName(FrontEnd& front, bool textType);
 // NextFileNumber = one above the highest number of the folder's files that
 // begin with the prefix in OutputFileName.
 void FindNextFileNumber(bool textType);

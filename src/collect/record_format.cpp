@@ -3,11 +3,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "common/ansi_text.h"
 #include "export/export_store.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
 
 namespace {
 constexpr char RecordEnd = '\r';
@@ -100,12 +98,13 @@ std::string OutputSeparator(const std::string& separatorText) {
   return separatorText;
 }
 
-bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separatorText,
-                 bool unixLineFeeds, bool saveToFile, OutputFile* file, RecordCarry& carry) {
+bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile, OutputFile* file,
+                 RecordCarry& carry) {
   if (!chunk || chunk[0] == '\0') return true;
-  const std::string separator = OutputSeparator(separatorText);
-  const bool serialShown = dialog.IsChecked(IDC_SHOW_SERIAL_NUMBER);
-  const bool timeShown = dialog.IsChecked(IDC_SHOW_TIME_STAMP);
+  const std::string separator = OutputSeparator(layout.separatorText);
+  const bool serialShown = layout.serialShown;
+  const bool timeShown = layout.timeShown;
+  const bool unixLineFeeds = layout.unixLineFeeds;
 
   std::string lines;
   lines.reserve(std::strlen(chunk) * 2);

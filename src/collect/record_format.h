@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-class Controls;
 class OutputFile;
 
 // Pieces between delimiters, after one delimiter is appended to the text.
@@ -28,12 +27,21 @@ struct RecordCarry {
 };
 inline bool RecordLeftOpen(const RecordCarry& carry) { return !carry.pending.empty(); }
 
-// Formats every complete record of the chunk (zero-terminated text). Reads the
-// "Serial Number" and "Time Stamp" boxes; appends to BarcodeExport; writes the
-// lines to file (when saveToFile) in one write. False when the write failed.
+// How the records of one download are laid out and turned into lines: which
+// fields they hold, the separator box's text and the line ends.
+struct RecordLayout {
+  bool serialShown = true;
+  bool timeShown = true;
+  std::string separatorText;  // as OutputSeparator takes it
+  bool unixLineFeeds = false;
+};
+
+// Formats every complete record of the chunk (zero-terminated text) as the
+// layout says; appends to BarcodeExport; writes the lines to file (when
+// saveToFile) in one write. False when the write failed.
 // A record that cannot be cut into its fields (a comma missing where a shown
 // field needs one, or longer than MaxSplitRecord) is not lost: it is written
 // as it came, as one line, and stored whole as the barcode, with an empty
 // serial number and time stamp.
-bool FormatChunk(Controls& dialog, const char* chunk, const std::string& separatorText,
-                 bool unixLineFeeds, bool saveToFile, OutputFile* file, RecordCarry& carry);
+bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile, OutputFile* file,
+                 RecordCarry& carry);

@@ -14,7 +14,7 @@ struct LocalTime {
 using LocalTimeSource = LocalTime (*)();
 
 LocalTime CurrentLocalTime();
-// nullptr puts the system clock back.
+// Test hook: a fixed "now" (nullptr puts the system clock back).
 void SetLocalTimeSource(LocalTimeSource source);
 
 // The system clock itself (GetLocalTime on Windows, localtime_r elsewhere).

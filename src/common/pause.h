@@ -10,6 +10,7 @@ using SteadyClockFunction = std::uint64_t (*)();
 void Pause(unsigned milliseconds);
 // Milliseconds on a clock that only moves forward (not the time of day).
 std::uint64_t SteadyMs();
-// nullptr puts the real sleep, or the real clock, back.
+// Test hook: virtual time (tests/support/virtual_time.h) puts its own pause and
+// clock in place; nullptr puts the real sleep, or the real clock, back.
 void SetPauseFunction(PauseFunction function);
 void SetSteadyClock(SteadyClockFunction clock);

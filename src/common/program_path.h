@@ -5,7 +5,7 @@
 #include <string>
 
 std::wstring ProgramPath();
-// An empty path puts the system's answer back.
+// Test hook: the program placed elsewhere (an empty path puts the system's answer back).
 void SetProgramPath(const std::wstring& path);
 
 // The system's answer; empty when it has none.

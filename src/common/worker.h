@@ -8,6 +8,6 @@ bool StartWorker(WorkerEntry entry, void* argument);
 // The platform's own starter (_beginthreadex, or std::thread).
 bool StartPlatformWorker(WorkerEntry entry, void* argument);
 
-// Tests put a starter of their own in place (nullptr: the real one again).
+// Test hook: a starter of the test's own (nullptr: the real one again).
 using WorkerStarter = bool (*)(WorkerEntry entry, void* argument);
 void SetWorkerStarter(WorkerStarter starter);

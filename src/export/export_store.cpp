@@ -3,33 +3,10 @@
 #include <limits>
 #include <utility>
 
-#include "ui/control_ids.h"
-#include "ui/controls.h"
 
 ExportODBC BarcodeExport;
 
 namespace {
-const wchar_t* const ColumnChoices[] = {L"SN", L"Time", L"Data"};
-constexpr std::size_t ChoiceBufferSize = 10;  // characters, with the terminating zero
-
-int SlotCheckBox(int slot) { return IDC_COLUMN_CHECK_1 + slot; }
-int SlotList(int slot) { return IDC_COLUMN_LIST_1 + slot; }
-
-// The column choices of the ticked slots, in slot order, read afresh from the
-// dialog (the item text through a buffer of ChoiceBufferSize characters).
-std::vector<std::wstring> TickedChoices(Controls& dialog, int slotCount) {
-  std::vector<std::wstring> choices;
-  for (int slot = 0; slot < slotCount; ++slot) {
-    if (!dialog.IsChecked(SlotCheckBox(slot))) continue;
-    int selected = dialog.ComboSelection(SlotList(slot));
-    std::wstring choice =
-        selected < 0 ? std::wstring() : dialog.ComboItemText(SlotList(slot), selected);
-    if (choice.size() >= ChoiceBufferSize) choice.resize(ChoiceBufferSize - 1);
-    choices.push_back(std::move(choice));
-  }
-  return choices;
-}
-
 // A value between single quotes, its own quotes doubled so the statement
 // keeps its shape and the sheet gets the text as stored.
 std::wstring QuotedValue(const std::wstring& value) {
@@ -81,14 +58,6 @@ bool ExportODBC::AppendAnsiRecord(std::string_view serial, std::string_view time
   return true;
 }
 
-void ExportODBC::FillColumnSlots(Controls& dialog) {
-  for (int slot = 0; slot < ColumnSlotCount; ++slot) {
-    dialog.SetChecked(SlotCheckBox(slot), true);
-    for (const wchar_t* choice : ColumnChoices) dialog.ComboAppend(SlotList(slot), choice);
-    dialog.ComboSelect(SlotList(slot), slot);
-  }
-}
-
 std::wstring ColumnDefinitionList(const std::vector<std::wstring>& names) {
   std::wstring definitions;
   for (const std::wstring& name : names) {
@@ -99,19 +68,15 @@ std::wstring ColumnDefinitionList(const std::vector<std::wstring>& names) {
   return definitions;
 }
 
-std::wstring ExportODBC::BuildColumnDefinitions(Controls& dialog) {
-  return ColumnDefinitionList(TickedChoices(dialog, ColumnSlotCount));
-}
-
-bool ExportODBC::BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values,
-                                  int k) {
+bool ExportODBC::BuildInsertLists(const std::vector<std::wstring>& ticked, std::wstring& columns,
+                                  std::wstring& values, int k) {
   columns.clear();
   values.clear();
   if (k < 0 || k >= RecordCount) return false;
   std::size_t row = static_cast<std::size_t>(k);
   if (row >= SerialNumbers.size() || row >= TimeStamps.size() || row >= Barcodes.size())
     return false;
-  for (const std::wstring& choice : TickedChoices(dialog, ColumnSlotCount)) {
+  for (const std::wstring& choice : ticked) {
     columns += columns.empty() ? L"[" : L",[";
     columns += choice;
     columns += L"]";

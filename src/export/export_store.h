@@ -1,13 +1,13 @@
 #pragma once
 // The records of the last download run, kept for the workbook export, the
-// statement texts that follow the dialog's three column slots, and the export.
+// statement texts for the chosen columns, and the export.
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "export/text_list.h"
 
-class Controls;
+class FrontEnd;
 
 class ExportODBC {
  public:
@@ -19,18 +19,19 @@ class ExportODBC {
                     const std::wstring& barcode);
   // The same, from the record's bytes in the ANSI code page.
   bool AppendAnsiRecord(std::string_view serial, std::string_view time, std::string_view barcode);
-  void FillColumnSlots(Controls& dialog);
-  std::wstring BuildColumnDefinitions(Controls& dialog);
-  // False when k is not below RecordCount.
-  bool BuildInsertLists(Controls& dialog, std::wstring& columns, std::wstring& values, int k);
+  // The INSERT's column and value lists of record k for the ticked column
+  // names ("SN", "Time", "Data"; any other name gets an empty value). False
+  // when k is not below RecordCount.
+  bool BuildInsertLists(const std::vector<std::wstring>& ticked, std::wstring& columns,
+                        std::wstring& values, int k);
 
   // The workbook export (workbook_writer.cpp): the whole export behind the
-  // "Export" button, 1 when it ended with "Success！"; the installed Excel
-  // driver's description, empty when there is none; the save dialog, false
-  // when cancelled.
-  int Export(Controls& dialog);
+  // "Export" button, with the columns the front end has ticked, 1 when it
+  // ended with "Success！"; the installed Excel driver's description, empty
+  // when there is none; the save dialog, false when cancelled.
+  int Export(FrontEnd& front);
   std::wstring FindExcelDriver();
-  bool ChooseWorkbookPath(Controls& dialog, std::wstring& path);
+  bool ChooseWorkbookPath(FrontEnd& front, std::wstring& path);
 
   TextList SerialNumbers;
   TextList TimeStamps;

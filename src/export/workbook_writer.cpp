@@ -12,11 +12,11 @@
 //   6. "Success！".
 #include <atomic>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "export/export_store.h"
 #include "export/odbc_connection.h"
 #include "export/workbook_writer.h"
-#include "ui/controls.h"
+#include "common/front_end.h"
 
 namespace {
 constexpr wchar_t ExcelDriverMark[] = L"Microsoft Excel Driver (*.xls";
@@ -28,32 +28,32 @@ std::atomic<WorkbookMover> Mover{&RenameFile};
 
 // The export's boxes have no title of their own; OK boxes carry the warning
 // icon and the question the question icon, as the message service adds them.
-int Say(Controls& dialog, const std::wstring& text, unsigned buttons = BoxOk) {
+int Say(FrontEnd& front, const std::wstring& text, unsigned buttons = BoxOk) {
   unsigned icon = buttons == BoxYesNo ? BoxIconQuestion : BoxIconWarning;
-  return ShowAppMessage(dialog, text, buttons | icon);
+  return ShowAppBox(front, text, buttons | icon);
 }
 
 // A write failure: the driver's text, or ours when it gave none.
-int WriteFailed(Controls& dialog, const DbResult& result) {
-  Say(dialog, WriteError + (result.error.empty() ? std::wstring(NoConnection) : result.error));
+int WriteFailed(FrontEnd& front, const DbResult& result) {
+  Say(front, WriteError + (result.error.empty() ? std::wstring(NoConnection) : result.error));
   return 0;
 }
 
 // Step 4: the existing sheet's column definitions. False when the export ends
 // (the message shown).
-bool ReadSheetColumns(Controls& dialog, const std::wstring& driver, const std::wstring& path,
+bool ReadSheetColumns(FrontEnd& front, const std::wstring& driver, const std::wstring& path,
                       std::wstring& sheetColumns) {
   OdbcConnection database;
   DbResult result = database.OpenAsking(ReadingConnectString(driver, path));
   if (result.status == DbResult::Declined) {
-    Say(dialog, L"The file is open,please close it!");
+    Say(front, L"The file is open,please close it!");
     return false;
   }
   sheetColumns.clear();
   std::vector<std::wstring> names;
   if (result.Ok()) result = database.QueryColumnNames(std::wstring(L"SELECT * FROM ") + SheetName + L" ", names);
   if (!result.Ok()) {
-    Say(dialog, ReadError + result.error);
+    Say(front, ReadError + result.error);
     return false;
   }
   sheetColumns = ColumnDefinitionList(names);
@@ -102,7 +102,7 @@ std::wstring ExportODBC::FindExcelDriver() {
   return {};
 }
 
-bool ExportODBC::ChooseWorkbookPath(Controls& dialog, std::wstring& path) {
+bool ExportODBC::ChooseWorkbookPath(FrontEnd& front, std::wstring& path) {
   SaveFileRequest request;
   request.filterName = L"Excel 97-2003(*.xls)";
   request.filterPattern = L"*.xls";
@@ -111,29 +111,32 @@ bool ExportODBC::ChooseWorkbookPath(Controls& dialog, std::wstring& path) {
   request.defaultExtension = L"xlsx";
   request.pathCapacity = WorkbookPathCapacity;
   std::wstring chosen;
-  if (!dialog.ChooseSaveFile(request, chosen) || chosen.empty() || chosen.size() >= WorkbookPathCapacity)
+  if (!front.ChooseSaveFile(request, chosen) || chosen.empty() || chosen.size() >= WorkbookPathCapacity)
     return false;
   path = chosen;
   return true;
 }
 
-int ExportODBC::Export(Controls& dialog) {
+int ExportODBC::Export(FrontEnd& front) {
   std::wstring driver = FindExcelDriver();
   if (driver.empty()) {
-    Say(dialog, L"Please Install Microsoft Excel Driver!");
+    Say(front, L"Please Install Microsoft Excel Driver!");
     return 0;
   }
   std::wstring path;
-  if (!ChooseWorkbookPath(dialog, path)) return 0;
+  if (!ChooseWorkbookPath(front, path)) return 0;
   if (!PathExists(path)) SheetColumns.clear();
-  else if (!ReadSheetColumns(dialog, driver, path, SheetColumns)) return 0;
+  else if (!ReadSheetColumns(front, driver, path, SheetColumns)) return 0;
 
   OdbcConnection database;
   DbResult result = database.OpenSilently(WritingConnectString(driver, path));
-  if (!result.Ok()) return WriteFailed(dialog, result);
-  std::wstring chosenColumns = BuildColumnDefinitions(dialog);
+  if (!result.Ok()) return WriteFailed(front, result);
+  // The ticked columns as they stand when the writing begins; the window
+  // cannot change them meanwhile (the question below is modal).
+  const std::vector<std::wstring> ticked = front.TickedColumns();
+  std::wstring chosenColumns = ColumnDefinitionList(ticked);
   if (!SheetColumns.empty() && SheetColumns != chosenColumns) {
-    int answer = Say(dialog,
+    int answer = Say(front,
                      L"The columns exported are different from Excel,do you want to OVERWRITE them?",
                      BoxYesNo);
     database.Close();
@@ -143,7 +146,7 @@ int ExportODBC::Export(Controls& dialog) {
     const std::wstring aside = AsideName(path);
     std::wstring reason;
     if (!Mover.load()(path, aside, reason)) {
-      Say(dialog, WriteError + reason);
+      Say(front, WriteError + reason);
       return 0;
     }
     result = database.OpenSilently(WritingConnectString(driver, path));
@@ -152,21 +155,21 @@ int ExportODBC::Export(Controls& dialog) {
       database.Close();
       RemoveFile(path);  // what the driver made of the new one
       Mover.load()(aside, path, reason);
-      return WriteFailed(dialog, result);
+      return WriteFailed(front, result);
     }
     RemoveFile(aside);
   } else if (SheetColumns.empty()) {
     result = database.Execute(CreateSheetStatement(chosenColumns));
-    if (!result.Ok()) return WriteFailed(dialog, result);
+    if (!result.Ok()) return WriteFailed(front, result);
   }
   std::wstring columns, values;
   for (int k = 0; k < RecordCount; ++k) {
-    if (!BuildInsertLists(dialog, columns, values, k)) break;
+    if (!BuildInsertLists(ticked, columns, values, k)) break;
     result = database.Execute(std::wstring(L"INSERT INTO ") + SheetName + L" (" + columns + L") VALUES (" +
                               values + L")");
-    if (!result.Ok()) return WriteFailed(dialog, result);
+    if (!result.Ok()) return WriteFailed(front, result);
   }
   database.Close();
-  Say(dialog, L"Success\uFF01");  // full-width exclamation mark
+  Say(front, L"Success\uFF01");  // full-width exclamation mark
   return 1;
 }

@@ -17,5 +17,5 @@ std::wstring WritingConnectString(const std::wstring& driver, const std::wstring
 // when the new one cannot be made); false with the system's text.
 using WorkbookMover = bool (*)(const std::wstring& from, const std::wstring& to,
                                std::wstring& reason);
-// nullptr puts the file system's own move back.
+// Test hook: a move that fails (nullptr puts the file system's own move back).
 void SetWorkbookMover(WorkbookMover mover);

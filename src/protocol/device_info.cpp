@@ -7,7 +7,6 @@
 #include "common/ansi_text.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
-#include "ui/controls.h"
 
 namespace {
 constexpr std::size_t DeviceInfoBufferSize = 1024;
@@ -36,27 +35,27 @@ bool QuerySerialNumber(std::wstring& out, const ReplyRead& read) {
   return true;
 }
 
-bool ShowDeviceInfo(Controls& dialog) {
-  if (!CheckPortsOpen(dialog)) return false;
+bool ReportDeviceInfo(FrontEnd& front) {
+  if (!CheckPortsOpen(front)) return false;
   if (!WakeDevice()) {
-    ShowAppMessage(dialog, L"Send '*' Failed!", BoxIconError);
+    ShowAppBox(front, L"Send '*' Failed!", BoxIconError);
     return false;
   }
   std::uint8_t reply[DeviceInfoBufferSize] = {};
   std::size_t length = 0;
   switch (Query(Command::GetDeviceInfo, Reply::DeviceInfo, reply, sizeof reply, &length)) {
     case QueryOutcome::SendFailed:
-      dialog.ShowMessage(L"Get Device Info Error!", L"Error", BoxIconError);
+      ShowErrorBox(front, L"Get Device Info Error!");
       return false;
     case QueryOutcome::ReplyFailed:
-      dialog.ShowMessage(L"Get Devices Info Error!", L"Error", BoxIconError);
+      ShowErrorBox(front, L"Get Devices Info Error!");
       return false;
     case QueryOutcome::Ok:
       break;
   }
   std::wstring text = PayloadText(reply, length);
   FormatDeviceInfo(text);
-  dialog.ShowMessage(text, L"Device Infomation", BoxIconInformation);
+  front.ShowBox(text, L"Device Infomation", BoxIconInformation);
   return true;
 }
 

@@ -2,10 +2,10 @@
 // Read-only queries about the scanner itself.
 #include <string>
 
-class Controls;
+class FrontEnd;
 
-// The "Get Device Info" button: shows the scanner's information, one group a line.
-bool ShowDeviceInfo(Controls& dialog);
+// "Get Device Info": shows the open scanner's information, one group a line.
+bool ReportDeviceInfo(FrontEnd& front);
 struct ReplyRead;
 
 // The scanner's serial number (port open, scanner woken), read with the device

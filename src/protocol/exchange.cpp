@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "common/pause.h"
-#include "transport/serial_port.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
 
 std::int32_t FramedMode = 0;
 
 namespace {
-std::atomic<SerialLink*> CurrentLink{nullptr};
-std::atomic<Controls*> CurrentDialog{nullptr};
+std::atomic<FrontEnd*> CurrentFrontEnd{nullptr};
 
 constexpr std::size_t FrameOverhead = 11;     // header 6, length 2, trailer 2, XOR 1
 // A data frame's payload length stands in bytes 6 and 7.
@@ -45,14 +41,7 @@ bool WriteHostAck(bool valid) {
 }
 }  // namespace
 
-SerialLink& ExchangeLink() {
-  SerialLink* link = CurrentLink.load();
-  return link ? *link : DevicePort;
-}
-
-void SetExchangeLink(SerialLink* link) { CurrentLink.store(link); }
-
-void SetExchangeDialog(Controls* dialog) { CurrentDialog.store(dialog); }
+void SetExchangeFrontEnd(FrontEnd* front) { CurrentFrontEnd.store(front); }
 
 std::size_t BuildCommandFrame(const std::uint8_t* command, std::size_t length, std::uint8_t* out,
                               std::size_t outCapacity) {
@@ -224,25 +213,14 @@ int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
 }
 
 std::uint8_t GetResponseMode() {
-  Controls* dialog = CurrentDialog.load();
-  if (!dialog) return 0;
-  int selected = dialog->ComboSelection(IDC_RESPONSE);
-  if (selected < 0) return 0;
-  std::wstring text = dialog->ComboItemText(IDC_RESPONSE, selected).substr(0, 20);
-  if (text == L"Beep") return 1;
-  if (text == L"Vibration") return 2;
-  return 0;
+  FrontEnd* front = CurrentFrontEnd.load();
+  return front ? front->ResponseMode() : 0;
 }
 
-void FillResponseModeList(Controls& dialog) {
-  dialog.ComboAppend(IDC_RESPONSE, L"None");
-  dialog.ComboAppend(IDC_RESPONSE, L"Beep");
-  dialog.ComboAppend(IDC_RESPONSE, L"Vibration");
-  dialog.ComboSelect(IDC_RESPONSE, 0);
-}
-
-bool CheckPortsOpen(Controls& dialog) {
-  if (!dialog.IsEnabled(IDC_OPEN)) return true;
-  dialog.ShowMessage(L"Please Open Ports!", L"Tip", BoxIconWarning);
+bool CheckPortsOpen(FrontEnd& front) {
+  if (ExchangeLink().IsOpen()) return true;
+  WarnNoOpenPort(front);
   return false;
 }
+
+void WarnNoOpenPort(FrontEnd& front) { front.ShowBox(L"Please Open Ports!", L"Tip", BoxIconWarning); }

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-class Controls;
-class SerialLink;
+#include "common/front_end.h"
+#include "transport/device_port.h"
 
 constexpr std::uint8_t Ack = 0x06;
 constexpr std::uint8_t Nak = 0x15;
@@ -28,14 +28,9 @@ constexpr std::size_t MarkerLength = 10;
 // 1 after the scanner answered the wake-up with ACK, 0 otherwise.
 extern std::int32_t FramedMode;
 
-// The link every exchange uses: DevicePort unless a test puts another in place
-// (nullptr puts DevicePort back).
-SerialLink& ExchangeLink();
-void SetExchangeLink(SerialLink* link);
-
-// The window the exchange reads its two dialog facts from (whether a port is
-// open, the "Response" choice) and warns through. nullptr: none.
-void SetExchangeDialog(Controls* dialog);
+// Where the exchange reads the "Response" choice of each host acknowledgement,
+// set where the program is put together. nullptr: none (None).
+void SetExchangeFrontEnd(FrontEnd* front);
 
 bool WakeDevice();
 bool SendCommand(const char* command, std::size_t length, bool waitForAck);
@@ -74,8 +69,10 @@ int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
                       bool stripMarker);
 
 std::uint8_t GetResponseMode();
-void FillResponseModeList(Controls& dialog);
-bool CheckPortsOpen(Controls& dialog);
+// Whether a port is open; otherwise the warning (WarnNoOpenPort), and false.
+bool CheckPortsOpen(FrontEnd& front);
+// "Please Open Ports!", the warning of an operation that needs an open port.
+void WarnNoOpenPort(FrontEnd& front);
 
 // Frame helpers, exposed for tests and the simulator.
 std::size_t BuildCommandFrame(const std::uint8_t* command, std::size_t length, std::uint8_t* out,

@@ -1,6 +1,7 @@
 #pragma once
-// The user's choices kept in Config.ini beside the program: read once at
-// start, after the controls have their defaults, and written once at close.
+// The user's choices kept in Config.ini beside the program: the file and its
+// format. The dialog reads it once at start, after the controls have their
+// defaults, and writes it once at close.
 //
 // The file is UTF-16 little-endian text; the writer puts the byte-order mark
 // FF FE and then eleven lines "Key = value" CR LF in the order of AppSettings,
@@ -11,9 +12,8 @@
 // reads and writes the very bytes Windows does.
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
-
-class Controls;
 
 // The eleven values, in the order they are written.
 struct AppSettings {
@@ -39,21 +39,28 @@ inline constexpr std::size_t SettingsTextChars = 100;    // time and separator t
 // The program's path with everything after its last "\" replaced by "Config.ini".
 std::wstring ConfigPath();
 
-// Reads ConfigPath (created empty when missing, never truncated) and applies
-// its lines to the controls. 1 when the file could be opened, else 0 after
-// "Open Config.ini Failed!".
-int LoadSettings(Controls& dialog);
+// The keys of the file, one a line.
+enum class SettingsKey {
+  TimeFormat, Time, IsText, IsSaveToFile, CustomFileName, IsAutoNaming, FilePath, IsWindows,
+  Separator, IsDisplaySN, IsDisplayDate,
+};
+// The keys a line of the file begins with ("Key = "), each with the rest of
+// the line as its value, in the order the reader tests them.
+std::vector<std::pair<SettingsKey, std::wstring>> SettingsLineKeys(const std::wstring& line);
+// A flag's value as _wtoi reads it (leading blanks, a sign, then digits up to
+// the first other character; none give 0): any non-zero number is on.
+bool SettingIsOn(const std::wstring& value);
+// At most units UTF-16 units of text, so a value fits its buffer on Windows.
+std::wstring FitSetting(const std::wstring& text, std::size_t units);
 
-// Writes the current choices to ConfigPath: a new file beside it, which
-// replaces the old one only once it is complete. 1 when written, else 0 after
-// "Save Config.ini Failed!"; the old file is then as it was.
-int SaveSettings(Controls& dialog);
+// The lines of ConfigPath as the reader takes them (the file created empty
+// when missing, never truncated). False when it cannot be opened.
+bool ReadConfigLines(std::vector<std::wstring>& lines);
+// Writes the choices to ConfigPath: a new file beside it, which replaces the
+// old one only once it is complete (in place where none can be made). False
+// when it cannot be written; the old file is then as it was.
+bool WriteConfig(const AppSettings& settings);
 
-// Applies one line of the file (without its line end) to the controls.
-void ApplySettingsLine(Controls& dialog, const std::wstring& line);
-
-// The current choices, from the controls, OutputFolder and CustomFileName.
-AppSettings CollectSettings(Controls& dialog);
 // The whole file for these choices.
 std::string EncodeSettings(const AppSettings& settings);
 // The lines a file's bytes hold, as the reader takes them: at most the first

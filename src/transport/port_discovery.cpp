@@ -2,17 +2,12 @@
 
 #include <atomic>
 
-#include "protocol/exchange.h"
-#include "transport/serial_link.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
+#include "transport/device_port.h"
 
 PortList PortNumbers;
 
 namespace {
 constexpr std::uint32_t HighestPort = 65536;
-// The combo box text remembered across a refill: 10 wide characters with the zero.
-constexpr std::size_t RememberedChars = 10;
 
 std::atomic<PortDeviceSource*> DeviceSource{nullptr};
 std::atomic<std::uint32_t> OpenedPort{0};
@@ -108,24 +103,6 @@ std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacit
   return CollectScannerPorts(source ? *source : MachinePortDevices(), numbers, capacity);
 }
 
-void FillPortList(Controls& dialog, bool selectFirst) {
-  std::wstring remembered;
-  if (!selectFirst) {
-    int selected = dialog.ComboSelection(IDC_PORT_LIST);
-    if (selected >= 0)
-      remembered = dialog.ComboItemText(IDC_PORT_LIST, selected).substr(0, RememberedChars - 1);
-  }
-  dialog.ComboReset(IDC_PORT_LIST);
-  PortNumbers.count = EnumerateDevicePorts(PortNumbers.numbers, MaxPorts);
-  for (std::uint32_t i = 0; i < PortNumbers.count; ++i)
-    dialog.ComboAppend(IDC_PORT_LIST, L"COM" + std::to_wstring(PortNumbers.numbers[i]));
-  if (PortNumbers.count == 0) return;
-  if (selectFirst)
-    dialog.ComboSelect(IDC_PORT_LIST, 0);
-  else
-    dialog.ComboSelectPrefix(IDC_PORT_LIST, remembered);
-}
-
 bool OpenDevicePort(std::uint32_t number) {
   const bool opened = ExchangeLink().Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
   OpenedPort = opened ? number : 0;
@@ -134,30 +111,9 @@ bool OpenDevicePort(std::uint32_t number) {
 
 std::uint32_t OpenedPortNumber() { return OpenedPort.load(); }
 
-bool OpenSelectedPort(Controls& dialog) {
-  int selected = dialog.ComboSelection(IDC_PORT_LIST);
-  // The selection indexes PortNumbers; an index past its count is no port.
-  bool listed = selected >= 0 && static_cast<std::uint32_t>(selected) < PortNumbers.count;
-  if (!listed || PortNumbers.numbers[selected] == 0 ||
-      !OpenDevicePort(PortNumbers.numbers[selected])) {
-    dialog.ShowMessage(L"Open Com Error!", L"Error", BoxIconError);
-    return false;
-  }
-  dialog.SetEnabled(IDC_PORT_LIST, false);
-  dialog.SetEnabled(IDC_OPEN, false);
-  dialog.SetEnabled(IDC_CLOSE, true);
-  return true;
-}
-
-bool ClosePorts(Controls& dialog, bool keepControls) {
+void CloseDevicePort() {
   SerialLink& link = ExchangeLink();
   link.DiscardInput();
   link.Close();
   OpenedPort = 0;
-  if (!keepControls) {
-    dialog.SetEnabled(IDC_PORT_LIST, true);
-    dialog.SetEnabled(IDC_OPEN, true);
-    dialog.SetEnabled(IDC_CLOSE, false);
-  }
-  return true;
 }

@@ -1,15 +1,12 @@
 #pragma once
 // Finding the COM ports that belong to KT52 scanners (a USB virtual COM port
 // with the scanner's vendor and product id, or a Bluetooth Serial Port Profile
-// port), listing them in the port combo box, and opening and closing the one
-// port in use from the "Ports" group.
+// port), and opening and closing the one port in use.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-
-class Controls;
 
 constexpr std::uint32_t MaxPorts = 100;
 
@@ -77,22 +74,16 @@ void SortPortNumbers(std::uint32_t* numbers, std::uint32_t count);
 // class. Native build: every com<n> entry of $LUMET_COM_FOLDER (where
 // SerialPort opens COM<n>), taken as a USB scanner.
 PortDeviceSource& MachinePortDevices();
-// Where EnumerateDevicePorts looks instead of the machine (nullptr: the
-// machine again). The source must outlive its use.
+// Test hook: where EnumerateDevicePorts looks instead of the machine
+// (nullptr: the machine again). The source must outlive its use.
 void SetPortDeviceSource(PortDeviceSource* source);
 // The scanner ports of the current device source, ascending, at most capacity.
 std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity);
 
-// Refills PortNumbers and the port combo box. selectFirst: select entry 0;
-// otherwise select the first entry beginning with the text selected before.
-void FillPortList(Controls& dialog, bool selectFirst);
 // Opens the exchange's port (DevicePort) on number with the scanner settings.
 bool OpenDevicePort(std::uint32_t number);
-// The COM number OpenDevicePort last opened, 0 once ClosePorts closed it.
+// The COM number OpenDevicePort last opened, 0 once CloseDevicePort closed it.
 std::uint32_t OpenedPortNumber();
-// The "Open" button: opens the selected port and switches the port controls
-// to their open state, or shows "Open Com Error!" and changes nothing.
-bool OpenSelectedPort(Controls& dialog);
-// The "Close" button, and the end of each port's turn in auto mode: closes the
-// port; keepControls false also puts the port controls back to their idle state.
-bool ClosePorts(Controls& dialog, bool keepControls);
+// Drops what is waiting and closes the exchange's port: the end of each
+// port's turn in auto mode.
+void CloseDevicePort();

@@ -1,38 +1,13 @@
 #pragma once
-// The one way the core reaches the window: the main dialog's controls by id.
-// The Win32 build implements it over the dialog's window handle (safe from a
-// worker thread: the messages are handled by the dialog's thread); tests use
-// MemoryControls (tests/support).
+// The main dialog's controls by id: what the dialog's own code (ui/) works
+// with. The Win32 build implements it over the dialog's window handle (safe
+// from a worker thread: the messages are handled by the dialog's thread);
+// tests use MemoryControls (tests/support). The core reaches the window only
+// through the FrontEnd made over it (ui/window_front_end.h).
 #include <cstddef>
 #include <string>
 
-// Message box flags and answers, with the values Windows gives them.
-enum BoxFlags : unsigned {
-  BoxOk = 0x00,
-  BoxOkCancel = 0x01,
-  BoxYesNoCancel = 0x03,
-  BoxYesNo = 0x04,
-  BoxIconError = 0x10,
-  BoxIconQuestion = 0x20,
-  BoxIconWarning = 0x30,
-  BoxIconInformation = 0x40,
-};
-enum BoxAnswer : int { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
-
-// A save dialog: one filter pair, the title, the folder it starts in and the
-// extension added to a name typed without one. The chosen path holds fewer
-// than pathCapacity characters (the buffer counts the terminating zero).
-struct SaveFileRequest {
-  std::wstring filterName;
-  std::wstring filterPattern;
-  std::wstring title;
-  std::wstring startFolder;
-  std::wstring defaultExtension;
-  std::size_t pathCapacity = 260;
-};
-
-// Caption of the program's own error boxes (those with no title of their own).
-inline constexpr wchar_t AppCaption[] = L"Lumet";
+#include "common/front_end.h"
 
 class Controls {
  public:

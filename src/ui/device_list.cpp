@@ -5,6 +5,7 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/main_dialog.h"
+#include "ui/port_controls.h"
 
 std::int32_t AutoMode = 0;
 DeviceListRow DeviceListRows[MaxPorts];

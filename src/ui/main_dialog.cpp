@@ -1,17 +1,14 @@
 #include "ui/main_dialog.h"
 
-#include "clock/scanner_clock.h"
-#include "collect/collection_job.h"
-#include "collect/delete_barcodes.h"
-#include "collect/output_naming.h"
-#include "export/export_store.h"
-#include "protocol/device_info.h"
 #include "protocol/exchange.h"
-#include "settings/settings.h"
-#include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_controls.h"
 #include "ui/device_list.h"
+#include "ui/port_controls.h"
+#include "ui/scanner_operations.h"
+#include "ui/settings_controls.h"
+#include "ui/window_front_end.h"
 #include "ui/worker_job.h"
 
 namespace {
@@ -36,7 +33,7 @@ void SetTime(Controls& dialog) { StartSetTime(dialog); }
 void EraseScanners(Controls& dialog) { DeleteBarcodes(dialog); }
 // A download disables "Export" while it fills the store; "Set Time" leaves it
 // usable, as it touches no record.
-void ExportRecords(Controls& dialog) { BarcodeExport.Export(dialog); }
+void ExportStore(Controls& dialog) { ExportRecords(dialog); }
 
 using enum CommandGate;
 // IDOK (1) has no row: Enter does nothing in the main dialog. The two jobs
@@ -47,7 +44,7 @@ constexpr CommandRow Commands[] = {
     {IDC_PORT_LIST, NotifyDropDown, RefillPortList, Alone},
     {IDC_OPEN, NotifyClicked, OpenPort, Alone},
     {IDC_CLOSE, NotifyClicked, ClosePort, Alone},
-    {IDC_EXPORT, NotifyClicked, ExportRecords, Held},
+    {IDC_EXPORT, NotifyClicked, ExportStore, Held},
     {IDC_GET_BARCODES, NotifyClicked, GetBarcodes, Enabled},
     {IDC_CHOOSE_FOLDER, NotifyClicked, ChooseFolder, Held},
     {IDC_AUTO_MODE, NotifyClicked, SwitchAutoMode, Alone},
@@ -96,24 +93,26 @@ bool DispatchCommand(Controls& dialog, int id, int notification) {
 }
 
 void PrepareMainDialog(Controls& dialog) {
-  // The exchange reads the "Response" choice and the port state from here.
-  SetExchangeDialog(&dialog);
-  // 3. The normal, narrow layout.
+  // The exchange reads the "Response" choice of each acknowledgement here.
+  static WindowFrontEnd exchangeWindow;
+  exchangeWindow.Attach(dialog);
+  SetExchangeFrontEnd(&exchangeWindow);
+  // The normal, narrow layout.
   dialog.ResizeClient(NormalWidth, DialogHeight);
-  // 4. The hidden language list.
+  // The hidden language list.
   FillLanguageList(dialog);
-  // 5. The scanner ports, the first selected.
+  // The scanner ports, the first selected.
   FillPortList(dialog, true);
-  // 6.
+  // The text limit of the "Barcode Data" box.
   dialog.SetTextLimit(IDC_BARCODE_DATA, BarcodeTextLimit);
-  // 7. Defaults of the data and export controls.
+  // Defaults of the data and export controls.
   InitDataControls(dialog);
-  // 8. CN is the default date format.
+  // CN is the default date format.
   dialog.SetChecked(IDC_FORMAT_CN, true);
-  // 9. The saved settings overwrite steps 7 and 8. A time they restore is
-  // no time the user typed.
+  // The saved settings overwrite those defaults. A time they restore is no
+  // time the user typed.
   LoadSettings(dialog);
   NoteShownTime(dialog);
-  // 10.
+  // The "Response" list.
   FillResponseModeList(dialog);
 }

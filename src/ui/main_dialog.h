@@ -48,13 +48,15 @@ struct CommandRow {
   CommandGate gate;
 };
 
-// The dispatch table: control id and notification to the operation it starts.
+// The dispatch table: control id and notification to the operation it starts
+// (read by DispatchCommand, and by a test that every row is one of its kind).
 std::span<const CommandRow> CommandTable();
 
 // Runs the row for this id and notification; false when none matches (the
 // command is ignored).
 bool DispatchCommand(Controls& dialog, int id, int notification);
 
-// Start-up steps 3 to 10 of the dialog (steps 1 and 2, the system menu and the
-// icons, belong to the window itself). Also makes dialog the exchange's window.
+// The dialog's start-up after the system menu and the icons (which belong to
+// the window itself): layout, lists, defaults, the saved settings. Also makes
+// the dialog the front end the exchange reads the "Response" choice from.
 void PrepareMainDialog(Controls& dialog);

@@ -8,6 +8,7 @@
 #include "ui/controls.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "ui/window_front_end.h"
 
 namespace {
 // One word, so that a close request and the job's end cannot cross: either
@@ -95,7 +96,8 @@ bool StartWorkerJob(Controls& dialog, const WorkerJob& job) {
   // warning, shown with no job running and nothing switched.
   if (!AutoMode && dialog.IsEnabled(IDC_OPEN)) {
     State = NoJob;
-    CheckPortsOpen(dialog);
+    WindowFrontEnd window(dialog);
+    WarnNoOpenPort(window);
     return false;
   }
   job.switchControls(dialog, false);

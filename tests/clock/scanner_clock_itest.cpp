@@ -23,6 +23,8 @@
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
+#include "ui/scanner_operations.h"
+#include "ui/port_controls.h"
 
 namespace {
 const char* Name(kt52::Transport transport) {
@@ -51,7 +53,7 @@ class ClockWire : public ::testing::TestWithParam<kt52::Transport> {
   }
   void TearDown() override {
     DevicePort.Close();
-    SetExchangeDialog(nullptr);
+    SetExchangeFrontEnd(nullptr);
     PortNumbers = PortList{};
     FramedMode = 0;
     BarcodeExport.Reset();

@@ -17,6 +17,7 @@
 #include "ui/device_list.h"
 #include "ui/main_dialog.h"
 #include "ui/worker_job.h"
+#include "ui/scanner_operations.h"
 
 namespace {
 constexpr wchar_t InputError[] = L"Time Input Error,Please Follow the Format!";

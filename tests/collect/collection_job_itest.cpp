@@ -29,6 +29,8 @@
 #include "ui/main_dialog.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
+#include "ui/scanner_operations.h"
+#include "ui/port_controls.h"
 
 namespace {
 class DownloadWire : public ::testing::Test {

@@ -26,6 +26,8 @@
 #include "ui/main_dialog.h"
 #include "ui/worker_job.h"
 #include "settings/settings.h"  // the close saves Config.ini
+#include "ui/settings_controls.h"
+#include "ui/scanner_operations.h"
 
 namespace {
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,

@@ -8,6 +8,7 @@
 #include "support/scanner_script.h"
 #include "ui/control_ids.h"
 #include "ui/device_list.h"
+#include "ui/scanner_operations.h"
 
 namespace {
 constexpr unsigned QuestionFlags = BoxYesNoCancel | BoxIconWarning;

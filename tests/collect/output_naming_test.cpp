@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "common/local_time.h"
 #include "export/export_store.h"
 #include "protocol/catalogue.h"
@@ -15,6 +15,8 @@
 #include "support/simulated_scanner_link.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
+#include "ui/data_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 class OutputNaming : public ScriptedScannerTest {
@@ -29,18 +31,19 @@ class OutputNaming : public ScriptedScannerTest {
   // The name made for one download with the scanner answering serial.
   std::wstring AutoName(bool textType = true, const std::string& serial = "S1") {
     ScriptQueryReply(link, FramedMode != 0, serial);
-    EXPECT_TRUE(MakeOutputFileName(dialog, textType));
+    EXPECT_TRUE(MakeOutputFileName(window, textType));
     return OutputFileName;
   }
   std::wstring CustomName(const std::wstring& typed, bool textType) {
     dialog.SetChecked(IDC_AUTO_NAMING, false);
     dialog.SetText(IDC_FILE_NAME, typed);
     OnFileNameEdited(dialog);
-    EXPECT_TRUE(MakeOutputFileName(dialog, textType));
+    EXPECT_TRUE(MakeOutputFileName(window, textType));
     return OutputFileName;
   }
 
   TempFolder folder;
+  WindowFrontEnd window{dialog};
 };
 
 TEST_F(OutputNaming, FirstDownloadOfTheDayIsNumberOne) {
@@ -111,7 +114,7 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
     ASSERT_TRUE(scanner.OpenPort(3));
     SetExchangeLink(&scanner);
     ASSERT_TRUE(WakeDevice());
-    EXPECT_TRUE(MakeOutputFileName(dialog, true));
+    EXPECT_TRUE(MakeOutputFileName(window, true));
     folder.Write(std::string(OutputFileName.begin(), OutputFileName.end()), "x\r\n");
     SetExchangeLink(&link);
   }
@@ -121,10 +124,10 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
 TEST_F(OutputNaming, NoSerialNumberMeansNoName) {
   OutputFileName = L"before.txt";
   dialog.SetText(IDC_FILE_NAME, L"before.txt");
-  EXPECT_FALSE(MakeOutputFileName(dialog, true));  // no reply at all
+  EXPECT_FALSE(MakeOutputFileName(window, true));  // no reply at all
   FramedMode = 0;
   link.ReplyToNextWrite({ToBytes(std::string("S1") + ErMarker)});
-  EXPECT_FALSE(MakeOutputFileName(dialog, true));
+  EXPECT_FALSE(MakeOutputFileName(window, true));
   EXPECT_EQ(dialog.GetText(IDC_FILE_NAME, PathCapacity), L"before.txt");
   EXPECT_TRUE(IsAutoNaming);
 }
@@ -161,7 +164,7 @@ TEST_F(OutputNaming, CustomNamesGetTheExtensionOfTheChosenType) {
 TEST_F(OutputNaming, EmptyCustomNameIsRefused) {
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"");
-  EXPECT_FALSE(MakeOutputFileName(dialog, true));
+  EXPECT_FALSE(MakeOutputFileName(window, true));
   EXPECT_FALSE(IsAutoNaming);
 }
 

@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "common/ansi_text.h"
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "support/temp_folder.h"
-#include "ui/control_ids.h"
-#include "support/memory_controls.h"
 #include "support/program_state.h"
 
 namespace {
@@ -41,15 +39,18 @@ class RecordFormat : public ::testing::Test {
   void TearDown() override { ResetProgramState(); }
 
   void Show(bool serial, bool time) {
-    dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, serial);
-    dialog.SetChecked(IDC_SHOW_TIME_STAMP, time);
+    serialShown = serial;
+    timeShown = time;
+  }
+  RecordLayout Layout(const std::string& separator, bool unixEnds) const {
+    return {serialShown, timeShown, separator, unixEnds};
   }
   // Formats the chunks of one download; the written bytes.
   std::string Download(const std::vector<std::string>& chunks, const std::string& separator = ",",
                        bool unixEnds = false, bool saveToFile = true) {
     RecordCarry carry;
     for (const std::string& chunk : chunks)
-      EXPECT_TRUE(FormatChunk(dialog, chunk.c_str(), separator, unixEnds, saveToFile, &file, carry));
+      EXPECT_TRUE(FormatChunk(Layout(separator, unixEnds), chunk.c_str(), saveToFile, &file, carry));
     return Written();
   }
   std::string Written() {
@@ -70,7 +71,8 @@ class RecordFormat : public ::testing::Test {
     return entries;
   }
 
-  MemoryControls dialog;
+  bool serialShown = true;
+  bool timeShown = true;
   TempFolder folder;
   OutputFile file;
 };
@@ -131,7 +133,7 @@ TEST_F(RecordFormat, OneTrailingLineFeedIsRemovedFromTheBarcode) {
 TEST_F(RecordFormat, TextAfterTheLastCrWaitsForTheNextChunk) {
   Show(false, false);
   RecordCarry carry;
-  ASSERT_TRUE(FormatChunk(dialog, "A\rB", ",", false, true, &file, carry));
+  ASSERT_TRUE(FormatChunk(Layout(",", false), "A\rB", true, &file, carry));
   EXPECT_EQ(Written(), "A\r\n");
   EXPECT_EQ(carry.pending, "B");
   // The download ends here: B never got its CR and is no record.
@@ -181,14 +183,14 @@ TEST_F(RecordFormat, SaveToFileOffFillsTheStoreOnly) {
   EXPECT_EQ(Download({"S,D,T,ABC\r"}, ",", false, false), "");
   EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"ABC"}}));
   RecordCarry carry;
-  EXPECT_TRUE(FormatChunk(dialog, "S,D,T,X\r", ",", false, false, nullptr, carry));
+  EXPECT_TRUE(FormatChunk(Layout(",", false), "S,D,T,X\r", false, nullptr, carry));
   EXPECT_EQ(Stored().size(), 2u);
 }
 
 TEST_F(RecordFormat, EmptyChunkChangesNothing) {
   RecordCarry carry;
   carry.pending = "S,D";
-  EXPECT_TRUE(FormatChunk(dialog, "", ",", false, true, &file, carry));
+  EXPECT_TRUE(FormatChunk(Layout(",", false), "", true, &file, carry));
   EXPECT_EQ(carry.pending, "S,D");
   EXPECT_EQ(Written(), "");
   EXPECT_TRUE(Stored().empty());
@@ -204,10 +206,10 @@ TEST_F(RecordFormat, ChunksAreAppendedToWhatTheFileHeld) {
 TEST_F(RecordFormat, FailedWriteIsReported) {
   RecordCarry carry;
   OutputFile closed;
-  EXPECT_FALSE(FormatChunk(dialog, "S,D,T,A\r", ",", false, true, &closed, carry));
-  EXPECT_FALSE(FormatChunk(dialog, "S,D,T,A\r", ",", false, true, nullptr, carry));
+  EXPECT_FALSE(FormatChunk(Layout(",", false), "S,D,T,A\r", true, &closed, carry));
+  EXPECT_FALSE(FormatChunk(Layout(",", false), "S,D,T,A\r", true, nullptr, carry));
   // A chunk without a complete record writes nothing, so nothing can fail.
-  EXPECT_TRUE(FormatChunk(dialog, "S,D", ",", false, true, &closed, carry));
+  EXPECT_TRUE(FormatChunk(Layout(",", false), "S,D", true, &closed, carry));
   EXPECT_EQ(Stored().size(), 2u);  // the records are kept for the export all the same
 }
 
@@ -215,7 +217,7 @@ TEST_F(RecordFormat, FullDiskIsReportedAndTheRecordIsStoredAllTheSame) {
   OutputFile full;  // every write to it fails: the disk is full
   if (!full.OpenForAppend(L"/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk here";
   RecordCarry carry;
-  EXPECT_FALSE(FormatChunk(dialog, "S,D,T,A\r", ",", false, true, &full, carry));
+  EXPECT_FALSE(FormatChunk(Layout(",", false), "S,D,T,A\r", true, &full, carry));
   EXPECT_EQ(Stored().size(), 1u);
 }
 

@@ -6,6 +6,8 @@
 #include "common/ansi_text.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
+#include "ui/data_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 std::vector<std::wstring> Entries(const TextList& list) {
@@ -16,7 +18,7 @@ std::vector<std::wstring> Entries(const TextList& list) {
 
 class ExportStore : public ::testing::Test {
  protected:
-  void SetUp() override { store.FillColumnSlots(dialog); }
+  void SetUp() override { FillColumnSlots(dialog); }
 
   // Slot n (1..3): ticked or not, showing the item "SN", "Time" or "Data".
   void Slot(int n, bool ticked, const std::wstring& choice) {
@@ -25,11 +27,11 @@ class ExportStore : public ::testing::Test {
       if (dialog.ComboItemText(IDC_COLUMN_LIST_1 + n - 1, i) == choice)
         dialog.ComboSelect(IDC_COLUMN_LIST_1 + n - 1, i);
   }
-  void Insert(int k) { ok = store.BuildInsertLists(dialog, columns, values, k); }
+  void Insert(int k) { ok = store.BuildInsertLists(WindowFrontEnd(dialog).TickedColumns(), columns, values, k); }
   // The three statement texts for record 0.
   void ExpectTexts(const std::wstring& definitions, const std::wstring& columnList,
                    const std::wstring& valueList) {
-    EXPECT_EQ(store.BuildColumnDefinitions(dialog), definitions);
+    EXPECT_EQ(ColumnDefinitionList(WindowFrontEnd(dialog).TickedColumns()), definitions);
     Insert(0);
     EXPECT_TRUE(ok);
     EXPECT_EQ(columns, columnList);

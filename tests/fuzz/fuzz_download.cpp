@@ -27,6 +27,8 @@
 #include "transport/port_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
+#include "ui/scanner_operations.h"
+#include "ui/port_controls.h"
 
 namespace {
 void Check(bool holds, const char* what) {

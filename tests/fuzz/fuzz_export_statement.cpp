@@ -9,6 +9,7 @@
 #include "export/export_store.h"
 #include "support/memory_controls.h"
 #include "ui/control_ids.h"
+#include "ui/data_controls.h"
 
 namespace {
 // The literals of a list "'a','b''c'"; false when it is not such a list.

@@ -9,6 +9,8 @@
 #include "support/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
+#include "ui/settings_controls.h"
+#include "ui/data_controls.h"
 
 namespace {
 // A window as start-up leaves it before the settings are read, with the

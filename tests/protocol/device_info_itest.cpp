@@ -14,6 +14,8 @@
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
+#include "ui/scanner_operations.h"
+#include "ui/data_controls.h"
 
 namespace {
 class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
@@ -28,7 +30,7 @@ class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
     ASSERT_TRUE(sim->LinkAsCom(com.Path(), 3));
     ASSERT_TRUE(port.Open(3, 115200, 8, 0, 0, FlowNone));
     SetExchangeLink(&port);
-    SetExchangeDialog(&dialog);
+    UseWindowForExchange(dialog);
     FillResponseModeList(dialog);
     dialog.SetEnabled(IDC_OPEN, false);  // a port is open
   }

@@ -14,6 +14,8 @@
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
+#include "ui/scanner_operations.h"
+#include "ui/data_controls.h"
 
 namespace {
 std::wstring Formatted(std::wstring text) {
@@ -81,6 +83,7 @@ TEST_F(DeviceInfo, PlainReplyIsShownWithoutItsMarker) {
 }
 
 TEST_F(DeviceInfo, NoOpenPortOnlyWarnsAndSendsNothing) {
+  link.Close();
   dialog.SetEnabled(IDC_OPEN, true);
   EXPECT_FALSE(ShowDeviceInfo(dialog));
   auto messages = dialog.Messages();
@@ -196,7 +199,7 @@ class DeviceInfoOnSimulator : public ::testing::TestWithParam<kt52::Transport> {
   void TearDown() override { ResetProgramState(); }
   void Connect(SimulatedScannerLink& link) {
     SetExchangeLink(&link);
-    SetExchangeDialog(&dialog);
+    UseWindowForExchange(dialog);
     FillResponseModeList(dialog);
     dialog.SetEnabled(IDC_OPEN, false);
     ASSERT_TRUE(link.OpenPort(3));

@@ -10,6 +10,8 @@
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
+#include "ui/data_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 using Bytes = ScriptedLink::Bytes;
@@ -30,7 +32,7 @@ class Exchange : public ::testing::Test {
   void SetUp() override {
     ResetProgramState();
     SetExchangeLink(&link);
-    SetExchangeDialog(&dialog);
+    UseWindowForExchange(dialog);
     FillResponseModeList(dialog);
     link.Open(3, 115200, 8, 0, 0, 0);
   }
@@ -478,7 +480,7 @@ TEST_F(Exchange, ResponseModeFollowsTheSelectedEntry) {
   EXPECT_EQ(2, GetResponseMode());
   dialog.ComboSelect(IDC_RESPONSE, -1);
   EXPECT_EQ(0, GetResponseMode());
-  SetExchangeDialog(nullptr);
+  SetExchangeFrontEnd(nullptr);
   EXPECT_EQ(0, GetResponseMode());
 }
 
@@ -493,15 +495,17 @@ TEST_F(Exchange, ResponseListOffersThreeChoicesWithNoneSelected) {
 }
 
 TEST_F(Exchange, PortCheckWarnsWhenNoPortIsOpen) {
-  EXPECT_FALSE(CheckPortsOpen(dialog));
+  WindowFrontEnd window(dialog);
+  link.Close();
+  EXPECT_FALSE(CheckPortsOpen(window));
   auto boxes = dialog.Messages();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(L"Please Open Ports!", boxes[0].text);
   EXPECT_EQ(L"Tip", boxes[0].caption);
   EXPECT_EQ(static_cast<unsigned>(BoxIconWarning), boxes[0].flags);
 
-  dialog.SetEnabled(IDC_OPEN, false);  // a port is open
-  EXPECT_TRUE(CheckPortsOpen(dialog));
+  link.Open(3, 115200, 8, 0, 0, 0);
+  EXPECT_TRUE(CheckPortsOpen(window));
   EXPECT_EQ(1u, dialog.Messages().size());
 }
 }  // namespace

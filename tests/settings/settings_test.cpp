@@ -21,6 +21,8 @@
 #include "support/utf16le.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
+#include "ui/settings_controls.h"
+#include "ui/data_controls.h"
 
 // Failures show the file the settings would make.
 void PrintTo(const AppSettings& s, std::ostream* out) {
@@ -144,7 +146,7 @@ struct ReadCase {
   void (*expect)(AppSettings& s);  // the defaults, changed as the file should change them
 };
 
-TEST_F(SettingsFile, ReadsWhatThePartAccepts) {
+TEST_F(SettingsFile, ReadsWhatTheLenientReaderAccepts) {
   const std::string filler = Le(std::u16string(5118, u'x') + u"\r\n");  // BOM + this = 10242 bytes
   const ReadCase cases[] = {
       {"no byte-order mark", Le(u"IsText = 0\r\nTime = 12:00\r\n"),

@@ -10,12 +10,13 @@
 #include "transport/port_discovery.h"
 #include "transport/serial_port.h"
 #include "ui/device_list.h"
+#include "ui/window_front_end.h"
 
 void ResetProgramState() {
   // A link a test put in place may be gone already: only the program's own
   // port is closed here; the test closes its link itself.
   SetExchangeLink(nullptr);
-  SetExchangeDialog(nullptr);
+  SetExchangeFrontEnd(nullptr);
   DevicePort.Close();
   FramedMode = 0;
 
@@ -36,4 +37,10 @@ void ResetProgramState() {
   ShownTimeText.clear();
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);
+}
+
+void UseWindowForExchange(Controls& dialog) {
+  static WindowFrontEnd window;
+  window.Attach(dialog);
+  SetExchangeFrontEnd(&window);
 }

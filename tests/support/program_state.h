@@ -11,3 +11,8 @@
 // empty export store, no time shown by the program, the PC's clock and the
 // real worker thread.
 void ResetProgramState();
+
+class Controls;
+// The exchange reads the "Response" choice from this window, as the dialog
+// sets it up at start (until the next ResetProgramState).
+void UseWindowForExchange(Controls& dialog);

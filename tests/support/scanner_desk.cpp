@@ -1,5 +1,7 @@
 #include "support/scanner_desk.h"
 
+#include "ui/port_controls.h"
+
 #include "collect/output_naming.h"
 #include "common/local_time.h"
 #include "support/fixed_date.h"

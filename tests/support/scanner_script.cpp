@@ -3,6 +3,7 @@
 #include "protocol/exchange.h"
 #include "support/program_state.h"
 #include "ui/control_ids.h"
+#include "ui/data_controls.h"
 
 ScriptedLink::Bytes DataFrame(const std::string& payload) {
   ScriptedLink::Bytes frame(payload.size() + 11);
@@ -31,7 +32,7 @@ void ScriptQueryReply(ScriptedLink& link, bool framed, const std::string& payloa
 void ScriptedScannerTest::SetUp() {
   ResetProgramState();
   SetExchangeLink(&link);
-  SetExchangeDialog(&dialog);
+  UseWindowForExchange(dialog);
   FillResponseModeList(dialog);
   link.Open(3, 115200, 8, 0, 0, 0);
   dialog.SetEnabled(IDC_OPEN, false);

@@ -12,6 +12,9 @@
 #include "support/scripted_link.h"
 #include "ui/control_ids.h"
 #include "support/memory_controls.h"
+#include "ui/port_controls.h"
+#include "support/program_state.h"
+#include "ui/window_front_end.h"
 
 namespace {
 const std::wstring Spp = L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}";
@@ -188,7 +191,7 @@ TEST(SortPortNumbers, SortsAscendingKeepingDuplicates) {
 class PortsGroup : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetExchangeDialog(&dialog);
+    UseWindowForExchange(dialog);
     dialog.SetEnabled(IDC_CLOSE, false);  // as the template creates it
   }
   std::vector<std::wstring> Items() {
@@ -273,7 +276,8 @@ TEST_F(PortsGroup, OpenAndCloseSwitchThePortControls) {
   EXPECT_TRUE(dialog.IsEnabled(IDC_CLOSE));
   EXPECT_TRUE(dialog.Messages().empty());
   // The open port is what the exchange takes as "a port is open".
-  EXPECT_TRUE(CheckPortsOpen(dialog));
+  WindowFrontEnd window(dialog);
+  EXPECT_TRUE(CheckPortsOpen(window));
 
   link.QueueNow(ToBytes("left over"));
   EXPECT_TRUE(ClosePorts(dialog, false));

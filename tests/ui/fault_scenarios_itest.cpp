@@ -38,6 +38,8 @@
 #include "transport/serial_port.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
+#include "ui/scanner_operations.h"
+#include "ui/port_controls.h"
 
 namespace {
 enum class Op { Download, SetTime, Delete, DeviceInfo };

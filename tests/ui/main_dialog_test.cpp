@@ -23,6 +23,8 @@
 #include "ui/device_list.h"
 #include "ui/worker_job.h"
 #include "support/memory_controls.h"
+#include "ui/settings_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 PortDeviceRecord Scanner(const std::wstring& portName) { return UsbScanner(portName); }
@@ -93,7 +95,8 @@ TEST_F(MainDialog, StartUpGivesTheExchangeThisWindow) {
   dialog.ComboSelect(IDC_RESPONSE, 2);
   EXPECT_EQ(2, GetResponseMode());
   // With no port open the exchange says so through this window.
-  EXPECT_FALSE(CheckPortsOpen(dialog));
+  WindowFrontEnd window(dialog);
+  EXPECT_FALSE(CheckPortsOpen(window));
   ASSERT_EQ(1u, dialog.Messages().size());
   EXPECT_EQ(L"Please Open Ports!", dialog.Messages()[0].text);
 }

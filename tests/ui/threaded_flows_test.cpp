@@ -18,6 +18,7 @@
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 #include "ui/worker_job.h"
+#include "ui/scanner_operations.h"
 
 namespace {
 enum class Job { Download, SetTime };

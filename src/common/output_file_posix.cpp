@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 #include "common/posix_path.h"
 
 namespace {

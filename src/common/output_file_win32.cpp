@@ -1,7 +1,7 @@
 // Output files on Windows, through the wide file API.
 #include <windows.h>
 
-#include "collect/output_file.h"
+#include "common/output_file.h"
 
 namespace {
 HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }

@@ -1,4 +1,4 @@
-#include "collect/output_file.h"
+#include "common/output_file.h"
 
 #include "common/program_path.h"
 
