@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev binutils
           g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick x11-apps socat)
 packages+=(clang)  # the fuzz targets (libFuzzer)
+packages+=(libcli11-dev)  # command-line options (header-only)
 # The export's ODBC and its test driver; the 32-bit program and Wine for it.
 packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-w64-i686-posix)
 # wine32 only where i386 programs can run: elsewhere it cannot work, and once

@@ -8,10 +8,16 @@ constexpr std::size_t DiscardBlock = 1024;
 
 bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
                       std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
+  return OpenPath(DevicePath(portNumber), baudRate, dataBits, stopBits, parity, flowControl);
+}
+
+bool SerialPort::OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
+                          std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
   if (flowControl > FlowSoftware) return false;  // an open port stays open
   Close();
   ForgetFault();
-  if (!OpenDevice(portNumber)) return false;
+  // A zero byte would end the path early and open another device.
+  if (path.empty() || path.find('\0') != std::string::npos || !OpenDevice(path)) return false;
   if (!SetQueueSizes(QueueBytes, QueueBytes) || !ClearTimeouts() ||
       !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
     Close();

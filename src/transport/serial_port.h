@@ -24,8 +24,16 @@ class SerialPort final : public SerialLink {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
+  // Opens DevicePath(portNumber) as OpenPath does.
   bool Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
             std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) override;
+  // Opens the device at path ("/dev/ttyACM0"; Windows: "\\.\COM3", UTF-8)
+  // with these settings, closing the open port first. False, the port left
+  // closed, when the device cannot be opened or configured, or the path is
+  // empty or holds a zero byte; flow control above FlowSoftware is refused
+  // before anything is closed.
+  bool OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
+                std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl);
   void Close() override;
   bool IsOpen() const override;
   bool Write(const std::uint8_t* bytes, std::size_t length) override;
@@ -50,7 +58,7 @@ class SerialPort final : public SerialLink {
   // The platform steps of Open, each true on success: open the device
   // exclusively (handle_ set), turn the read time-outs off (writes get
   // WriteTimeoutMs), drop both queues.
-  bool OpenDevice(std::uint32_t portNumber);
+  bool OpenDevice(const std::string& path);
   bool ClearTimeouts();
   void PurgeQueues();
 

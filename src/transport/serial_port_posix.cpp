@@ -68,8 +68,8 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
   return path + "/com" + std::to_string(portNumber);
 }
 
-bool SerialPort::OpenDevice(std::uint32_t portNumber) {
-  int fd = ::open(DevicePath(portNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+bool SerialPort::OpenDevice(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   handle_ = Handle(fd);
   return true;

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cwchar>
+#include <string>
 
 #include "transport/serial_port.h"
 
@@ -69,12 +69,21 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
   return path;
 }
 
-bool SerialPort::OpenDevice(std::uint32_t portNumber) {
-  wchar_t path[32] = {};
-  std::swprintf(path, sizeof path / sizeof path[0], L"\\\\.\\COM%u",
-                static_cast<unsigned>(portNumber));
-  HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+// The path is UTF-8 text; one that is not, or is longer than Windows' longest
+// path, opens nothing.
+bool SerialPort::OpenDevice(const std::string& path) {
+  constexpr int LongestPath = 32767;
+  if (path.size() > static_cast<std::size_t>(LongestPath)) return false;
+  const int length = static_cast<int>(path.size());
+  const int wideLength =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
+  if (wideLength <= 0 || wideLength > LongestPath) return false;
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, &wide[0],
+                          wideLength) != wideLength)
+    return false;
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   handle_ = handle;
   return true;

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "support/sim_process.h"
+#include "support/sysfs_tree.h"
+#include "transport/tty_discovery.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -88,6 +90,37 @@ TEST_F(SerialPortWire, OpensByComNumberAndTalks) {
   EXPECT_TRUE(port_.IsOpen());
   EXPECT_EQ(WakeAnswer(), 0x06);
   EXPECT_EQ(sim_.ReceivedBytes(), std::vector<std::uint8_t>{'*'});
+}
+
+// Each row starts with COM3 open: a failed open leaves no port open.
+TEST_F(SerialPortWire, OpensByPathAndTalks) {
+  SysfsTree tree;
+  tree.Scanner("ttyACM0");
+  tree.Link("dev/ttyACM0", sim_.PtyPath());
+  tree.Write("not-a-tty", "");
+  const std::vector<TtyPort> found = FindScannerTtys(tree.Root());
+  ASSERT_EQ(found.size(), 1u);
+  const struct {
+    const char* what;
+    std::string path;
+    bool opens;
+  } cases[] = {
+      {"the pty", sim_.PtyPath(), true},
+      {"the port found under a made-up root", TtyOpenPath(tree.Root(), found[0]), true},
+      {"a missing path", tree.Root() + "/dev/ttyACM9", false},
+      {"an empty path", "", false},
+      {"a zero byte inside", sim_.PtyPath() + std::string(1, '\0') + "x", false},
+      {"a file that is no tty", tree.Root() + "/not-a-tty", false},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(OpenCom(port_, 3)) << c.what;
+    EXPECT_EQ(port_.OpenPath(c.path, 115200, 8, 0, 0, FlowNone), c.opens) << c.what;
+    EXPECT_EQ(port_.IsOpen(), c.opens) << c.what;
+    EXPECT_EQ(DescriptorsOn(sim_.PtyPath()), c.opens ? 1 : 0) << c.what;
+    if (c.opens) {
+      EXPECT_EQ(WakeAnswer(), 0x06) << c.what;
+    }
+  }
 }
 
 TEST_F(SerialPortWire, FlowControlAboveSoftwareIsRefusedAndTheOpenPortStaysOpen) {
