@@ -20,8 +20,3 @@ else()
   find_package(CLI11 CONFIG REQUIRED)
   target_link_libraries(lumet_cli11 INTERFACE CLI11::CLI11)
 endif()
-
-# Shows that CLI11 builds for this target; lumet-cli takes its place once it
-# is written.
-add_executable(lumet_cli11_probe ${CMAKE_SOURCE_DIR}/tools/cli11_probe/cli11_probe.cpp)
-target_link_libraries(lumet_cli11_probe PRIVATE lumet_cli11)

@@ -3,7 +3,7 @@
 #   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
 #   1b. a short run of every fuzz target (clang, ASan + UBSan)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
-#   3. the Windows builds (64- and 32-bit), and the real Lumet.exe under Wine (end to end)
+#   3. the Windows builds (64- and 32-bit), and the real Lumet.exe and lumet-cli.exe under Wine
 # The 32-bit program runs under Wine only where this machine can execute i386
 # programs (scripts/i386-probe.sh decides once); elsewhere it is still built
 # and its imports checked, and its end-to-end scenarios are reported as not run.
@@ -62,7 +62,7 @@ note "unit tests: $(counted 'tests passed')"
 
 stage "unit tests under ThreadSanitizer"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan --target lumet_unit_tests
+cmake --build --preset native-tsan --target lumet_unit_tests lumet_core_only
 TSAN_OPTIONS="halt_on_error=1" logged ctest --preset tsan -j2
 note "unit tests under TSan: $(counted 'tests passed')"
 
@@ -89,14 +89,16 @@ stage "windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 check_imports x86_64-w64-mingw32-objdump build/windows/Lumet.exe
-note "windows build (64-bit): built, imports only Windows' own DLLs (no ODBC library)"
+check_imports x86_64-w64-mingw32-objdump build/windows/lumet-cli.exe
+note "windows build (64-bit): Lumet.exe and lumet-cli.exe built, importing only Windows' own DLLs (no ODBC library)"
 
 # The 32-bit program: Windows' own DLLs only, and its start and a download under Wine.
 stage "windows build, 32-bit"
 cmake --preset windows32 >/dev/null
 cmake --build --preset windows32
 check_imports i686-w64-mingw32-objdump build/windows32/Lumet.exe
-note "windows build (32-bit): built, imports only Windows' own DLLs (no ODBC library)"
+check_imports i686-w64-mingw32-objdump build/windows32/lumet-cli.exe
+note "windows build (32-bit): Lumet.exe and lumet-cli.exe built, importing only Windows' own DLLs (no ODBC library)"
 
 stage "end-to-end tests under Wine, 32-bit"
 if [ "$LUMET_I386" = yes ]; then
@@ -107,10 +109,15 @@ else
   note "32-bit e2e: NOT RUN (2 scenarios, not counted as passed): $i386"
 fi
 
-stage "no test code in Lumet.exe"
+stage "no test code in Lumet.exe and lumet-cli.exe"
 bash scripts/check-no-test-code.sh build/windows/Lumet.exe
+bash scripts/check-no-test-code.sh build/windows/lumet-cli.exe
 
 stage "end-to-end tests under Wine"
 logged bash tests/e2e/run-e2e.sh
 note "64-bit $(counted '^e2e: ')"
+
+stage "lumet-cli.exe under Wine"
+logged bash tests/e2e/run-cli-e2e.sh
+note "lumet-cli.exe under Wine: $(counted 'lumet-cli under Wine$')"
 current="done"

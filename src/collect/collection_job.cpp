@@ -21,6 +21,7 @@ enum class PortOutcome { Next, EndJob };
 struct Job {
   FrontEnd& front;
   const PortList* listed;  // nullptr: manual mode, the open port
+  DownloadRun* run;        // gets a report of each scanner, when given
   PlainSeparator plain;    // the scanner's default separator and its answer
   bool manual() const { return listed == nullptr; }
 };
@@ -49,6 +50,18 @@ std::uint32_t PortOf(const Job& job, std::uint32_t i) {
   return job.manual() ? OpenedPortNumber() : job.listed->numbers[i];
 }
 
+// How entry i's download ended: remembered for "Delete Barcodes", and
+// reported to whoever ran the job.
+void Settle(Job& job, std::uint32_t i, const wchar_t* outcome, bool failed,
+            DownloadReport report = {}) {
+  NoteDownload(PortOf(job, i), failed);
+  if (!job.run) return;
+  report.entry = i;
+  report.outcome = outcome;
+  report.succeeded = !failed;
+  job.run->reports.push_back(std::move(report));
+}
+
 // Wakes the scanner and prepares its records; on failure names what failed.
 bool PrepareScanner(Job& job, const wchar_t** failure) {
   if (!WakeDevice()) {
@@ -71,7 +84,7 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   IsAutoNaming = job.front.IsChosen(Choice::AutoNaming);
-  NoteDownload(PortOf(job, i), true);
+  Settle(job, i, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!", true);
   if (!job.manual() && IsAutoNaming) {
     job.front.ShowPortStatus(i, L"Get File Name Failed!");
     CloseDevicePort();
@@ -100,7 +113,7 @@ struct DownloadOutcome {
 // The download: each run of data is formatted into the file and the store as
 // it comes and shown in the "Barcode Data" box. After a failed write the
 // download still runs to its end so the store gets every record.
-DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
+DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::string* received) {
   RecordLayout layout;
   layout.unixLineFeeds = job.front.IsChosen(Choice::UnixLineFeeds);
   layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
@@ -110,6 +123,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file) {
   DownloadOutcome outcome;
   std::string text;
   const DownloadData take = [&](const char* bytes, std::size_t count) {
+    if (received) received->append(bytes, count);
     CopyWithoutZeroBytes(bytes, count, text);
     if (text.empty()) return;
     outcome.anyText = true;
@@ -147,12 +161,11 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   if (!job.manual()) {
     const wchar_t* failure = L"Open Ports Failed!";
     if (!OpenDevicePort(job.listed->numbers[i]) || !PrepareScanner(job, &failure)) {
-      NoteDownload(job.listed->numbers[i], true);
+      Settle(job, i, failure, true);
       front.ShowPortStatus(i, failure);
       return PortOutcome::Next;
     }
   }
-  const std::uint32_t port = PortOf(job, i);
   const bool saveToFile = front.IsChosen(Choice::SaveToFile);
   const bool textType = front.IsChosen(Choice::TextFile);
   if (saveToFile && !MakeOutputFileName(front, textType)) return ReportNamingFailure(job, i);
@@ -160,7 +173,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
   OutputFile file;
   if (saveToFile && !file.OpenForAppend(path)) {
-    NoteDownload(port, true);
+    Settle(job, i, L"Open File Failed!", true);
     if (job.manual()) {
       ShowErrorBox(front, L"Open File Failed!");
       return PortOutcome::EndJob;
@@ -170,25 +183,38 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
     return PortOutcome::Next;
   }
 
+  DownloadReport report;
+  if (saveToFile) {
+    report.filePath = path;
+    report.fileStart = file.Length();
+  }
+  const int recordsBefore = BarcodeExport.RecordCount;
   front.ClearReceived();
   if (!job.manual()) front.ShowPortStatus(i, L"Getting Data...");
-  const DownloadOutcome got = Download(job, saveToFile, file);
+  const DownloadOutcome got =
+      Download(job, saveToFile, file, job.run && job.run->keepReceived ? &report.received : nullptr);
   const bool quiet = front.IsClosing();  // the window is closing: no boxes
+  report.records = static_cast<std::uint64_t>(BarcodeExport.RecordCount - recordsBefore);
+  report.bytesWritten = file.AppendedBytes();
+  report.writtenHash = file.AppendedHash();
 
   const wchar_t* failure = FailureOf(got);
   const bool noData = !failure && !got.anyText;
   if (saveToFile) {
-    if (file.Length() == 0)
+    if (file.Length() == 0) {
       CloseDroppingEmptyFile(front, file, path, saveToFile);
-    else if (!file.FlushAndClose() && !failure)
+      report.filePath.clear();
+    } else if (!file.FlushAndClose() && !failure) {
       failure = WriteFailedText;  // only data on the disk are saved
+    }
   }
-  NoteDownload(port, failure != nullptr);
+  const wchar_t* outcome = failure      ? failure
+                           : noData     ? L"No Data!"
+                           : saveToFile ? L"Save Data Succeed!"
+                                        : L"Get Data Succeed!";
+  Settle(job, i, outcome, failure != nullptr, std::move(report));
   if (!job.manual()) {
-    front.ShowPortStatus(i, failure      ? failure
-                            : noData     ? L"No Data!"
-                            : saveToFile ? L"Save Data Succeed!"
-                                         : L"Get Data Succeed!");
+    front.ShowPortStatus(i, outcome);
     CloseDevicePort();
     return PortOutcome::Next;
   }
@@ -205,14 +231,14 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
 }  // namespace
 
-void DownloadScanners(FrontEnd& front, const PortList* listed) {
-  Job job{front, listed, {}};
+void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run) {
+  Job job{front, listed, run, {}};
   std::uint32_t portCount = 1;
   if (job.manual()) {
     if (!CheckPortsOpen(front)) return;
     const wchar_t* failure = nullptr;
     if (!PrepareScanner(job, &failure)) {
-      NoteDownload(OpenedPortNumber(), true);
+      Settle(job, 0, failure, true);
       ShowAppBox(front, failure, BoxIconError);
       return;
     }

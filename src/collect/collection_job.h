@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "common/output_file.h"
 #include "protocol/download.h"
 
 class FrontEnd;
@@ -16,11 +18,29 @@ struct PortList;
 inline constexpr std::size_t ChunkCapacity = 10250;
 inline constexpr std::size_t DefaultSeparatorCapacity = 24;
 
+// One scanner's download, for a program that acts on how it went.
+struct DownloadReport {
+  std::uint32_t entry = 0;    // the listed port's entry; 0 for the open port
+  std::wstring outcome;       // the words it ended with: "Save Data Succeed!", "No Data!", ...
+  bool succeeded = false;     // every record saved (or got), or the scanner held none
+  std::uint64_t records = 0;  // stored by this download
+  std::wstring filePath;      // the output file; empty when none was opened
+  std::uint64_t fileStart = 0;                 // its length before the download
+  std::uint64_t bytesWritten = 0;              // appended by it
+  std::uint64_t writtenHash = FileHashStart;   // FileHash of those bytes
+  std::string received;  // the download's data as received (keepReceived)
+};
+struct DownloadRun {
+  bool keepReceived = false;
+  std::vector<DownloadReport> reports;  // one a scanner served, in order
+};
+
 // The whole download run: of the open scanner (listed nullptr), or of every
 // listed one in turn, each outcome in its "Status". A window that closes
 // meanwhile lets the download under way finish (it is checked and saved as
-// any other); no further port is started and no more boxes are shown.
-void DownloadScanners(FrontEnd& front, const PortList* listed);
+// any other); no further port is started and no more boxes are shown. run,
+// when given, gets a report of each scanner.
+void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run = nullptr);
 
 // Tells the scanner to show or hide serial number and time stamp, as chosen.
 bool SetDisplayItems(FrontEnd& front);

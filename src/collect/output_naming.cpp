@@ -49,13 +49,6 @@ bool IsDeviceName(const std::wstring& name) {
 // character becomes "_", so nothing leads out of the folder (\ /) or into an
 // alternate stream (:); a device name gets a "_" in front; trailing dots and
 // blanks, which Windows would drop, become "_".
-std::wstring SafeFileName(std::wstring name) {
-  for (wchar_t& c : name)
-    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
-  if (IsDeviceName(name)) name.insert(0, 1, L'_');
-  for (auto c = name.rbegin(); c != name.rend() && IsAsciiSpaceOrDot(*c); ++c) *c = L'_';
-  return name;
-}
 
 std::wstring AutoNamePrefix(const std::wstring& serial) {
   LocalTime today = CurrentLocalTime();
@@ -77,6 +70,14 @@ bool NumberAfterPrefix(const std::wstring& name, std::size_t prefixLength, std::
   return true;
 }
 }  // namespace
+
+std::wstring SafeFileName(std::wstring name) {
+  for (wchar_t& c : name)
+    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
+  if (IsDeviceName(name)) name.insert(0, 1, L'_');
+  for (auto c = name.rbegin(); c != name.rend() && IsAsciiSpaceOrDot(*c); ++c) *c = L'_';
+  return name;
+}
 
 bool MakeOutputFileName(FrontEnd& front, bool textType) {
   IsAutoNaming = front.IsChosen(Choice::AutoNaming);

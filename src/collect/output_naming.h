@@ -17,6 +17,11 @@ extern int NextFileNumber;
 // as the front end has them, and shows it; textType true for TXT, false for
 // CSV. False when the serial number cannot be had or no name was typed.
 bool MakeOutputFileName(FrontEnd& front, bool textType);
+// A name the file system cannot misread, for automatic and custom names
+// alike: a character a name cannot hold or a control character becomes "_",
+// a device name (CON, NUL, COM1 ...) gets a "_" in front, trailing dots and
+// blanks become "_".
+std::wstring SafeFileName(std::wstring name);
 // NextFileNumber = one above the highest number of the folder's files that
 // begin with the prefix in OutputFileName.
 void FindNextFileNumber(bool textType);

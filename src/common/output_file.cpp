@@ -18,3 +18,16 @@ std::wstring ProgramFolder() {
   std::wstring path = ProgramPath();
   return path.empty() ? L"." : FolderOf(path);
 }
+
+std::uint64_t FileHash(const char* bytes, std::size_t length, std::uint64_t hash) {
+  for (std::size_t i = 0; i < length; ++i) {
+    hash ^= static_cast<unsigned char>(bytes[i]);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+void OutputFile::Appended(const char* bytes, std::size_t length) {
+  appendedHash_ = FileHash(bytes, length, appendedHash_);
+  appendedBytes_ += length;
+}

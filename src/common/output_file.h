@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+// The 64-bit FNV-1a hash of bytes, going on from hash (FileHashStart for the first bytes).
+inline constexpr std::uint64_t FileHashStart = 14695981039346656037ull;
+std::uint64_t FileHash(const char* bytes, std::size_t length, std::uint64_t hash = FileHashStart);
+
 class OutputFile {
  public:
   OutputFile() = default;
@@ -18,6 +22,10 @@ class OutputFile {
   bool IsOpen() const;
   // Appends all bytes; false when not all could be written.
   bool Append(const char* bytes, std::size_t length);
+  // What Append wrote since the file was opened: the byte count and the
+  // FNV-1a hash of those bytes (FileHash), so they can be read back and compared.
+  std::uint64_t AppendedBytes() const { return appendedBytes_; }
+  std::uint64_t AppendedHash() const { return appendedHash_; }
   std::uint64_t Length();
   void Close();
   // Brings the data to the disk and closes: false when either fails (a full
@@ -25,8 +33,21 @@ class OutputFile {
   bool FlushAndClose();
 
  private:
+  void Appended(const char* bytes, std::size_t length);
+
   void* handle_ = nullptr;  // Win32 HANDLE or FILE*
+  std::uint64_t appendedBytes_ = 0;
+  std::uint64_t appendedHash_ = FileHashStart;
 };
+
+// What a file holds from a byte offset to its end, read back from the disk.
+struct FileDigest {
+  std::uint64_t length = 0;
+  std::uint64_t hash = FileHashStart;  // FileHash of those bytes
+  std::uint64_t lineFeeds = 0;         // LF bytes among them
+};
+// False when the file cannot be opened or read, or is shorter than from.
+bool DigestFileFrom(const std::wstring& path, std::uint64_t from, FileDigest& digest);
 
 bool RemoveFile(const std::wstring& path);
 // The same, giving the system's own text of why a file could not be deleted.

@@ -22,6 +22,8 @@ OutputFile::~OutputFile() { Close(); }
 
 bool OutputFile::OpenForAppend(const std::wstring& path) {
   Close();
+  appendedBytes_ = 0;
+  appendedHash_ = FileHashStart;
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   // Not shared with other openers: a second lock on the same file fails.
@@ -45,7 +47,9 @@ bool OutputFile::Append(const char* bytes, std::size_t length) {
   if (length == 0) return true;
   FILE* file = AsFile(handle_);
   // Flushed at once, so a full disk is reported by this write, not at close.
-  return std::fwrite(bytes, 1, length, file) == length && std::fflush(file) == 0;
+  if (std::fwrite(bytes, 1, length, file) != length || std::fflush(file) != 0) return false;
+  Appended(bytes, length);
+  return true;
 }
 
 std::uint64_t OutputFile::Length() {
@@ -67,6 +71,24 @@ bool OutputFile::FlushAndClose() {
   handle_ = nullptr;
   const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
   return std::fclose(file) == 0 && flushed;
+}
+
+bool DigestFileFrom(const std::wstring& path, std::uint64_t from, FileDigest& digest) {
+  digest = FileDigest{};
+  FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+  if (!file) return false;
+  bool ok = ::fseeko(file, static_cast<off_t>(from), SEEK_SET) == 0;
+  char buffer[65536];
+  for (std::size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    digest.length += n;
+    digest.hash = FileHash(buffer, n, digest.hash);
+    for (std::size_t i = 0; i < n; ++i) digest.lineFeeds += buffer[i] == '\n';
+  }
+  ok = ok && !std::ferror(file);
+  struct stat info {};
+  ok = ok && ::fstat(::fileno(file), &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= from;
+  std::fclose(file);
+  return ok;
 }
 
 bool RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }

@@ -11,6 +11,8 @@ OutputFile::~OutputFile() { Close(); }
 
 bool OutputFile::OpenForAppend(const std::wstring& path) {
   Close();
+  appendedBytes_ = 0;
+  appendedHash_ = FileHashStart;
   // Created when missing, content kept, no sharing with other openers.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -26,6 +28,8 @@ bool OutputFile::Append(const char* bytes, std::size_t length) {
   HANDLE file = AsHandle(handle_);
   LARGE_INTEGER zero = {};
   if (!SetFilePointerEx(file, zero, nullptr, FILE_END)) return false;
+  const char* const start = bytes;
+  const std::size_t whole = length;
   while (length > 0) {
     DWORD part = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
     DWORD written = 0;
@@ -33,6 +37,7 @@ bool OutputFile::Append(const char* bytes, std::size_t length) {
     bytes += written;
     length -= written;
   }
+  Appended(start, whole);
   return true;
 }
 
@@ -55,6 +60,31 @@ bool OutputFile::FlushAndClose() {
   handle_ = nullptr;
   const bool flushed = FlushFileBuffers(file) != FALSE;
   return CloseHandle(file) != FALSE && flushed;
+}
+
+bool DigestFileFrom(const std::wstring& path, std::uint64_t from, FileDigest& digest) {
+  digest = FileDigest{};
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size = {}, offset = {};
+  offset.QuadPart = static_cast<LONGLONG>(from);
+  bool ok = GetFileSizeEx(file, &size) && static_cast<std::uint64_t>(size.QuadPart) >= from &&
+            SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+  char buffer[65536];
+  DWORD n = 0;
+  while (ok) {
+    if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    digest.length += n;
+    digest.hash = FileHash(buffer, n, digest.hash);
+    for (DWORD i = 0; i < n; ++i) digest.lineFeeds += buffer[i] == '\n';
+  }
+  CloseHandle(file);
+  return ok;
 }
 
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }

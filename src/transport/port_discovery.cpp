@@ -1,5 +1,6 @@
 #include "transport/port_discovery.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "transport/device_port.h"
@@ -58,7 +59,7 @@ std::uint32_t PortNumberFromName(std::wstring_view name) {
   return PortNumberFromDigits(name.substr(3));
 }
 
-std::uint32_t ScannerPortNumber(PortDevice& device) {
+std::uint32_t ScannerPortNumber(PortDevice& device, bool* bluetooth) {
   std::wstring id;
   if (!device.InstanceId(id)) return 0;
   if (!MatchScannerInstanceId(id)) {
@@ -66,7 +67,9 @@ std::uint32_t ScannerPortNumber(PortDevice& device) {
     std::wstring underneath;
     if (!device.RegistryText(L"HardwareDevinstpath", HardwarePathBytes, underneath)) return 0;
     if (!MatchScannerInstanceId(underneath)) return 0;
+    id = underneath;
   }
+  if (bluetooth) *bluetooth = StartsWithFolded(id, L"BTHENUM\\");
   std::wstring name;
   if (!device.RegistryText(L"PortName", PortNameBytes, name)) return 0;
   return PortNumberFromName(name);
@@ -101,6 +104,20 @@ void SetPortDeviceSource(PortDeviceSource* source) { DeviceSource.store(source);
 std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity) {
   PortDeviceSource* source = DeviceSource.load();
   return CollectScannerPorts(source ? *source : MachinePortDevices(), numbers, capacity);
+}
+
+std::vector<ScannerPort> EnumerateScannerPorts() {
+  PortDeviceSource* source = DeviceSource.load();
+  std::vector<ScannerPort> ports;
+  (source ? *source : MachinePortDevices()).VisitDevices([&](PortDevice& device) {
+    ScannerPort port;
+    port.number = ScannerPortNumber(device, &port.bluetooth);
+    if (port.number != 0) ports.push_back(port);
+    return ports.size() < MaxPorts;
+  });
+  std::sort(ports.begin(), ports.end(),
+            [](const ScannerPort& a, const ScannerPort& b) { return a.number < b.number; });
+  return ports;
 }
 
 bool OpenDevicePort(std::uint32_t number) {

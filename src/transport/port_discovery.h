@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr std::uint32_t MaxPorts = 100;
 
@@ -52,8 +53,9 @@ class PortDevice {
   virtual bool RegistryText(const wchar_t* name, std::size_t maxBytes, std::wstring& text) = 0;
 };
 
-// The scanner COM number of one device, 0 when it is not a listed scanner port.
-std::uint32_t ScannerPortNumber(PortDevice& device);
+// The scanner COM number of one device, 0 when it is not a listed scanner
+// port; *bluetooth tells whether the scanner id it matched is a Bluetooth one.
+std::uint32_t ScannerPortNumber(PortDevice& device, bool* bluetooth = nullptr);
 
 // The devices of the Ports setup class, one after another.
 class PortDeviceSource {
@@ -79,6 +81,13 @@ PortDeviceSource& MachinePortDevices();
 void SetPortDeviceSource(PortDeviceSource* source);
 // The scanner ports of the current device source, ascending, at most capacity.
 std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity);
+
+// The same with what each port is: USB or Bluetooth. At most MaxPorts.
+struct ScannerPort {
+  std::uint32_t number = 0;
+  bool bluetooth = false;
+};
+std::vector<ScannerPort> EnumerateScannerPorts();
 
 // Opens the exchange's port (DevicePort) on number with the scanner settings.
 bool OpenDevicePort(std::uint32_t number);

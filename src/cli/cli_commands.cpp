@@ -1,0 +1,477 @@
+#include "cli/cli_commands.h"
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "cli/cli_platform.h"
+#include "cli/console_front_end.h"
+#include "clock/scanner_clock.h"
+#include "collect/collection_job.h"
+#include "collect/delete_barcodes.h"
+#include "collect/output_naming.h"
+#include "common/ansi_text.h"
+#include "common/local_time.h"
+#include "common/output_file.h"
+#include "common/scan_summary.h"
+#include "export/export_store.h"
+#include "protocol/catalogue.h"
+#include "protocol/device_info.h"
+#include "protocol/exchange.h"
+#include "transport/port_discovery.h"
+
+namespace {
+constexpr wchar_t SaveSucceed[] = L"Save Data Succeed!";
+constexpr wchar_t NoData[] = L"No Data!";
+constexpr int WatchPollMs = 1000;
+
+std::string Text(const std::wstring& wide) { return PathText(wide); }
+
+// A JSON object on one line, its members in the order they are added.
+class JsonLine {
+ public:
+  JsonLine& Add(const char* key, const std::string& value) {
+    Key(key);
+    text_ += '"';
+    for (unsigned char c : value) {
+      if (c == '"' || c == '\\') {
+        text_ += '\\';
+        text_ += static_cast<char>(c);
+      } else if (c < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", c);
+        text_ += escape;
+      } else {
+        text_ += static_cast<char>(c);
+      }
+    }
+    text_ += '"';
+    return *this;
+  }
+  JsonLine& Add(const char* key, std::uint64_t value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+  }
+  JsonLine& Add(const char* key, bool value) {
+    Key(key);
+    text_ += value ? "true" : "false";
+    return *this;
+  }
+  std::string Done() const { return text_ + "}"; }
+
+ private:
+  void Key(const char* key) {
+    text_ += text_.size() > 1 ? ",\"" : "\"";
+    text_ += key;
+    text_ += "\":";
+  }
+  std::string text_ = "{";
+};
+
+void Print(const std::string& line) {
+  std::fputs(line.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+// The box text up to its first line end: "Save Data Succeed!Barcodes in:..."
+// is said as its words.
+std::string Words(const std::wstring& box) {
+  std::wstring text = box;
+  const std::size_t path = text.find(L"Barcodes in:");
+  if (path != std::wstring::npos) text.resize(path);
+  const std::size_t end = text.find_first_of(L"\r\n");
+  return Text(end == std::wstring::npos ? text : text.substr(0, end));
+}
+
+bool SamePort(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+// The ports asked for, every one of them a scanner port found now.
+int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
+  const std::vector<CliPort> found = FindCliPorts();
+  if (o.all) {
+    chosen = found;
+    if (!chosen.empty()) return -1;
+    std::fprintf(stderr, "no scanner found\n");
+    return ExitNoScanner;
+  }
+  for (const std::string& name : o.ports) {
+    bool known = false;
+    for (const CliPort& port : found) {
+      if (!SamePort(port.name, name)) continue;
+      chosen.push_back(port);
+      known = true;
+      break;
+    }
+    if (known) continue;
+    std::string list;
+    for (const CliPort& port : found) list += (list.empty() ? "" : ", ") + port.name;
+    std::fprintf(stderr, "unknown port %s (scanner ports found: %s)\n", name.c_str(),
+                 list.empty() ? "none" : list.c_str());
+    return ExitUsage;
+  }
+  return -1;
+}
+
+// Whether files can be made in the folder: one is made and removed again.
+bool FolderTakesFiles(const std::wstring& folder) {
+  const std::wstring probe = folder + L"\\.lumet-cli-probe";
+  OutputFile file;
+  if (!file.OpenForAppend(probe)) return false;
+  file.Close();
+  RemoveFile(probe);
+  return true;
+}
+
+std::wstring FolderOrCurrent(const std::wstring& folder) {
+  return folder.empty() ? CurrentFolder() : folder;
+}
+
+int CheckFolders(const CliOptions& o) {
+  for (const std::wstring* folder : {&o.choices.outDir, &o.archiveDir}) {
+    if (folder == &o.archiveDir && folder->empty()) continue;
+    if (FolderTakesFiles(FolderOrCurrent(*folder))) continue;
+    std::fprintf(stderr, "cannot write files in %s\n", Text(FolderOrCurrent(*folder)).c_str());
+    return ExitUsage;
+  }
+  return -1;
+}
+
+StampDateOrder OrderOf(const std::string& name) {
+  if (name == "US") return StampDateOrder::MonthDayYear;
+  if (name == "EU") return StampDateOrder::DayMonthYear;
+  return StampDateOrder::YearMonthDay;
+}
+
+// The scanner's date format as its get-time-format answer names it ("CH" when unknown).
+std::string AskDateFormat() {
+  std::uint8_t reply[Reply::TimeFormat.maxPayload + 1] = {};
+  std::size_t length = 0;
+  if (Query(Command::GetTimeFormat, Reply::TimeFormat, reply, sizeof reply, &length) !=
+      QueryOutcome::Ok)
+    return "CH";
+  return std::string(reinterpret_cast<const char*>(reply), length);
+}
+
+// "<serial>_<YYYYMMDD>_<HHMMSS>.kt52", with _2, _3 ... when taken.
+std::wstring ArchivePath(const std::wstring& folder, const std::wstring& serial) {
+  const LocalTime now = CurrentLocalTime();
+  wchar_t stamp[32] = {};
+  std::swprintf(stamp, sizeof stamp / sizeof stamp[0], L"_%04d%02d%02d_%02d%02d%02d", now.year,
+                now.month, now.day, now.hour, now.minute, now.second);
+  const std::wstring base = FolderOrCurrent(folder) + L"\\" +
+                            SafeFileName((serial.empty() ? L"KT52" : serial) + stamp);
+  std::wstring path = base + L".kt52";
+  for (int n = 2; PathExists(path) && n < 1000; ++n) path = base + L"_" + std::to_wstring(n) + L".kt52";
+  return path;
+}
+
+bool WriteArchive(const std::wstring& path, const std::string& bytes) {
+  OutputFile file;
+  if (!file.OpenForAppend(path)) return false;
+  if (!bytes.empty() && !file.Append(bytes.data(), bytes.size())) {
+    file.Close();
+    return false;
+  }
+  return file.FlushAndClose();
+}
+
+// Why a downloaded scanner must not be erased; empty when it may be: the
+// download completed, its file was flushed and closed, and read back it
+// holds exactly what the download wrote of the records it received.
+std::string EraseDoubt(const DownloadReport& report) {
+  if (!report.succeeded) return "the download did not finish (" + Text(report.outcome) + ")";
+  if (report.outcome == NoData) return "nothing to erase";
+  if (report.filePath.empty()) return "no file was written";
+  FileDigest digest;
+  if (!DigestFileFrom(report.filePath, report.fileStart, digest))
+    return "the file could not be read back";
+  if (digest.length != report.bytesWritten || digest.hash != report.writtenHash)
+    return "the file does not hold what the download wrote";
+  return {};
+}
+
+struct ScannerLine {
+  std::string port;
+  bool bluetooth = false;
+  std::string serial;
+  std::string outcome;
+  bool succeeded = false;
+  std::uint64_t records = 0;
+  std::string file;
+  std::string archive;
+  bool eraseAsked = false;
+  bool erased = false;
+  std::string notErased;  // why, when asked and not erased
+};
+
+void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
+  if (json) {
+    JsonLine line;
+    if (!when.empty()) line.Add("time", when);
+    line.Add("port", s.port).Add("kind", std::string(s.bluetooth ? "bluetooth" : "usb"));
+    line.Add("serial", s.serial).Add("outcome", s.outcome).Add("records", s.records);
+    line.Add("file", s.file);
+    if (!s.archive.empty()) line.Add("archive", s.archive);
+    if (s.eraseAsked) {
+      line.Add("erased", s.erased);
+      if (!s.notErased.empty()) line.Add("notErased", s.notErased);
+    }
+    Print(line.Done());
+    return;
+  }
+  std::string text = (when.empty() ? "" : when + " ") + s.port +
+                     (s.serial.empty() ? "" : " " + s.serial) + ": " + s.outcome;
+  if (!s.file.empty()) text += ", " + std::to_string(s.records) + " records in " + s.file;
+  if (!s.archive.empty()) text += ", data kept in " + s.archive;
+  if (s.eraseAsked) text += s.erased ? "; erased" : "; not erased: " + s.notErased;
+  Print(text);
+}
+
+// One scanner's download, its archive, its summary records and its erase.
+ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummary* summary) {
+  ScannerLine line;
+  line.port = port.name;
+  line.bluetooth = port.bluetooth;
+  line.eraseAsked = o.erase;
+  ConsoleFrontEnd front(o.choices);
+  front.ShowProgress(port.name, StderrIsTerminal());
+  if (!OpenCliPort(port)) {
+    line.outcome = "Open Ports Failed!";
+    line.notErased = "the port could not be opened";
+    return line;
+  }
+  OutputFolder = FolderOrCurrent(o.choices.outDir);
+  CustomFileName = o.choices.name;
+  // Each scanner stands on its own here: the erase below trusts only this
+  // download's own checks.
+  ForgetDownloads();
+  std::wstring serial;
+  std::string dateFormat = "CH";
+  if (WakeDevice()) {
+    if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
+    if (summary) dateFormat = AskDateFormat();
+  }
+  DownloadRun run;
+  run.keepReceived = !o.archiveDir.empty();
+  DownloadScanners(front, nullptr, &run);
+  if (run.reports.empty()) {
+    line.outcome = Words(front.LastBoxText());
+    line.notErased = "the download did not start";
+    CloseDevicePort();
+    return line;
+  }
+  const DownloadReport& report = run.reports.front();
+  line.outcome = Text(report.outcome);
+  line.succeeded = report.succeeded;
+  line.records = report.records;
+  line.file = Text(report.filePath);
+  if (!o.archiveDir.empty() && !report.received.empty()) {
+    const std::wstring path = ArchivePath(o.archiveDir, serial);
+    if (WriteArchive(path, report.received)) {
+      line.archive = Text(path);
+    } else {
+      line.outcome = "Write File Failed!";
+      line.succeeded = false;
+    }
+  }
+  if (summary) {
+    std::vector<ScanRecord> records;
+    for (int k = 0; k < BarcodeExport.RecordCount; ++k)
+      records.push_back({WideToAnsi(BarcodeExport.SerialNumbers[k]),
+                         WideToAnsi(BarcodeExport.TimeStamps[k]),
+                         WideToAnsi(BarcodeExport.Barcodes[k])});
+    AddScans(*summary, records, OrderOf(dateFormat));
+  }
+  if (o.erase) {
+    line.notErased = EraseDoubt(report);
+    if (line.succeeded && line.notErased.empty()) {
+      front.AnswerQuestions(true);
+      line.erased = EraseScanners(front, nullptr);
+      if (!line.erased) {
+        line.notErased = Words(front.LastBoxText());
+        line.succeeded = false;
+      }
+    } else if (line.notErased.empty()) {
+      line.notErased = "the download did not finish";
+    }
+  }
+  CloseDevicePort();
+  return line;
+}
+
+int RunDownload(const CliOptions& o) {
+  std::vector<CliPort> ports;
+  if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
+  if (int stop = CheckFolders(o); stop >= 0) return stop;
+  ScanSummary summary;
+  bool allSucceeded = true;
+  for (const CliPort& port : ports) {
+    if (StopRequested) break;
+    const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary);
+    PrintLine(line, o.json);
+    allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
+                                                       line.notErased == "nothing to erase");
+  }
+  if (!o.summaryFile.empty()) {
+    RemoveFile(o.summaryFile);
+    const std::string csv = SummaryCsv(summary);
+    if (!WriteArchive(o.summaryFile, csv)) {
+      std::fprintf(stderr, "cannot write the summary %s\n", Text(o.summaryFile).c_str());
+      return ExitFailed;
+    }
+  }
+  return allSucceeded ? ExitSucceeded : ExitFailed;
+}
+
+int RunList(const CliOptions& o) {
+  const std::vector<CliPort> ports = FindCliPorts();
+  for (const CliPort& port : ports) {
+    std::string mode, serial;
+    if (!o.noQuery) {
+      if (!OpenCliPort(port)) {
+        serial = "Open Ports Failed!";
+      } else if (!WakeDevice()) {
+        serial = "Send '*' Failed!";
+      } else {
+        mode = FramedMode ? "framed" : "plain";
+        std::wstring sn;
+        serial = QuerySerialNumber(sn) ? Text(sn) : "Get SN Failed!";
+      }
+      CloseDevicePort();
+    }
+    const std::string kind = port.bluetooth ? "bluetooth" : "usb";
+    if (o.json) {
+      JsonLine line;
+      line.Add("port", port.name).Add("kind", kind);
+      if (!o.noQuery) line.Add("mode", mode).Add("serial", serial);
+      Print(line.Done());
+    } else {
+      std::string text = port.name;
+      text.append(" ").append(kind);
+      if (!o.noQuery) text.append(" ").append(mode.empty() ? "-" : mode).append(" ").append(serial);
+      Print(text);
+    }
+  }
+  if (ports.empty()) {
+    std::fprintf(stderr, "no scanner found\n");
+    return ExitNoScanner;
+  }
+  return ExitSucceeded;
+}
+
+// Info, time and erase: one port, one operation, its boxes as lines.
+int RunOnePort(const CliOptions& o) {
+  std::vector<CliPort> ports;
+  if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
+  const CliPort& port = ports.front();
+  if (o.command == CliCommand::Erase && !o.yes) {
+    std::fprintf(stderr, "%s: nothing erased: add --yes to erase the scanner's barcodes\n",
+                 port.name.c_str());
+    return ExitUsage;
+  }
+  ConsoleFrontEnd front(o.choices);
+  if (!OpenCliPort(port)) {
+    Print(port.name + ": Open Ports Failed!");
+    return ExitFailed;
+  }
+  bool ok = false;
+  switch (o.command) {
+    case CliCommand::Info:
+      ok = ReportDeviceInfo(front);
+      break;
+    case CliCommand::TimeGet:
+      ok = ReadScannerClock(front) == 1;
+      if (ok) {
+        const char* names[] = {"US", "EU", "CN"};
+        Print(port.name + ": " + Text(front.ShownTime()) + " " +
+              names[static_cast<int>(front.ShownFormat())]);
+      }
+      break;
+    case CliCommand::TimeSet:
+      front.SetTypedTime(o.time, o.format);
+      SetScannerClocks(front, nullptr);
+      ok = front.LastBoxText() == L"Set Time Succeed!";
+      break;
+    case CliCommand::Erase:
+      front.AnswerQuestions(true);
+      ok = EraseScanners(front, nullptr);
+      break;
+    default:
+      break;
+  }
+  CloseDevicePort();
+  for (const ShownBox& box : front.Boxes()) {
+    if (o.command == CliCommand::TimeGet && ok) break;  // said above, as one line
+    if (o.command == CliCommand::Erase && (box.flags & 0x0F) != BoxOk) continue;  // the question
+    // A box's CR LF line ends as the console's.
+    std::string text;
+    for (char c : Text(box.text))
+      if (c != '\r') text += c;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (o.command != CliCommand::Info || !ok) text.insert(0, port.name + ": ");
+    Print(text);
+  }
+  return ok ? ExitSucceeded : ExitFailed;
+}
+
+// Looks for scanners every second and downloads each once each time it
+// appears; one that failed is tried again only once it has been away.
+int RunWatch(const CliOptions& o) {
+  if (int stop = CheckFolders(o); stop >= 0) return stop;
+  std::set<std::string> present;
+  while (!StopRequested) {
+    std::set<std::string> now;
+    for (const CliPort& port : FindCliPorts()) {
+      now.insert(port.name);
+      if (present.count(port.name) || StopRequested) continue;
+      present.insert(port.name);
+      const std::string when = UtcNowText();
+      if (o.json)
+        Print(JsonLine().Add("time", when).Add("port", port.name).Add("event", std::string("came")).Done());
+      else
+        Print(when + " " + port.name + " came");
+      PrintLine(DownloadScanner(o, port, nullptr), o.json, UtcNowText());
+    }
+    for (auto it = present.begin(); it != present.end();) {
+      if (now.count(*it)) {
+        ++it;
+        continue;
+      }
+      const std::string when = UtcNowText();
+      if (o.json)
+        Print(JsonLine().Add("time", when).Add("port", *it).Add("event", std::string("went")).Done());
+      else
+        Print(when + " " + *it + " went");
+      it = present.erase(it);
+    }
+    for (int waited = 0; waited < WatchPollMs && !StopRequested; waited += 50)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return ExitSucceeded;
+}
+}  // namespace
+
+int RunCli(const CliOptions& o) {
+  switch (o.command) {
+    case CliCommand::List: return RunList(o);
+    case CliCommand::Download: return RunDownload(o);
+    case CliCommand::Watch: return RunWatch(o);
+    case CliCommand::Info:
+    case CliCommand::TimeGet:
+    case CliCommand::TimeSet:
+    case CliCommand::Erase: return RunOnePort(o);
+    case CliCommand::None: break;
+  }
+  return ExitUsage;
+}

@@ -1,0 +1,181 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iterator>
+
+#include "cli/cli_platform.h"
+#include "clock/time_text.h"
+#include "settings/settings.h"
+
+namespace {
+bool ParseFormat(const std::string& text, DateFormat& format) {
+  if (text == "US") format = DateFormat::US;
+  else if (text == "EU") format = DateFormat::EU;
+  else if (text == "CN") format = DateFormat::CN;
+  else return false;
+  return true;
+}
+
+// The dialog's choices as options of a download command.
+void AddChoiceOptions(CLI::App& command, std::string& name, std::string& out,
+                      std::string& config, std::string& separator, bool& autoName, bool& csv,
+                      bool& unixEnds, bool& noSerial, bool& noTime) {
+  command.add_option("--out", out, "folder for the output files (default: the current one)");
+  command.add_option("--name", name, "custom file name (as Auto Naming off)");
+  command.add_flag("--auto-name", autoName, "name each file after its scanner (the default)");
+  command.add_flag("--csv", csv, "write .csv files (default .txt)");
+  command.add_flag("--unix", unixEnds, "end lines with LF (default CR LF)");
+  command.add_option("--separator", separator, "text between the fields (default \",\"; tab for TAB)");
+  command.add_flag("--no-serial", noSerial, "leave the serial number out of each record");
+  command.add_flag("--no-time", noTime, "leave the time stamp out of each record");
+  command.add_option("--config", config, "take the choices from a Config.ini the dialog saved");
+}
+}  // namespace
+
+int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& toStdout) {
+  CLI::App app{"lumet-cli: KT52 batch barcode scanners from the command line"};
+  app.require_subcommand(1, 1);
+  toStdout = false;
+
+  CLI::App* list = app.add_subcommand("list", "the attached scanners, one a line");
+  list->add_flag("--json", o.json, "one JSON object a scanner");
+  list->add_flag("--no-query", o.noQuery, "the ports only: nothing is sent");
+
+  std::string name, out, config, separator, archive, summary;
+  bool autoName = false, csv = false, unixEnds = false, noSerial = false, noTime = false;
+  CLI::App* download = app.add_subcommand("download", "download the scanners' barcodes into files");
+  download->add_option("--port", o.ports, "a scanner's port (COM3, /dev/ttyACM0); again for more");
+  download->add_flag("--all", o.all, "every scanner found");
+  download->add_flag("--erase", o.erase,
+                     "erase a scanner once its download is complete, saved and read back");
+  download->add_flag("--json", o.json, "one JSON object a scanner");
+  download->add_option("--archive", archive, "also keep each download's data as received, here");
+  download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
+  AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
+                   noSerial, noTime);
+
+  CLI::App* watch = app.add_subcommand("watch", "download each scanner as it appears, until stopped");
+  watch->add_flag("--erase", o.erase, "erase each scanner once its download is complete and saved");
+  watch->add_flag("--json", o.json, "one JSON object an event");
+  watch->add_option("--archive", archive, "also keep each download's data as received, here");
+  AddChoiceOptions(*watch, name, out, config, separator, autoName, csv, unixEnds,
+                   noSerial, noTime);
+
+  std::string port;
+  CLI::App* info = app.add_subcommand("info", "a scanner's device information");
+  info->add_option("--port", port, "the scanner's port")->required();
+
+  CLI::App* time = app.add_subcommand("time", "a scanner's clock");
+  time->require_subcommand(1, 1);
+  CLI::App* timeGet = time->add_subcommand("get", "read the clock and the date format");
+  timeGet->add_option("--port", port, "the scanner's port")->required();
+  std::string format = "CN";
+  CLI::App* timeSet = time->add_subcommand("set", "set the clock (no TIME: the PC's time)");
+  timeSet->add_option("--port", port, "the scanner's port")->required();
+  timeSet->add_option("--format", format, "the date format: US, EU or CN (default CN)");
+  timeSet->add_option("TIME", o.time, "the time in the format's order: YYYY/MM/DD,HH:MM:SS for CN");
+
+  CLI::App* erase = app.add_subcommand("erase", "erase a scanner's stored barcodes");
+  erase->add_option("--port", port, "the scanner's port")->required();
+  erase->add_flag("--yes", o.yes, "really erase");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    message = app.help();
+    toStdout = true;
+    return ExitSucceeded;
+  } catch (const CLI::CallForAllHelp& e) {
+    message = app.help("", CLI::AppFormatMode::All);
+    toStdout = true;
+    return ExitSucceeded;
+  } catch (const CLI::ParseError& e) {
+    message = std::string(e.what()) + "\nRun with --help for the commands and their options.";
+    return ExitUsage;
+  }
+
+  if (list->parsed()) o.command = CliCommand::List;
+  if (download->parsed()) o.command = CliCommand::Download;
+  if (watch->parsed()) o.command = CliCommand::Watch;
+  if (info->parsed()) o.command = CliCommand::Info;
+  if (timeGet->parsed()) o.command = CliCommand::TimeGet;
+  if (timeSet->parsed()) o.command = CliCommand::TimeSet;
+  if (erase->parsed()) o.command = CliCommand::Erase;
+  if (!port.empty()) o.ports = {port};
+
+  if (o.command == CliCommand::Download && o.ports.empty() == !o.all) {
+    message = "download: give --port (once or more) or --all";
+    return ExitUsage;
+  }
+  if (o.command == CliCommand::TimeSet) {
+    if (!ParseFormat(format, o.format)) {
+      message = "time set: --format is US, EU or CN, not " + format;
+      return ExitUsage;
+    }
+    CalendarTime parsed;
+    if (!o.time.empty() && !ParseTimeInput(o.time, o.format, parsed)) {
+      message = "Time Input Error,Please Follow the Format! (" + o.time + ")";
+      return ExitUsage;
+    }
+  }
+
+  CliChoices& c = o.choices;
+  if (!config.empty() && !ApplyConfigFile(PathFromArgument(config), c)) {
+    message = "cannot read the settings file " + config;
+    return ExitUsage;
+  }
+  // Options stand over the settings file.
+  if (!out.empty()) c.outDir = PathFromArgument(out);
+  if (!name.empty()) {
+    c.name = PathFromArgument(name);
+    c.autoName = false;
+  }
+  if (autoName) c.autoName = true;
+  if (csv) c.csv = true;
+  if (unixEnds) c.unixEnds = true;
+  if (!separator.empty()) c.separator = separator;
+  if (noSerial) c.showSerial = false;
+  if (noTime) c.showTime = false;
+  if (!c.autoName && c.name.empty()) {
+    message = "Please Enter File Name! (--name, or --auto-name)";
+    return ExitUsage;
+  }
+  if (!archive.empty()) o.archiveDir = PathFromArgument(archive);
+  if (!summary.empty()) o.summaryFile = PathFromArgument(summary);
+  return -1;
+}
+
+bool ApplyConfigFile(const std::wstring& path, CliChoices& c) {
+  std::ifstream file(PathText(path), std::ios::binary);
+  if (!file) return false;
+  std::string bytes;
+  bytes.resize(SettingsReadLimit);
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(file.gcount()));
+  for (const std::wstring& line : SettingsLines(bytes)) {
+    for (const auto& [key, value] : SettingsLineKeys(line)) {
+      const bool on = SettingIsOn(value);
+      switch (key) {
+        case SettingsKey::IsText: c.csv = !on; break;
+        case SettingsKey::CustomFileName:
+          if (!value.empty()) c.name = value;
+          break;
+        case SettingsKey::IsAutoNaming: c.autoName = on; break;
+        case SettingsKey::FilePath:
+          if (!value.empty()) c.outDir = value;
+          break;
+        case SettingsKey::IsWindows: c.unixEnds = !on; break;
+        case SettingsKey::Separator: c.separator = PathText(value); break;
+        case SettingsKey::IsDisplaySN: c.showSerial = on; break;
+        case SettingsKey::IsDisplayDate: c.showTime = on; break;
+        case SettingsKey::TimeFormat:
+        case SettingsKey::Time:
+        case SettingsKey::IsSaveToFile:
+          break;  // the clock's choices, and files are always written here
+      }
+    }
+  }
+  return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// lumet-cli's command line: its commands and options, read with CLI11.
+#include <string>
+#include <vector>
+
+#include "common/date_format.h"
+
+// The download choices the dialog offers, as the options (or --config) give them.
+struct CliChoices {
+  bool autoName = true;
+  std::wstring name;             // --name: the custom file name
+  bool csv = false;
+  bool unixEnds = false;
+  std::string separator = ",";   // as the separator box would hold it
+  bool showSerial = true;
+  bool showTime = true;
+  std::wstring outDir;           // --out; empty: the current folder
+};
+
+enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch };
+
+struct CliOptions {
+  CliCommand command = CliCommand::None;
+  bool json = false;
+  bool noQuery = false;  // list: the ports only, nothing sent
+  bool all = false;      // download: every scanner found
+  bool yes = false;      // erase: really
+  bool erase = false;    // download, watch: the loss-proof erase
+  std::vector<std::string> ports;
+  DateFormat format = DateFormat::CN;  // time set
+  std::string time;                    // time set: the time to set, in format's order
+  std::wstring archiveDir;             // --archive
+  std::wstring summaryFile;            // --summary
+  CliChoices choices;
+};
+
+// The exit statuses.
+inline constexpr int ExitSucceeded = 0;
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUsage = 2;
+inline constexpr int ExitNoScanner = 3;
+
+// Reads the arguments (and the --config file). -1: go on with options; any
+// other value is the exit status, after what is in message was printed
+// (help: 0, on stdout; a usage error: 2, on stderr).
+int ParseCli(int argc, char** argv, CliOptions& options, std::string& message, bool& toStdout);
+
+// Applies a Config.ini as the dialog wrote it to the choices; false when it
+// cannot be read.
+bool ApplyConfigFile(const std::wstring& path, CliChoices& choices);

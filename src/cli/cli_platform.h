@@ -1,0 +1,29 @@
+#pragma once
+// What lumet-cli does differently on each platform (*_posix.cpp, *_win32.cpp).
+//
+// The scanner ports it finds and opens: on Windows the COM ports the dialog
+// lists (SetupAPI, the same rules); on Linux the ttys that sysfs shows to be a
+// scanner's (its USB ids) or a bound rfcomm device. LUMET_SYSFS_ROOT puts the
+// sysfs tree and /dev elsewhere (a test's made-up tree).
+#include <string>
+#include <vector>
+
+struct CliPort {
+  std::string name;      // as the user names it: "COM3", "/dev/ttyACM0"
+  std::string openPath;  // what is opened: "\\.\COM3", <root>/dev/ttyACM0
+  bool bluetooth = false;
+};
+
+std::vector<CliPort> FindCliPorts();
+// Opens DevicePort on the port with the scanner settings.
+bool OpenCliPort(const CliPort& port);
+
+// A path from the command line as the program's wide text, and back (UTF-8
+// on Linux, the ANSI code page on Windows).
+std::wstring PathFromArgument(const std::string& argument);
+std::string PathText(const std::wstring& path);
+
+// Whether stderr is a terminal (progress lines go there only then).
+bool StderrIsTerminal();
+// Now, as ISO 8601 in UTC: "2026-12-09T10:15:02Z".
+std::string UtcNowText();

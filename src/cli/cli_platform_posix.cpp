@@ -1,0 +1,39 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "cli/cli_platform.h"
+#include "common/posix_path.h"
+#include "transport/tty_discovery.h"
+
+namespace {
+std::string SysfsRoot() {
+  const char* root = std::getenv("LUMET_SYSFS_ROOT");
+  return root && *root ? root : "/";
+}
+}  // namespace
+
+std::vector<CliPort> FindCliPorts() {
+  const std::string root = SysfsRoot();
+  std::vector<CliPort> ports;
+  for (const TtyPort& tty : FindScannerTtys(root))
+    ports.push_back({tty.path, TtyOpenPath(root, tty), tty.kind == TtyKind::Bluetooth});
+  return ports;
+}
+
+std::wstring PathFromArgument(const std::string& argument) { return WideName(argument.c_str()); }
+
+std::string PathText(const std::wstring& path) { return NativePath(path); }
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::string UtcNowText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}

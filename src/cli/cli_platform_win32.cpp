@@ -1,0 +1,33 @@
+#include <io.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "cli/cli_platform.h"
+#include "common/ansi_text.h"
+#include "transport/port_discovery.h"
+#include "transport/serial_port.h"
+
+std::vector<CliPort> FindCliPorts() {
+  std::vector<CliPort> ports;
+  for (const ScannerPort& port : EnumerateScannerPorts())
+    ports.push_back({"COM" + std::to_string(port.number), SerialPort::DevicePath(port.number),
+                     port.bluetooth});
+  return ports;
+}
+
+std::wstring PathFromArgument(const std::string& argument) { return AnsiToWide(argument); }
+
+std::string PathText(const std::wstring& path) { return WideToAnsi(path); }
+
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+std::string UtcNowText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_s(&utc, &now);
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}

@@ -1,0 +1,245 @@
+// lumet-cli as a user runs it: the program this build made, against kt52sim
+// on ptys found through a made-up sysfs tree. Every command, the exit
+// statuses and --json; the loss-proof erase after the download faults;
+// --archive and --summary byte for byte; watch seeing a scanner come, go and
+// come again.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <functional>
+#include <memory>
+
+#include "common/local_time.h"
+#include "kt52sim/kt52_device.h"
+#include "support/cli_process.h"
+#include "support/download_faults.h"
+#include "support/hostile_records.h"
+#include "support/sim_process.h"
+#include "support/sysfs_tree.h"
+#include "support/temp_folder.h"
+
+namespace {
+kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
+                            kt52::Transport transport = kt52::Transport::Framed) {
+  kt52::DeviceOptions o;
+  o.serialNumber = serial;
+  o.generatedRecords = records;
+  o.transport = transport;
+  return o;
+}
+
+class CliWire : public ::testing::Test {
+ public:
+  // A scanner on the tty of that name: kt52sim, its pty linked as dev/<tty>.
+  SimProcess& Plug(const std::string& tty, const kt52::DeviceOptions& options) {
+    sims[tty] = std::make_unique<SimProcess>(options);
+    EXPECT_TRUE(sims[tty]->Started());
+    PlugAgain(tty);
+    return *sims[tty];
+  }
+  // The USB device, its tty and the device node, as the kernel adds them.
+  void PlugAgain(const std::string& tty) {
+    if (!devices.count(tty)) devices[tty] = "usb1/1-" + std::to_string(devices.size() + 1);
+    tree.Scanner(tty, devices[tty]);
+    tree.Link("dev/" + tty, sims[tty]->PtyPath());
+  }
+  // ... and as it takes them away again.
+  void Unplug(const std::string& tty) {
+    std::filesystem::remove(tree.At("sys/class/tty/" + tty));
+    std::filesystem::remove_all(tree.At("sys/devices/" + devices[tty]));
+    std::filesystem::remove(tree.At("dev/" + tty));
+  }
+  CliResult Run(std::vector<std::string> arguments) { return RunLumetCli(tree.Root(), arguments); }
+  std::string Out() const { return work.Path().string(); }
+  std::string File(const std::string& name) const { return work.Read(name); }
+  bool NothingSent() const {
+    for (const auto& [tty, sim] : sims)
+      if (!sim->ReceivedBytes().empty()) return false;
+    return true;
+  }
+
+  SysfsTree tree;
+  TempFolder work;
+  std::map<std::string, std::unique_ptr<SimProcess>> sims;
+  std::map<std::string, std::string> devices;  // each tty's USB device folder
+};
+
+// "YYYYMMDD" of today, as the program names its files.
+std::string Today() {
+  const LocalTime now = SystemLocalTime();
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", now.year, now.month, now.day);
+  return text;
+}
+
+std::string Filled(std::string text, const std::string& out) {
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"{out}", out}, {"{today}", Today()}})
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
+  return text;
+}
+
+TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
+  const struct {
+    const char* name;
+    bool scanners;  // KTA (framed, 3 records) on ttyACM0, KTB (plain, 2) on ttyACM1
+    std::vector<std::string> arguments;
+    int exit;
+    std::string out;  // what stdout holds ({out}: the output folder, {today}: YYYYMMDD)
+    bool nothingSent;
+    std::function<void(CliWire&)> then = {};
+  } rows[] = {
+      {"list", true, {"list"}, 0, "/dev/ttyACM0 usb framed KTA\n/dev/ttyACM1 usb plain KTB\n", false},
+      {"list --json", true, {"list", "--json"}, 0,
+       "{\"port\":\"/dev/ttyACM0\",\"kind\":\"usb\",\"mode\":\"framed\",\"serial\":\"KTA\"}\n"
+       "{\"port\":\"/dev/ttyACM1\",\"kind\":\"usb\",\"mode\":\"plain\",\"serial\":\"KTB\"}\n",
+       false},
+      {"list --no-query", true, {"list", "--no-query"}, 0, "/dev/ttyACM0 usb\n/dev/ttyACM1 usb\n",
+       true},
+      {"list with no scanner", false, {"list"}, 3, "", true},
+      {"download --all with no scanner", false, {"download", "--all"}, 3, "", true},
+      {"download --all --json", true, {"download", "--all", "--json", "--out", "{out}"}, 0,
+       "{\"port\":\"/dev/ttyACM0\",\"kind\":\"usb\",\"serial\":\"KTA\",\"outcome\":\"Save Data "
+       "Succeed!\",\"records\":3,\"file\":\"{out}/KTA_{today}_001.txt\"}\n"
+       "{\"port\":\"/dev/ttyACM1\",\"kind\":\"usb\",\"serial\":\"KTB\",\"outcome\":\"Save Data "
+       "Succeed!\",\"records\":2,\"file\":\"{out}/KTB_{today}_001.txt\"}\n",
+       false,
+       [](CliWire& t) {
+         EXPECT_EQ(WindowsLines(kt52::Kt52Device(Scanner("KTA", 3)).DownloadText()),
+                   t.File("KTA_" + Today() + "_001.txt"));
+       }},
+      {"download, a scanner failing", true,
+       {"download", "--port", "/dev/ttyACM0", "--port", "/dev/ttyACM9", "--out", "{out}"}, 2, "", true},
+      {"an output folder that takes no file", true,
+       {"download", "--all", "--out", "{out}/no-such-folder"}, 2, "", true},
+      {"an unknown option", true, {"download", "--all", "--fast"}, 2, "", true},
+      {"a time in the wrong format", true, {"time", "set", "--port", "/dev/ttyACM0", "2019-01-02"},
+       2, "", true},
+      {"erase without --yes", true, {"erase", "--port", "/dev/ttyACM0"}, 2, "", true},
+      {"erase --yes", true, {"erase", "--port", "/dev/ttyACM0", "--yes"}, 0,
+       "/dev/ttyACM0: Delete Barcodes Succeed!\n", false,
+       [](CliWire& t) { EXPECT_EQ("0", t.sims["ttyACM0"]->State("records")); }},
+      {"info", true, {"info", "--port", "/dev/ttyACM0"}, 0,
+       "{Model:KT52};\n{SN:KTA};\n{Firmware:3.1.7};\n{Records:3}\n", false},
+      {"time get", true, {"time", "get", "--port", "/dev/ttyACM1"}, 0, "", false,
+       [](CliWire&) {}},
+      {"time set", true, {"time", "set", "--port", "/dev/ttyACM0", "2020/02/29,23:59:58"}, 0,
+       "/dev/ttyACM0: Set Time Succeed!\n", false,
+       [](CliWire& t) {
+         EXPECT_EQ(0u, t.sims["ttyACM0"]->State("clock").find("2020/02/29,23:59:5"));
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    sims.clear();
+    devices.clear();
+    std::filesystem::remove_all(tree.At("sys"));
+    std::filesystem::remove_all(tree.At("dev"));
+    if (row.scanners) {
+      Plug("ttyACM0", Scanner("KTA", 3));
+      Plug("ttyACM1", Scanner("KTB", 2, kt52::Transport::Plain));
+    }
+    std::vector<std::string> arguments;
+    for (const std::string& a : row.arguments) arguments.push_back(Filled(a, Out()));
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(row.exit, result.exit) << result.err;
+    if (std::string(row.name) == "time get") {
+      EXPECT_EQ(0u, result.out.find("/dev/ttyACM1: 2024/05/17,09:30:")) << result.out;
+    } else {
+      EXPECT_EQ(Filled(row.out, Out()), result.out);
+    }
+    if (row.exit >= 2) {
+      EXPECT_FALSE(result.err.empty()) << "no word on stderr";
+    }
+    EXPECT_EQ(row.nothingSent, NothingSent());
+    if (row.then) row.then(*this);
+  }
+}
+
+// The loss-proof erase: only a download that completed, whose file was
+// flushed, closed and read back holding exactly what was written, erases.
+class CliEraseWire : public CliWire, public ::testing::WithParamInterface<DownloadFault> {};
+
+TEST_P(CliEraseWire, ErasesOnlyAfterADownloadItCanVouchFor) {
+  const DownloadFault& fault = GetParam();
+  SimProcess& sim = Plug("ttyACM0", FaultyScanner(fault));
+  const CliResult result =
+      Run({"download", "--port", "/dev/ttyACM0", "--erase", "--json", "--out", Out()});
+  const bool holdsRecords = FaultyScanner(fault).generatedRecords > 0;
+  const bool erased = fault.succeeds && holdsRecords;
+  EXPECT_EQ(fault.succeeds ? 0 : 1, result.exit) << result.out << result.err;
+  EXPECT_NE(std::string::npos, result.out.find(erased ? "\"erased\":true" : "\"erased\":false"))
+      << result.out;
+  if (!erased) {
+    EXPECT_NE(std::string::npos, result.out.find("\"notErased\":\"")) << "no word why";
+  }
+  const std::size_t records = kt52::Kt52Device(FaultyScanner(fault)).Records().size();
+  EXPECT_EQ(std::to_string(erased ? 0 : records), sim.State("records"));
+}
+
+std::vector<DownloadFault> EraseFaults() {
+  std::vector<DownloadFault> rows;
+  for (const DownloadFault& fault : DownloadFaults())
+    if (!fault.endless && fault.name.find("late") == std::string::npos &&
+        fault.name.find("stray") == std::string::npos && fault.name.find("third") == std::string::npos &&
+        (fault.transport == kt52::Transport::Framed || fault.name.find("healthy") != std::string::npos ||
+         fault.name.find("1000") != std::string::npos))
+      rows.push_back(fault);
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CliEraseWire, ::testing::ValuesIn(EraseFaults()),
+                         [](const auto& info) { return FaultTestName(info.param); });
+
+// The data of a download as received, and a stock count of two scanners.
+TEST_F(CliWire, ArchiveAndSummaryHoldWhatTheScannersSent) {
+  kt52::DeviceOptions a = Scanner("KTA", 0);
+  a.records = {{{2024, 5, 17, 9, 0, 0}, "4006381333931"},
+               {{2024, 5, 17, 9, 1, 0}, "PN,\"7\""},
+               {{2024, 5, 17, 9, 2, 0}, "4006381333931"}};
+  kt52::DeviceOptions b = Scanner("KTB", 0);
+  b.dateFormat = kt52::DateFormat::US;
+  b.records = {{{2023, 12, 31, 23, 59, 0}, "4006381333931"}};
+  Plug("ttyACM0", a);
+  Plug("ttyACM1", b);
+  work.MakeFolder("archive");
+  const CliResult result = Run({"download", "--all", "--out", Out(), "--archive", Out() + "/archive",
+                                "--summary", Out() + "/summary.csv"});
+  ASSERT_EQ(0, result.exit) << result.out << result.err;
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(work.Path() / "archive"))
+    kept.push_back(entry.path().filename().string());
+  std::sort(kept.begin(), kept.end());
+  ASSERT_EQ(2u, kept.size());
+  EXPECT_EQ(0u, kept[0].find("KTA_" + Today() + "_"));
+  EXPECT_EQ(kt52::Kt52Device(a).DownloadText(), File("archive/" + kept[0]));
+  EXPECT_EQ(kt52::Kt52Device(b).DownloadText(), File("archive/" + kept[1]));
+  EXPECT_EQ("Barcode,Count,First Scan,Last Scan\r\n"
+            "4006381333931,3,\"12/31/2023,23:59:00\",\"2024/05/17,09:02:00\"\r\n"
+            "\"PN,\"\"7\"\"\",1,\"2024/05/17,09:01:00\",\"2024/05/17,09:01:00\"\r\n",
+            File("summary.csv"));
+}
+
+// watch downloads a scanner each time it appears, and only then.
+TEST_F(CliWire, WatchDownloadsAScannerEachTimeItComes) {
+  CliProcess watch(tree.Root(), {"watch", "--out", Out()});
+  Plug("ttyACM0", Scanner("KTW", 4));
+  EXPECT_NE("", watch.WaitForLine("/dev/ttyACM0 came"));
+  EXPECT_NE("", watch.WaitForLine("KTW: Save Data Succeed!, 4 records in"));
+  Unplug("ttyACM0");
+  EXPECT_NE("", watch.WaitForLine("/dev/ttyACM0 went"));
+  PlugAgain("ttyACM0");
+  EXPECT_NE("", watch.WaitForLine("/dev/ttyACM0 came"));
+  const std::string again = watch.WaitForLine("KTW: Save Data Succeed!");
+  EXPECT_NE(std::string::npos, again.find("_002.txt")) << again;
+  EXPECT_EQ(0, watch.Stop());
+  int downloads = 0;
+  for (const std::string& line : watch.Lines()) {
+    downloads += line.find("Save Data Succeed!") != std::string::npos;
+    EXPECT_EQ('Z', line.at(19)) << "no ISO 8601 time: " << line;
+  }
+  EXPECT_EQ(2, downloads);
+}
+}  // namespace
