@@ -5,6 +5,7 @@
 // lists (SetupAPI, the same rules); on Linux the ttys that sysfs shows to be a
 // scanner's (its USB ids) or a bound rfcomm device. LUMET_SYSFS_ROOT puts the
 // sysfs tree and /dev elsewhere (a test's made-up tree).
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,6 @@ std::string PathText(const std::wstring& path);
 
 // Whether stderr is a terminal (progress lines go there only then).
 bool StderrIsTerminal();
-// Now, as ISO 8601 in UTC: "2026-12-09T10:15:02Z".
+// Now, in UTC; and as ISO 8601: "2026-12-09T10:15:02Z".
+std::tm UtcNow();
 std::string UtcNowText();

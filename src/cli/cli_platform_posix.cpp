@@ -29,11 +29,9 @@ std::string PathText(const std::wstring& path) { return NativePath(path); }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-std::string UtcNowText() {
+std::tm UtcNow() {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
-  char text[32] = {};
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
+  return utc;
 }

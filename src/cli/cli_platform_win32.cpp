@@ -23,11 +23,9 @@ std::string PathText(const std::wstring& path) { return WideToAnsi(path); }
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
-std::string UtcNowText() {
+std::tm UtcNow() {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_s(&utc, &now);
-  char text[32] = {};
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
+  return utc;
 }

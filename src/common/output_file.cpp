@@ -31,3 +31,8 @@ void OutputFile::Appended(const char* bytes, std::size_t length) {
   appendedHash_ = FileHash(bytes, length, appendedHash_);
   appendedBytes_ += length;
 }
+
+void OutputFile::ForgetAppended() {
+  appendedBytes_ = 0;
+  appendedHash_ = FileHashStart;
+}

@@ -34,6 +34,7 @@ class OutputFile {
 
  private:
   void Appended(const char* bytes, std::size_t length);
+  void ForgetAppended();
 
   void* handle_ = nullptr;  // Win32 HANDLE or FILE*
   std::uint64_t appendedBytes_ = 0;

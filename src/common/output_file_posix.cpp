@@ -22,8 +22,7 @@ OutputFile::~OutputFile() { Close(); }
 
 bool OutputFile::OpenForAppend(const std::wstring& path) {
   Close();
-  appendedBytes_ = 0;
-  appendedHash_ = FileHashStart;
+  ForgetAppended();
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   // Not shared with other openers: a second lock on the same file fails.

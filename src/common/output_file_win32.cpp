@@ -11,8 +11,7 @@ OutputFile::~OutputFile() { Close(); }
 
 bool OutputFile::OpenForAppend(const std::wstring& path) {
   Close();
-  appendedBytes_ = 0;
-  appendedHash_ = FileHashStart;
+  ForgetAppended();
   // Created when missing, content kept, no sharing with other openers.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -22,15 +22,6 @@
 #include "support/temp_folder.h"
 
 namespace {
-kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
-                            kt52::Transport transport = kt52::Transport::Framed) {
-  kt52::DeviceOptions o;
-  o.serialNumber = serial;
-  o.generatedRecords = records;
-  o.transport = transport;
-  return o;
-}
-
 class CliWire : public ::testing::Test {
  public:
   // A scanner on the tty of that name: kt52sim, its pty linked as dev/<tty>.

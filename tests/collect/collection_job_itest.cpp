@@ -66,15 +66,6 @@ class DownloadWire : public ::testing::Test {
   ProgramFolderScope program{folder};
 };
 
-kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
-                            kt52::Transport transport) {
-  kt52::DeviceOptions o;
-  o.serialNumber = serial;
-  o.generatedRecords = records;
-  o.transport = transport;
-  return o;
-}
-
 void ExpectWholeDownload(DownloadWire& t, const kt52::DeviceOptions& options,
                          const std::string& file, const char* label, double seconds) {
   const std::string expected = WindowsLines(kt52::Kt52Device(options).DownloadText());

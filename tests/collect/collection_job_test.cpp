@@ -30,15 +30,6 @@
 #include "ui/scanner_operations.h"
 
 namespace {
-kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
-                            kt52::Transport transport = kt52::Transport::Framed) {
-  kt52::DeviceOptions o;
-  o.serialNumber = serial;
-  o.generatedRecords = records;
-  o.transport = transport;
-  return o;
-}
-
 class CollectionJobTest : public ScannerDesk {
  protected:
   void OpenScanner(const kt52::DeviceOptions& options) {

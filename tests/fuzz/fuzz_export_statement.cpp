@@ -10,6 +10,7 @@
 #include "support/memory_controls.h"
 #include "ui/control_ids.h"
 #include "ui/data_controls.h"
+#include "ui/window_front_end.h"
 
 namespace {
 // The literals of a list "'a','b''c'"; false when it is not such a list.
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   MemoryControls dialog;
   ExportODBC store;
-  store.FillColumnSlots(dialog);
+  FillColumnSlots(dialog);
   // Each slot ticked or not, and any of the three choices in it.
   for (int slot = 0; slot < 3; ++slot) {
     dialog.SetChecked(IDC_COLUMN_CHECK_1 + slot, (choice >> slot) & 1);
@@ -60,17 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   store.AppendRecord(fields[0], fields[1], fields[2]);
 
+  const std::vector<std::wstring> ticked = WindowFrontEnd(dialog).TickedColumns();
   std::wstring columns, values;
-  if (!store.BuildInsertLists(dialog, columns, values, 0)) __builtin_trap();
-  if (store.BuildInsertLists(dialog, columns, values, 1)) __builtin_trap();
-  store.BuildInsertLists(dialog, columns, values, 0);
+  if (!store.BuildInsertLists(ticked, columns, values, 0)) __builtin_trap();
+  if (store.BuildInsertLists(ticked, columns, values, 1)) __builtin_trap();
+  store.BuildInsertLists(ticked, columns, values, 0);
   std::vector<std::wstring> literals;
   if (!ReadLiterals(values, literals)) __builtin_trap();
   std::vector<std::wstring> expected;
   for (int slot = 0; slot < 3; ++slot)
     if ((choice >> slot) & 1) expected.push_back(fields[((choice >> (3 + 2 * slot)) & 3) % 3]);
   if (literals != expected) __builtin_trap();
-  const std::wstring definitions = store.BuildColumnDefinitions(dialog);
+  const std::wstring definitions = ColumnDefinitionList(ticked);
   if (expected.empty() != definitions.empty()) __builtin_trap();
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "support/scanner_script.h"
 #include "support/temp_folder.h"
 #include "ui/control_ids.h"
+#include "ui/window_front_end.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
@@ -34,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dialog.SetChecked(IDC_AUTO_NAMING, true);
 
   ScriptQueryReply(link, framed, reply);
-  if (MakeOutputFileName(dialog, true)) {
+  WindowFrontEnd window(dialog);
+  if (MakeOutputFileName(window, true)) {
     if (OutputFileName.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) __builtin_trap();
     for (wchar_t c : OutputFileName)
       if (c < 0x20) __builtin_trap();

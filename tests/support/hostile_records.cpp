@@ -71,3 +71,12 @@ void UncheckRecordFields(Controls& dialog) {
   dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
   dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
 }
+
+kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
+                            kt52::Transport transport) {
+  kt52::DeviceOptions o;
+  o.serialNumber = serial;
+  o.generatedRecords = records;
+  o.transport = transport;
+  return o;
+}

@@ -19,6 +19,9 @@ std::vector<kt52::StoredRecord> ZeroByteRecords(std::size_t count);
 std::string WithoutZeroBytes(std::string text);
 // Download text as a file holds it with "," and CR LF: an LF after every CR.
 std::string WindowsLines(const std::string& downloadText);
+// A scanner of made-up records (kt52::DeviceOptions::generatedRecords).
+kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
+                            kt52::Transport transport = kt52::Transport::Framed);
 // A scanner with these records, serial number and time stamp hidden.
 kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
                                         std::vector<kt52::StoredRecord> records,
