@@ -100,13 +100,13 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 BOOL OnInitDialog(HWND window) {
-  // 1. The About item at the end of the system menu.
+  // The About item at the end of the system menu.
   AddAboutItem(window);
-  // 2. The program icon, small and big.
+  // The program icon, small and big.
   HICON icon = ProgramIcon();
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  // 3 to 10.
+  // The layout, the lists, the defaults and the saved settings.
   MainWindow.Attach(window);
   PrepareMainDialog(MainWindow);
   AllowBareLineEnds(window);
