@@ -8,6 +8,9 @@ packages+=(clang)  # the fuzz targets (libFuzzer)
 packages+=(libcli11-dev)  # command-line options (header-only)
 # The export's ODBC and its test driver; the 32-bit program and Wine for it.
 packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-w64-i686-posix)
+# lumet-cli's database tier: a PostgreSQL server the tests start in a cluster
+# of their own, and its ODBC driver.
+packages+=(postgresql odbc-postgresql)
 # wine32 only where i386 programs can run: elsewhere it cannot work, and once
 # installed Debian's wine wrapper starts even 64-bit programs through it.
 # LUMET_I386 (yes/no) carries the probe's answer from the caller, so that it

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "common/output_file.h"
 #include "common/scan_summary.h"
 #include "export/export_store.h"
+#include "export/scan_database.h"
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
@@ -25,6 +27,7 @@
 namespace {
 constexpr wchar_t SaveSucceed[] = L"Save Data Succeed!";
 constexpr wchar_t NoData[] = L"No Data!";
+constexpr char DatabaseFailed[] = "Database Write Failed!";
 constexpr int WatchPollMs = 1000;
 
 std::string Text(const std::wstring& wide) { return PathText(wide); }
@@ -123,9 +126,10 @@ int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
   return -1;
 }
 
-// Whether files can be made in the folder: one is made and removed again.
+// Whether files can be made in the folder: one is made and removed again,
+// named for this run, as another lumet-cli may be probing the same folder.
 bool FolderTakesFiles(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\.lumet-cli-probe";
+  const std::wstring probe = folder + L"\\.lumet-cli-probe-" + std::to_wstring(std::random_device{}());
   OutputFile file;
   if (!file.OpenForAppend(probe)) return false;
   file.Close();
@@ -213,6 +217,9 @@ struct ScannerLine {
   bool eraseAsked = false;
   bool erased = false;
   std::string notErased;  // why, when asked and not erased
+  bool stored = false;       // the records went into the database
+  std::uint64_t added = 0;   // of them, not stored before
+  std::string databaseError; // the driver's text, when they did not
 };
 
 void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
@@ -223,6 +230,8 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
     line.Add("serial", s.serial).Add("outcome", s.outcome).Add("records", s.records);
     line.Add("file", s.file);
     if (!s.archive.empty()) line.Add("archive", s.archive);
+    if (s.stored) line.Add("added", s.added);
+    if (!s.databaseError.empty()) line.Add("databaseError", s.databaseError);
     if (s.eraseAsked) {
       line.Add("erased", s.erased);
       if (!s.notErased.empty()) line.Add("notErased", s.notErased);
@@ -234,12 +243,72 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
                      (s.serial.empty() ? "" : " " + s.serial) + ": " + s.outcome;
   if (!s.file.empty()) text += ", " + std::to_string(s.records) + " records in " + s.file;
   if (!s.archive.empty()) text += ", data kept in " + s.archive;
+  if (s.stored) text += ", " + std::to_string(s.added) + " new in the database";
+  if (!s.databaseError.empty()) text += " (" + s.databaseError + ")";
   if (s.eraseAsked) text += s.erased ? "; erased" : "; not erased: " + s.notErased;
   Print(text);
 }
 
-// One scanner's download, its archive, its summary records and its erase.
-ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummary* summary) {
+// Connects to the database the options name and makes its table when it is
+// missing; -1 when it can be used, otherwise the exit status, after saying why.
+int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
+  if (const DbResult opened = database.Open(o.database); !opened.Ok()) {
+    std::fprintf(stderr, "cannot connect to the database %s: %s\n", Text(o.database).c_str(),
+                 Text(opened.error).c_str());
+    return ExitUsage;
+  }
+  std::vector<std::wstring> columns;
+  switch (database.CheckTable(columns)) {
+    case TableState::Ready: return -1;
+    case TableState::OtherColumns: {
+      std::string have;
+      for (const std::wstring& column : columns) have += (have.empty() ? "" : ", ") + Text(column);
+      std::fprintf(stderr,
+                   "the table kt52_scans in the database has other columns (%s): it is left as it "
+                   "is; use another database or rename that table\n",
+                   have.c_str());
+      return ExitUsage;
+    }
+    case TableState::Missing: break;
+  }
+  if (!create) {
+    std::fprintf(stderr, "the database holds no table kt52_scans: nothing was downloaded into it\n");
+    return ExitUsage;
+  }
+  if (const DbResult made = database.CreateTable(); !made.Ok()) {
+    std::fprintf(stderr, "cannot make the table kt52_scans: %s\n", Text(made.error).c_str());
+    return ExitUsage;
+  }
+  return -1;
+}
+
+// The download's records into the database, connecting again when an earlier
+// write lost the connection.
+void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstring& serial,
+                  const CliPort& port, ScannerLine& line) {
+  std::vector<ScanRow> rows;
+  for (int k = 0; k < BarcodeExport.RecordCount; ++k)
+    rows.push_back(RowOfRecord(BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
+                               BarcodeExport.Barcodes[k], serial));
+  const DownloadOrigin origin{PathFromArgument(UtcNowText()), o.pcName, PathFromArgument(port.name)};
+  DbResult result = database.IsOpen() ? DbResult{} : database.Open(o.database);
+  if (result.Ok()) result = database.Store(rows, origin, line.added);
+  if (result.Ok()) {
+    line.stored = true;
+    return;
+  }
+  database.Close();
+  line.outcome = DatabaseFailed;
+  line.succeeded = false;
+  line.databaseError = Text(result.error.empty() ? L"the driver gave no reason" : result.error);
+  for (char& c : line.databaseError)
+    if (c == '\n' || c == '\r') c = ' ';
+}
+
+// One scanner's download, its archive, its summary records, its records in
+// the database and its erase.
+ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummary* summary,
+                            ScanDatabase* database) {
   ScannerLine line;
   line.port = port.name;
   line.bluetooth = port.bluetooth;
@@ -293,8 +362,10 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                          WideToAnsi(BarcodeExport.Barcodes[k])});
     AddScans(*summary, records, OrderOf(dateFormat));
   }
+  if (database && line.succeeded && line.records > 0) StoreRecords(o, *database, serial, port, line);
   if (o.erase) {
-    line.notErased = EraseDoubt(report);
+    line.notErased = line.databaseError.empty() ? EraseDoubt(report)
+                                                : "the database did not take the records";
     if (line.succeeded && line.notErased.empty()) {
       front.AnswerQuestions(true);
       line.erased = EraseScanners(front, nullptr);
@@ -314,11 +385,15 @@ int RunDownload(const CliOptions& o) {
   std::vector<CliPort> ports;
   if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
   if (int stop = CheckFolders(o); stop >= 0) return stop;
+  ScanDatabase database;
+  if (!o.database.empty())
+    if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
   ScanSummary summary;
   bool allSucceeded = true;
   for (const CliPort& port : ports) {
     if (StopRequested) break;
-    const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary);
+    const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary,
+                                             o.database.empty() ? nullptr : &database);
     PrintLine(line, o.json);
     allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
                                                        line.notErased == "nothing to erase");
@@ -429,6 +504,9 @@ int RunOnePort(const CliOptions& o) {
 // appears; one that failed is tried again only once it has been away.
 int RunWatch(const CliOptions& o) {
   if (int stop = CheckFolders(o); stop >= 0) return stop;
+  ScanDatabase database;
+  if (!o.database.empty())
+    if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
   std::set<std::string> present;
   while (!StopRequested) {
     std::set<std::string> now;
@@ -441,7 +519,8 @@ int RunWatch(const CliOptions& o) {
         Print(JsonLine().Add("time", when).Add("port", port.name).Add("event", std::string("came")).Done());
       else
         Print(when + " " + port.name + " came");
-      PrintLine(DownloadScanner(o, port, nullptr), o.json, UtcNowText());
+      PrintLine(DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database), o.json,
+                UtcNowText());
     }
     for (auto it = present.begin(); it != present.end();) {
       if (now.count(*it)) {
@@ -460,6 +539,19 @@ int RunWatch(const CliOptions& o) {
   }
   return ExitSucceeded;
 }
+// The stored records, or the counts per barcode, as CSV on stdout.
+int RunReport(const CliOptions& o) {
+  ScanDatabase database;
+  if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
+  const DbResult result = database.Report(o.since, o.counts, [](const std::vector<std::wstring>& row) {
+    std::string line;
+    for (const std::wstring& value : row) line += (line.empty() ? "" : ",") + CsvField(Text(value));
+    Print(line);
+  });
+  if (result.Ok()) return ExitSucceeded;
+  std::fprintf(stderr, "cannot read the database: %s\n", Text(result.error).c_str());
+  return ExitFailed;
+}
 }  // namespace
 
 int RunCli(const CliOptions& o) {
@@ -467,6 +559,7 @@ int RunCli(const CliOptions& o) {
     case CliCommand::List: return RunList(o);
     case CliCommand::Download: return RunDownload(o);
     case CliCommand::Watch: return RunWatch(o);
+    case CliCommand::Report: return RunReport(o);
     case CliCommand::Info:
     case CliCommand::TimeGet:
     case CliCommand::TimeSet:

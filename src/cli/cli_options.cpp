@@ -18,6 +18,15 @@ bool ParseFormat(const std::string& text, DateFormat& format) {
   return true;
 }
 
+// "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SSZ", as the stored download times begin.
+bool ReadSince(const std::string& text) {
+  const std::string layout = "dddd-dd-ddTdd:dd:ddZ";
+  if (text.size() != 10 && text.size() != layout.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (layout[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != layout[i]) return false;
+  return true;
+}
+
 // The dialog's choices as options of a download command.
 void AddChoiceOptions(CLI::App& command, std::string& name, std::string& out,
                       std::string& config, std::string& separator, bool& autoName, bool& csv,
@@ -43,7 +52,9 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   list->add_flag("--json", o.json, "one JSON object a scanner");
   list->add_flag("--no-query", o.noQuery, "the ports only: nothing is sent");
 
-  std::string name, out, config, separator, archive, summary;
+  std::string name, out, config, separator, archive, summary, database, since, pc;
+  const char* dbHelp = "also store every record in the table kt52_scans of this ODBC data source "
+                       "(a connection string, or sqlite:FILE)";
   bool autoName = false, csv = false, unixEnds = false, noSerial = false, noTime = false;
   CLI::App* download = app.add_subcommand("download", "download the scanners' barcodes into files");
   download->add_option("--port", o.ports, "a scanner's port (COM3, /dev/ttyACM0); again for more");
@@ -53,6 +64,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   download->add_flag("--json", o.json, "one JSON object a scanner");
   download->add_option("--archive", archive, "also keep each download's data as received, here");
   download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
+  download->add_option("--db", database, dbHelp);
+  download->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
                    noSerial, noTime);
 
@@ -60,6 +73,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   watch->add_flag("--erase", o.erase, "erase each scanner once its download is complete and saved");
   watch->add_flag("--json", o.json, "one JSON object an event");
   watch->add_option("--archive", archive, "also keep each download's data as received, here");
+  watch->add_option("--db", database, dbHelp);
+  watch->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*watch, name, out, config, separator, autoName, csv, unixEnds,
                    noSerial, noTime);
 
@@ -80,6 +95,14 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   CLI::App* erase = app.add_subcommand("erase", "erase a scanner's stored barcodes");
   erase->add_option("--port", port, "the scanner's port")->required();
   erase->add_flag("--yes", o.yes, "really erase");
+
+  CLI::App* report = app.add_subcommand("report", "the records stored in a scan database, as CSV");
+  report->add_option("--db", database, "the ODBC data source (a connection string, or sqlite:FILE)")
+      ->required();
+  report->add_option("--since", since,
+                     "only records downloaded at or after this UTC time (YYYY-MM-DD or "
+                     "YYYY-MM-DDTHH:MM:SSZ)");
+  report->add_flag("--counts", o.counts, "count each barcode across all scanners and PCs");
 
   try {
     app.parse(argc, argv);
@@ -103,6 +126,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (timeGet->parsed()) o.command = CliCommand::TimeGet;
   if (timeSet->parsed()) o.command = CliCommand::TimeSet;
   if (erase->parsed()) o.command = CliCommand::Erase;
+  if (report->parsed()) o.command = CliCommand::Report;
   if (!port.empty()) o.ports = {port};
 
   if (o.command == CliCommand::Download && o.ports.empty() == !o.all) {
@@ -120,6 +144,14 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
       return ExitUsage;
     }
   }
+
+  if (!database.empty()) o.database = PathFromArgument(database);
+  if (!since.empty() && !ReadSince(since)) {
+    message = "report: --since is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ, not " + since;
+    return ExitUsage;
+  }
+  o.since = PathFromArgument(since);
+  o.pcName = pc.empty() ? PcName() : PathFromArgument(pc);
 
   CliChoices& c = o.choices;
   if (!config.empty() && !ApplyConfigFile(PathFromArgument(config), c)) {

@@ -17,7 +17,7 @@ struct CliChoices {
   std::wstring outDir;           // --out; empty: the current folder
 };
 
-enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch };
+enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch, Report };
 
 struct CliOptions {
   CliCommand command = CliCommand::None;
@@ -31,6 +31,10 @@ struct CliOptions {
   std::string time;                    // time set: the time to set, in format's order
   std::wstring archiveDir;             // --archive
   std::wstring summaryFile;            // --summary
+  std::wstring database;               // --db: an ODBC connection string, or sqlite:FILE
+  std::wstring pcName;                 // --pc: the PC's name in the database
+  std::wstring since;                  // report: downloaded at or after, ISO 8601 UTC
+  bool counts = false;                 // report: counts per barcode
   CliChoices choices;
 };
 

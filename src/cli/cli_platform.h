@@ -24,6 +24,8 @@ bool OpenCliPort(const CliPort& port);
 std::wstring PathFromArgument(const std::string& argument);
 std::string PathText(const std::wstring& path);
 
+// This computer's name (its host name), as the scan database records it.
+std::wstring PcName();
 // Whether stderr is a terminal (progress lines go there only then).
 bool StderrIsTerminal();
 // Now, in UTC; and as ISO 8601: "2026-12-09T10:15:02Z".

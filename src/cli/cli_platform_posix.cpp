@@ -27,6 +27,12 @@ std::wstring PathFromArgument(const std::string& argument) { return WideName(arg
 
 std::string PathText(const std::wstring& path) { return NativePath(path); }
 
+std::wstring PcName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return L"";
+  return WideName(name);
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::tm UtcNow() {

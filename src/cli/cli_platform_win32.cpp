@@ -1,3 +1,4 @@
+#include <windows.h>
 #include <io.h>
 
 #include <cstdio>
@@ -20,6 +21,13 @@ std::vector<CliPort> FindCliPorts() {
 std::wstring PathFromArgument(const std::string& argument) { return AnsiToWide(argument); }
 
 std::string PathText(const std::wstring& path) { return WideToAnsi(path); }
+
+std::wstring PcName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(name, &length)) return L"";
+  return std::wstring(name, length);
+}
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 

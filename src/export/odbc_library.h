@@ -7,17 +7,24 @@
 
 enum class OdbcLibrary { DriverManager, Installer };
 
-// The functions the export calls, each with its library.
+// The functions the export and the scan database call, each with its library.
 #define LUMET_ODBC_FUNCTIONS(X)                                                          \
   X(DriverManager, SQLAllocHandle)                                                       \
+  X(DriverManager, SQLBindParameter)                                                     \
   X(DriverManager, SQLCloseCursor)                                                       \
   X(DriverManager, SQLDescribeColW)                                                      \
   X(DriverManager, SQLDisconnect)                                                        \
   X(DriverManager, SQLDriverConnectW)                                                    \
+  X(DriverManager, SQLEndTran)                                                           \
   X(DriverManager, SQLExecDirectW)                                                       \
+  X(DriverManager, SQLExecute)                                                           \
+  X(DriverManager, SQLFetch)                                                             \
   X(DriverManager, SQLFreeHandle)                                                        \
+  X(DriverManager, SQLGetData)                                                           \
   X(DriverManager, SQLGetDiagRecW)                                                       \
   X(DriverManager, SQLNumResultCols)                                                     \
+  X(DriverManager, SQLPrepareW)                                                          \
+  X(DriverManager, SQLSetConnectAttrW)                                                   \
   X(DriverManager, SQLSetEnvAttr)                                                        \
   X(DriverManager, SQLSetStmtAttr)                                                       \
   X(Installer, SQLGetInstalledDriversW)

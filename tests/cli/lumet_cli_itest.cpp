@@ -15,6 +15,7 @@
 #include "common/local_time.h"
 #include "kt52sim/kt52_device.h"
 #include "support/cli_process.h"
+#include "support/cli_wire.h"
 #include "support/download_faults.h"
 #include "support/hostile_records.h"
 #include "support/sim_process.h"
@@ -22,56 +23,6 @@
 #include "support/temp_folder.h"
 
 namespace {
-class CliWire : public ::testing::Test {
- public:
-  // A scanner on the tty of that name: kt52sim, its pty linked as dev/<tty>.
-  SimProcess& Plug(const std::string& tty, const kt52::DeviceOptions& options) {
-    sims[tty] = std::make_unique<SimProcess>(options);
-    EXPECT_TRUE(sims[tty]->Started());
-    PlugAgain(tty);
-    return *sims[tty];
-  }
-  // The USB device, its tty and the device node, as the kernel adds them.
-  void PlugAgain(const std::string& tty) {
-    if (!devices.count(tty)) devices[tty] = "usb1/1-" + std::to_string(devices.size() + 1);
-    tree.Scanner(tty, devices[tty]);
-    tree.Link("dev/" + tty, sims[tty]->PtyPath());
-  }
-  // ... and as it takes them away again.
-  void Unplug(const std::string& tty) {
-    std::filesystem::remove(tree.At("sys/class/tty/" + tty));
-    std::filesystem::remove_all(tree.At("sys/devices/" + devices[tty]));
-    std::filesystem::remove(tree.At("dev/" + tty));
-  }
-  CliResult Run(std::vector<std::string> arguments) { return RunLumetCli(tree.Root(), arguments); }
-  std::string Out() const { return work.Path().string(); }
-  std::string File(const std::string& name) const { return work.Read(name); }
-  bool NothingSent() const {
-    for (const auto& [tty, sim] : sims)
-      if (!sim->ReceivedBytes().empty()) return false;
-    return true;
-  }
-
-  SysfsTree tree;
-  TempFolder work;
-  std::map<std::string, std::unique_ptr<SimProcess>> sims;
-  std::map<std::string, std::string> devices;  // each tty's USB device folder
-};
-
-// "YYYYMMDD" of today, as the program names its files.
-std::string Today() {
-  const LocalTime now = SystemLocalTime();
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d%02d%02d", now.year, now.month, now.day);
-  return text;
-}
-
-std::string Filled(std::string text, const std::string& out) {
-  for (const auto& [key, value] : {std::pair<std::string, std::string>{"{out}", out}, {"{today}", Today()}})
-    for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
-  return text;
-}
-
 TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
   const struct {
     const char* name;

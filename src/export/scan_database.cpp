@@ -1,0 +1,183 @@
+#include "export/scan_database.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace {
+// Plain types every engine knows (SQL Server, PostgreSQL, MySQL, SQLite); the
+// key's widths stay within what each allows an index.
+constexpr wchar_t CreateStatement[] =
+    L"CREATE TABLE kt52_scans ("
+    L"serial_number VARCHAR(64) NOT NULL, "
+    L"scan_date VARCHAR(16) NOT NULL, "
+    L"scan_time VARCHAR(16) NOT NULL, "
+    L"barcode VARCHAR(255) NOT NULL, "
+    L"occurrence INTEGER NOT NULL, "
+    L"downloaded_utc VARCHAR(20) NOT NULL, "
+    L"pc_name VARCHAR(255) NOT NULL, "
+    L"port VARCHAR(255) NOT NULL, "
+    L"CONSTRAINT kt52_scans_once UNIQUE (serial_number, scan_date, scan_time, barcode, occurrence))";
+
+// A row goes in unless its key is stored already; the same statement on
+// every engine, where an upsert would differ on each.
+constexpr wchar_t InsertStatement[] =
+    L"INSERT INTO kt52_scans (serial_number, scan_date, scan_time, barcode, occurrence, "
+    L"downloaded_utc, pc_name, port) SELECT ?, ?, ?, ?, ?, ?, ?, ? WHERE NOT EXISTS "
+    L"(SELECT 1 FROM kt52_scans WHERE serial_number = ? AND scan_date = ? AND scan_time = ? "
+    L"AND barcode = ? AND occurrence = ?)";
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}; }
+}  // namespace
+
+const std::vector<std::wstring>& ScanTableColumns() {
+  static const std::vector<std::wstring> columns = {
+      L"serial_number", L"scan_date", L"scan_time", L"barcode",
+      L"occurrence",    L"downloaded_utc", L"pc_name", L"port"};
+  return columns;
+}
+
+ScanRow RowOfRecord(const std::wstring& serial, const std::wstring& stamp,
+                    const std::wstring& barcode, const std::wstring& scannerSerial) {
+  ScanRow row;
+  row.serial = serial.empty() ? scannerSerial : serial;
+  const std::size_t comma = stamp.find(L',');
+  row.date = stamp.substr(0, comma);
+  if (comma != std::wstring::npos) row.time = stamp.substr(comma + 1);
+  row.barcode = barcode;
+  return row;
+}
+
+bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wstring& error) {
+  constexpr wchar_t Prefix[] = L"sqlite:";
+  if (given.compare(0, 7, Prefix) != 0) {
+    connect = given;
+    return true;
+  }
+  const std::wstring file = given.substr(7);
+  std::vector<std::wstring> drivers;
+  ListInstalledDrivers(drivers);
+  std::wstring chosen;
+  for (const wchar_t* wanted : {L"sqlite3", L"sqlite"}) {
+    for (const std::wstring& driver : drivers)
+      if (chosen.empty() && Lower(driver).find(wanted) != std::wstring::npos) chosen = driver;
+  }
+  if (chosen.empty()) {
+    error = L"No SQLite ODBC driver is installed.";
+    return false;
+  }
+  if (file.empty()) {
+    error = L"sqlite: names no file.";
+    return false;
+  }
+  // The SQLite driver reads the file name up to the next ';' and takes no
+  // braces. A writer waits up to 30 s for another PC's transaction.
+  if (file.find_first_of(L";{}") != std::wstring::npos) {
+    error = L"An SQLite file name cannot hold ';', '{' or '}'.";
+    return false;
+  }
+  connect = L"Driver={" + chosen + L"};Database=" + file + L";Timeout=30000;";
+  return true;
+}
+
+DbResult ScanDatabase::Open(const std::wstring& given) {
+  std::wstring connect, error;
+  if (!ConnectionString(given, connect, error)) return Failure(error);
+  return connection_.OpenSilently(connect);
+}
+
+TableState ScanDatabase::CheckTable(std::vector<std::wstring>& columns) {
+  if (!connection_.QueryColumnNames(L"SELECT * FROM kt52_scans WHERE 1 = 0", columns).Ok()) {
+    columns.clear();
+    return TableState::Missing;
+  }
+  std::vector<std::wstring> have, want = ScanTableColumns();
+  for (const std::wstring& column : columns) have.push_back(Lower(column));
+  std::sort(have.begin(), have.end());
+  std::sort(want.begin(), want.end());
+  return have == want ? TableState::Ready : TableState::OtherColumns;
+}
+
+DbResult ScanDatabase::CreateTable() {
+  DbResult made = connection_.Execute(CreateStatement);
+  if (made.Ok()) return made;
+  std::vector<std::wstring> columns;
+  return CheckTable(columns) == TableState::Ready ? DbResult{} : made;
+}
+
+DbResult ScanDatabase::CountOf(const std::vector<std::wstring>& serials, std::uint64_t& count) {
+  count = 0;
+  for (const std::wstring& serial : serials) {
+    DbResult counted = connection_.QueryRows(
+        L"SELECT COUNT(*) FROM kt52_scans WHERE serial_number = ?", {serial},
+        [&count](const std::vector<std::wstring>& row) {
+          count += row.empty() ? 0 : std::wcstoull(row[0].c_str(), nullptr, 10);
+          return true;
+        });
+    if (!counted.Ok()) return counted;
+  }
+  return {};
+}
+
+DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOrigin& origin,
+                             std::uint64_t& added, OdbcConnection::Binding binding) {
+  added = 0;
+  if (rows.empty()) return {};
+  // Thirteen parameters: the row's eight, then its key again for NOT EXISTS.
+  std::vector<DbColumn> columns(13);
+  for (int p : {4, 12}) columns[p].integer = true;
+  std::map<std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>, std::int32_t> seen;
+  std::set<std::wstring> serials;
+  for (const ScanRow& row : rows) {
+    const std::int32_t occurrence = ++seen[{row.serial, row.date, row.time, row.barcode}];
+    serials.insert(row.serial);
+    const std::wstring* texts[] = {&row.serial, &row.date, &row.time, &row.barcode, nullptr,
+                                   &origin.downloadedUtc, &origin.pcName, &origin.port,
+                                   &row.serial, &row.date, &row.time, &row.barcode, nullptr};
+    for (std::size_t p = 0; p < columns.size(); ++p) {
+      if (texts[p]) columns[p].texts.push_back(*texts[p]);
+      else columns[p].integers.push_back(occurrence);
+    }
+  }
+  const std::vector<std::wstring> scanners(serials.begin(), serials.end());
+  std::uint64_t before = 0, after = 0;
+  DbResult result = connection_.Begin();
+  // A write first: SQLite then takes its write lock before any read lock, and
+  // two PCs' transactions queue (its busy time-out) instead of deadlocking.
+  if (result.Ok()) result = connection_.Execute(L"DELETE FROM kt52_scans WHERE 1 = 0");
+  if (result.Ok()) result = CountOf(scanners, before);
+  if (result.Ok()) result = connection_.ExecuteRows(InsertStatement, columns, binding);
+  if (result.Ok()) result = CountOf(scanners, after);
+  if (result.Ok()) result = connection_.Commit();
+  else connection_.Rollback();
+  if (result.Ok()) added = after - before;
+  return result;
+}
+
+DbResult ScanDatabase::Report(const std::wstring& since, bool counts,
+                              const std::function<void(const std::vector<std::wstring>&)>& row) {
+  const std::wstring where = since.empty() ? L"" : L" WHERE downloaded_utc >= ?";
+  std::vector<std::wstring> parameters;
+  if (!since.empty()) parameters.push_back(since);
+  std::wstring statement;
+  if (counts) {
+    row({L"barcode", L"count"});
+    statement = L"SELECT barcode, COUNT(*) FROM kt52_scans" + where + L" GROUP BY barcode ORDER BY barcode";
+  } else {
+    row(ScanTableColumns());
+    statement = L"SELECT serial_number, scan_date, scan_time, barcode, occurrence, downloaded_utc, "
+                L"pc_name, port FROM kt52_scans" + where +
+                L" ORDER BY downloaded_utc, serial_number, scan_date, scan_time, barcode, occurrence";
+  }
+  return connection_.QueryRows(statement, parameters, [&row](const std::vector<std::wstring>& values) {
+    row(values);
+    return true;
+  });
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The scan database: every record of a completed download, once, in the
+// table kt52_scans of any ODBC data source (a server shared by many PCs, or
+// an SQLite file for one).
+//
+// The table, made when it is missing (one of that name with other columns is
+// never altered): serial_number, scan_date, scan_time and barcode as the
+// scanner sent them; occurrence, 1 for the first of identical records of one
+// download, 2 for the next, so that two real scans of one code in one second
+// are both kept; downloaded_utc ("2026-12-09T10:15:02Z"), pc_name and port.
+// It is unique over serial_number, scan_date, scan_time, barcode and
+// occurrence: the same scanner memory downloaded again adds nothing.
+//
+// A download goes in as one transaction, its values bound, never pasted into
+// the statement; a failure rolls it all back.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/odbc_connection.h"
+
+struct ScanRow {
+  std::wstring serial, date, time, barcode;
+};
+
+struct DownloadOrigin {
+  std::wstring downloadedUtc;  // ISO 8601, UTC
+  std::wstring pcName;
+  std::wstring port;
+};
+
+// A record as the download stored it: its time stamp "date,time" split at
+// the comma (a stamp without one is all date); a record without a serial
+// number takes the scanner's.
+ScanRow RowOfRecord(const std::wstring& serial, const std::wstring& stamp,
+                    const std::wstring& barcode, const std::wstring& scannerSerial);
+
+// The ODBC connection string for what the user gave: "sqlite:FILE" names the
+// file for the installed SQLite ODBC driver (of the drivers, the first whose
+// name holds "SQLite3", else "SQLite"); anything else is a connection string
+// already. False, with why, when no SQLite driver is installed.
+bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wstring& error);
+
+enum class TableState { Ready, Missing, OtherColumns };
+
+class ScanDatabase {
+ public:
+  DbResult Open(const std::wstring& given);
+  bool IsOpen() const { return connection_.IsOpen(); }
+  void Close() { connection_.Close(); }
+
+  // Whether kt52_scans is there with its columns; columns gets what it has.
+  TableState CheckTable(std::vector<std::wstring>& columns);
+  // Makes kt52_scans, or finds it made meanwhile by another PC.
+  DbResult CreateTable();
+
+  // One download in one transaction; added gets how many of its rows were
+  // not stored before.
+  DbResult Store(const std::vector<ScanRow>& rows, const DownloadOrigin& origin,
+                 std::uint64_t& added,
+                 OdbcConnection::Binding binding = OdbcConnection::Binding::Arrays);
+
+  // The stored records downloaded at or after since (ISO 8601 text; empty:
+  // all), their column names first; or, with counts, "barcode" and "count"
+  // per barcode. Each line goes to row.
+  DbResult Report(const std::wstring& since, bool counts,
+                  const std::function<void(const std::vector<std::wstring>&)>& row);
+
+ private:
+  DbResult CountOf(const std::vector<std::wstring>& serials, std::uint64_t& count);
+
+  OdbcConnection connection_;
+};
+
+// The table's columns, in order.
+const std::vector<std::wstring>& ScanTableColumns();

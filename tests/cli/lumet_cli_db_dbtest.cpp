@@ -1,0 +1,164 @@
+// lumet-cli --db and report as a user runs them: kt52sim scanners on ptys,
+// the program this build made, and a real database of each engine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kt52sim/kt52_device.h"
+#include "support/cli_wire.h"
+#include "support/hostile_records.h"
+#include "support/pg_cluster.h"
+#include "cli/cli_platform.h"
+#include "export/scan_database.h"
+
+namespace {
+class CliDatabase : public CliWire, public ::testing::WithParamInterface<const char*> {
+ public:
+  void SetUp() override {
+    db = TestDatabase(GetParam(), Out());
+    ASSERT_FALSE(db.empty()) << TestCluster().Why();
+  }
+  // The report's lines, or its error output when it failed.
+  std::string Report(const std::vector<std::string>& more = {}) {
+    std::vector<std::string> arguments = {"report", "--db", db};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    const CliResult result = Run(arguments);
+    return result.exit == 0 ? result.out : "exit " + std::to_string(result.exit) + ": " + result.err;
+  }
+  static std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+      lines.push_back(text.substr(at, end - at));
+    return lines;
+  }
+  static std::size_t Lines(const std::string& text) { return LinesOf(text).size(); }
+  static std::size_t LinesHolding(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (const std::string& line : LinesOf(text)) count += line.find(part) != std::string::npos;
+    return count;
+  }
+
+  std::string db;
+};
+
+TEST_P(CliDatabase, ADownloadLandsOnceAndTheSameMemoryAgainAddsNothing) {
+  Plug("ttyACM0", Scanner("KTA", 3));
+  const std::vector<std::string> download = {"download", "--port", "/dev/ttyACM0", "--out", Out(),
+                                             "--db", db, "--pc", "PC-1"};
+  CliResult first = Run(download);
+  EXPECT_EQ(0, first.exit) << first.err;
+  EXPECT_NE(std::string::npos, first.out.find("3 records in")) << first.out;
+  EXPECT_NE(std::string::npos, first.out.find(", 3 new in the database")) << first.out;
+
+  std::vector<std::string> again = download;
+  again.push_back("--erase");
+  CliResult second = Run(again);
+  EXPECT_EQ(0, second.exit) << second.err;
+  EXPECT_NE(std::string::npos, second.out.find(", 0 new in the database; erased")) << second.out;
+  EXPECT_EQ("0", sims["ttyACM0"]->State("records"));
+
+  const std::string report = Report();
+  ASSERT_EQ(4u, Lines(report)) << report;
+  EXPECT_EQ(0u, report.find("serial_number,scan_date,scan_time,barcode,occurrence,downloaded_utc,"
+                            "pc_name,port\n"));
+  // Each record as the scanner sent it, from this PC and port.
+  const kt52::Kt52Device device(Scanner("KTA", 3));
+  const std::string text = device.DownloadText();
+  const std::string firstRecord = text.substr(0, text.find('\r'));  // KTA,date,time,barcode
+  const std::string line = LinesOf(report)[1];
+  EXPECT_EQ(0u, line.find(firstRecord + ",1,")) << line << " / " << firstRecord;
+  EXPECT_NE(std::string::npos, line.find(",PC-1,/dev/ttyACM0")) << line;
+  EXPECT_EQ(4u, Lines(Report({"--counts"})));
+  EXPECT_EQ(1u, Lines(Report({"--since", "2999-01-01"})));
+}
+
+TEST_P(CliDatabase, TwoPcsWritingAtOnceLoseAndDoubleNothing) {
+  Plug("ttyACM0", Scanner("KTA", 2000));
+  Plug("ttyACM1", Scanner("KTB", 2000));
+  CliResult results[2];
+  std::thread pcs[2];
+  for (int pc = 0; pc < 2; ++pc)
+    pcs[pc] = std::thread([&, pc] {
+      results[pc] = Run({"download", "--port", "/dev/ttyACM" + std::to_string(pc), "--out", Out(),
+                         "--name", "pc" + std::to_string(pc), "--db", db, "--pc",
+                         "PC-" + std::to_string(pc), "--erase"});
+    });
+  for (std::thread& pc : pcs) pc.join();
+  for (const CliResult& result : results) {
+    EXPECT_EQ(0, result.exit) << result.out << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(", 2000 new in the database; erased")) << result.out;
+  }
+  const std::string report = Report();
+  EXPECT_EQ(4001u, Lines(report));
+  EXPECT_EQ(2000u, LinesHolding(report, ",PC-0,/dev/ttyACM0"));
+  EXPECT_EQ(2000u, LinesHolding(report, ",PC-1,/dev/ttyACM1"));
+}
+
+// Nothing is downloaded, sent or changed when the database cannot be used.
+TEST_P(CliDatabase, ADatabaseItCannotUseStopsItBeforeTheScanner) {
+  const struct {
+    const char* name;
+    std::string connection;
+    std::string setUp;  // run first, through the tests' own connection
+    const char* says;
+  } rows[] = {
+      {"a connection string no driver takes", "Driver={No Such Driver};Database=x;", "",
+       "cannot connect to the database"},
+      {"a table of that name with other columns", db, "CREATE TABLE kt52_scans (id INTEGER)",
+       "has other columns (id)"},
+  };
+  Plug("ttyACM0", Scanner("KTA", 3));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!row.setUp.empty()) {
+      OdbcConnection side;
+      std::wstring connect, error;
+      ASSERT_TRUE(ConnectionString(PathFromArgument(row.connection), connect, error));
+      ASSERT_TRUE(side.OpenSilently(connect).Ok());
+      ASSERT_TRUE(side.Execute(PathFromArgument(row.setUp)).Ok());
+    }
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"download", "--all", "--erase", "--out", Out(), "--db", row.connection},
+          std::vector<std::string>{"report", "--db", row.connection}}) {
+      const CliResult result = Run(arguments);
+      EXPECT_EQ(2, result.exit) << arguments[0];
+      EXPECT_NE(std::string::npos, result.err.find(row.says)) << result.err;
+    }
+    EXPECT_TRUE(NothingSent());
+  }
+  EXPECT_EQ("3", sims["ttyACM0"]->State("records"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CliDatabase, ::testing::Values("SQLite", "PostgreSQL"));
+
+// The server ends the connection in the middle of the download's rows.
+TEST_F(CliWire, AConnectionDroppedMidWriteLeavesNoRowsAndNoErase) {
+  const std::string db = TestDatabase("PostgreSQL", Out());
+  ASSERT_FALSE(db.empty()) << TestCluster().Why();
+  ScanDatabase made;
+  ASSERT_TRUE(made.Open(PathFromArgument(db)).Ok());
+  ASSERT_TRUE(made.CreateTable().Ok());
+  const std::size_t at = db.find("Database=") + 9;
+  const std::string name = db.substr(at, db.find(';', at) - at);
+  ASSERT_TRUE(TestCluster().Psql(
+      name,
+      "CREATE FUNCTION drop_here() RETURNS trigger AS $$ BEGIN IF NEW.barcode = 'DROP-HERE' THEN "
+      "PERFORM pg_terminate_backend(pg_backend_pid()); END IF; RETURN NEW; END $$ LANGUAGE plpgsql; "
+      "CREATE TRIGGER drop_here BEFORE INSERT ON kt52_scans FOR EACH ROW EXECUTE FUNCTION drop_here()"));
+  kt52::DeviceOptions scanner = Scanner("KTD", 1200);
+  scanner.records.push_back({{2024, 5, 17, 9, 0, 0}, "DROP-HERE"});
+  Plug("ttyACM0", scanner);
+  const CliResult result = Run({"download", "--all", "--erase", "--out", Out(), "--db", db});
+  EXPECT_EQ(1, result.exit);
+  EXPECT_NE(std::string::npos, result.out.find("Database Write Failed!")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("not erased: the database did not take the records"))
+      << result.out;
+  EXPECT_EQ("1201", sims["ttyACM0"]->State("records"));
+  std::string count;
+  ASSERT_TRUE(TestCluster().Psql(name, "SELECT COUNT(*) FROM kt52_scans", &count));
+  EXPECT_EQ("0\n", count);
+}
+}  // namespace

@@ -1,0 +1,133 @@
+// The scan database on real engines: SQLite through its ODBC driver and a
+// PostgreSQL server of the test's own. Rows go in once, with either binding;
+// hostile text arrives as it was; a failed download leaves nothing behind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_platform.h"
+#include "export/scan_database.h"
+#include "support/pg_cluster.h"
+#include "support/temp_folder.h"
+
+namespace {
+using Binding = OdbcConnection::Binding;
+
+std::wstring W(const std::string& text) { return PathFromArgument(text); }
+
+class ScanDatabaseOn : public ::testing::TestWithParam<const char*> {
+ public:
+  // A fresh database with its table made.
+  void SetUp() override {
+    given = W(TestDatabase(GetParam(), folder.Path().string()));
+    ASSERT_FALSE(given.empty()) << TestCluster().Why();
+    const DbResult opened = db.Open(given);
+    ASSERT_TRUE(opened.Ok()) << PathText(opened.error);
+    std::vector<std::wstring> columns;
+    ASSERT_EQ(TableState::Missing, db.CheckTable(columns));
+    ASSERT_TRUE(db.CreateTable().Ok());
+    ASSERT_EQ(TableState::Ready, db.CheckTable(columns));
+  }
+  // Runs SQL of the test's own on a connection of its own.
+  void Sql(const std::wstring& statement) {
+    OdbcConnection side;
+    std::wstring connect, error;
+    ASSERT_TRUE(ConnectionString(given, connect, error));
+    ASSERT_TRUE(side.OpenSilently(connect).Ok());
+    const DbResult result = side.Execute(statement);
+    ASSERT_TRUE(result.Ok()) << PathText(result.error);
+  }
+  std::vector<std::vector<std::wstring>> Report(const std::wstring& since = L"", bool counts = false) {
+    std::vector<std::vector<std::wstring>> lines;
+    const DbResult result = db.Report(since, counts, [&](const std::vector<std::wstring>& row) {
+      lines.push_back(row);
+    });
+    EXPECT_TRUE(result.Ok()) << PathText(result.error);
+    return lines;
+  }
+
+  TempFolder folder;
+  std::wstring given;
+  ScanDatabase db;
+};
+
+const DownloadOrigin Origin{L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"};
+
+// Identical records in one second, quotes and SQL, text beyond ASCII, no
+// time stamp; then enough rows for several parameter arrays and a rest.
+std::vector<ScanRow> Download() {
+  std::vector<ScanRow> rows = {
+      RowOfRecord(L"KTA", L"2024/05/17,09:30:02", L"4006381333931", L""),
+      RowOfRecord(L"KTA", L"2024/05/17,09:30:02", L"4006381333931", L""),
+      RowOfRecord(L"", L"2024/05/17,09:30:05", L"O'Brien\"; DROP TABLE kt52_scans; --", L"KTA"),
+      RowOfRecord(L"KTA", L"", L"Gr\u00f6\u00dfe \u20ac 5", L""),
+  };
+  for (int i = 0; i < 1100; ++i)
+    rows.push_back(RowOfRecord(L"KTA", L"2024/05/18,10:00:00", L"PART-" + std::to_wstring(i), L""));
+  return rows;
+}
+
+TEST_P(ScanDatabaseOn, StoresEachRecordOnceWhateverTheBinding) {
+  for (Binding binding : {Binding::RowByRow, Binding::Arrays}) {
+    SCOPED_TRACE(binding == Binding::Arrays ? "arrays" : "row by row");
+    Sql(L"DELETE FROM kt52_scans");
+    std::vector<ScanRow> rows = Download();
+    std::uint64_t added = 0;
+    ASSERT_TRUE(db.Store(rows, Origin, added, binding).Ok());
+    EXPECT_EQ(rows.size(), added);
+    ASSERT_TRUE(db.Store(rows, Origin, added, binding).Ok());
+    EXPECT_EQ(0u, added) << "the same memory again";
+    rows.push_back(rows.front());  // a third identical scan, in a later download
+    ASSERT_TRUE(db.Store(rows, Origin, added, binding).Ok());
+    EXPECT_EQ(1u, added);
+
+    const auto lines = Report(L"2026-12-09");
+    ASSERT_EQ(1 + rows.size(), lines.size());
+    EXPECT_EQ(ScanTableColumns(), lines[0]);
+    const std::vector<std::vector<std::wstring>> first = {
+        {L"KTA", L"", L"", L"Gr\u00f6\u00dfe \u20ac 5", L"1", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"1", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"2", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"3", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+        {L"KTA", L"2024/05/17", L"09:30:05", L"O'Brien\"; DROP TABLE kt52_scans; --", L"1",
+         L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+    };
+    EXPECT_EQ(first, std::vector<std::vector<std::wstring>>(lines.begin() + 1, lines.begin() + 6));
+    EXPECT_EQ(1u, Report(L"2026-12-09T10:15:03Z").size()) << "nothing downloaded since";
+    const auto counts = Report(L"", true);
+    ASSERT_EQ(1 + 1103u, counts.size());
+    EXPECT_EQ((std::vector<std::wstring>{L"4006381333931", L"3"}), counts[1]);
+  }
+}
+
+TEST_P(ScanDatabaseOn, AFailedDownloadLeavesNothingAndATableOfOtherColumnsIsRefused) {
+  const std::vector<std::wstring> refuse =
+      std::string(GetParam()) == "SQLite"
+          ? std::vector<std::wstring>{L"CREATE TRIGGER refuse BEFORE INSERT ON kt52_scans WHEN "
+                                      L"NEW.barcode = 'PART-700' BEGIN SELECT RAISE(ABORT, 'refused "
+                                      L"by the test'); END"}
+          : std::vector<std::wstring>{
+                L"CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN IF NEW.barcode = 'PART-700' "
+                L"THEN RAISE EXCEPTION 'refused by the test'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql",
+                L"CREATE TRIGGER refuse BEFORE INSERT ON kt52_scans FOR EACH ROW EXECUTE FUNCTION refuse()"};
+  for (const std::wstring& statement : refuse) Sql(statement);
+  for (Binding binding : {Binding::RowByRow, Binding::Arrays}) {
+    std::uint64_t added = 0;
+    const DbResult stored = db.Store(Download(), Origin, added, binding);
+    EXPECT_FALSE(stored.Ok());
+    EXPECT_NE(std::wstring::npos, stored.error.find(L"refused by the test")) << PathText(stored.error);
+    EXPECT_EQ(1u, Report().size()) << "the rows before the refused one were rolled back";
+  }
+
+  Sql(L"DROP TABLE kt52_scans");
+  Sql(L"CREATE TABLE kt52_scans (id INTEGER, barcode VARCHAR(20))");
+  ScanDatabase later;  // as a run connects: SQLite's driver keeps a connection's first view
+  ASSERT_TRUE(later.Open(given).Ok());
+  std::vector<std::wstring> columns;
+  EXPECT_EQ(TableState::OtherColumns, later.CheckTable(columns));
+  EXPECT_EQ((std::vector<std::wstring>{L"id", L"barcode"}), columns);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ScanDatabaseOn, ::testing::Values("SQLite", "PostgreSQL"));
+}  // namespace
