@@ -29,11 +29,13 @@
 #include "common/output_file.h"
 #include "collect/record_format.h"
 #include "export/export_store.h"
+#include "export/scan_database.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/catalogue.h"
 #include "protocol/download.h"
 #include "protocol/exchange.h"
 #include "support/memory_controls.h"
+#include "support/pg_cluster.h"
 #include "support/sim_process.h"
 #include "support/temp_folder.h"
 #include "transport/serial_port.h"
@@ -385,6 +387,40 @@ void ExportFigures() {
   fs::remove_all(folder, ignored);
 }
 #endif
+
+// The scan database: 100,000 records of one download into an empty table, one
+// transaction, bound parameters one row a call against arrays of them.
+void ScanDatabaseFigures(std::size_t rowCount) {
+  std::printf("\n== Scan database: %zu records of one download, one transaction ==\n", rowCount);
+  std::vector<ScanRow> rows;
+  for (std::size_t i = 0; i < rowCount; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    rows.push_back({L"KT5200001", L"2024/05/" + std::to_wstring(1 + i / 86400 % 28),
+                    L"09:" + std::to_wstring(i / 60 % 60) + L":" + std::to_wstring(i % 60),
+                    L"400638" + std::wstring(7 - std::min<std::size_t>(7, n.size()), L'0') + n});
+  }
+  const DownloadOrigin origin{L"2026-12-09T10:15:02Z", L"BENCH", L"/dev/ttyACM0"};
+  TempFolder folder;
+  for (const char* engine : {"SQLite", "PostgreSQL"}) {
+    for (OdbcConnection::Binding binding : {OdbcConnection::Binding::RowByRow, OdbcConnection::Binding::Arrays}) {
+      const char* how = binding == OdbcConnection::Binding::Arrays ? "arrays of 512" : "one row a call";
+      const std::string given = TestDatabase(engine, folder.Path().string());
+      ScanDatabase db;
+      std::wstring wide(given.begin(), given.end());
+      if (given.empty() || !db.Open(wide).Ok() || !db.CreateTable().Ok()) {
+        std::printf("%-10s %-15s not measured: no database (%s)\n", engine, how, TestCluster().Why().c_str());
+        continue;
+      }
+      std::uint64_t added = 0;
+      const auto start = Clock::now();
+      const DbResult stored = db.Store(rows, origin, added, binding);
+      const double seconds = SecondsSince(start);
+      std::printf("%-10s %-15s %llu rows in %.2f s: %.0f rows/s%s\n", engine, how,
+                  static_cast<unsigned long long>(added), seconds, added / seconds,
+                  stored.Ok() && added == rows.size() ? "" : "  FAILED");
+    }
+  }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -400,6 +436,7 @@ int main(int argc, char** argv) {
   MemoryFigures();
   FormattingTable();
   if (downloads) DownloadTable(RoundTripSeconds(), mostRecords);
+  ScanDatabaseFigures(100000);
 #ifdef LUMET_EXCEL_SHIM
   ExportFigures();
 #else

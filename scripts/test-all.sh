@@ -3,6 +3,8 @@
 #   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
 #   1b. a short run of every fuzz target (clang, ASan + UBSan)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
+#   2b. database tests: lumet-cli --db against SQLite and a PostgreSQL server
+#       that the tests start in a throw-away cluster, as an unprivileged user
 #   3. the Windows builds (64- and 32-bit), and the real Lumet.exe and lumet-cli.exe under Wine
 # The 32-bit program runs under Wine only where this machine can execute i386
 # programs (scripts/i386-probe.sh decides once); elsewhere it is still built
@@ -73,6 +75,10 @@ note "fuzz smoke: $(grep -c 'no crash$' "$log") targets, no crash; $(counted '^a
 stage "wire tests"
 logged ctest --preset wire -j2
 note "wire tests: $(counted 'tests passed')"
+
+stage "database tests: lumet-cli --db on SQLite and on a PostgreSQL cluster of the tests' own"
+logged ctest --preset database -j2
+note "database tests: $(counted 'tests passed')"
 
 # Lumet.exe imports only DLLs every Windows brings; the ODBC libraries are not
 # among them: the export loads them from the system folder when it needs them.

@@ -129,7 +129,8 @@ int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
 // Whether files can be made in the folder: one is made and removed again,
 // named for this run, as another lumet-cli may be probing the same folder.
 bool FolderTakesFiles(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\.lumet-cli-probe-" + std::to_wstring(std::random_device{}());
+  std::wstring probe = folder + L"\\.lumet-cli-probe-";
+  probe += std::to_wstring(std::random_device{}());
   OutputFile file;
   if (!file.OpenForAppend(probe)) return false;
   file.Close();
@@ -545,7 +546,10 @@ int RunReport(const CliOptions& o) {
   if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
   const DbResult result = database.Report(o.since, o.counts, [](const std::vector<std::wstring>& row) {
     std::string line;
-    for (const std::wstring& value : row) line += (line.empty() ? "" : ",") + CsvField(Text(value));
+    for (const std::wstring& value : row) {
+      if (!line.empty()) line += ',';
+      line += CsvField(Text(value));
+    }
     Print(line);
   });
   if (result.Ok()) return ExitSucceeded;

@@ -36,6 +36,12 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"time", "set", "--port", "COM3", "2019/02/29,00:00:00"}, 2},  // no such day
       {{"erase"}, 2},                                      // no port
       {{"watch", "--config", "/no/such/Config.ini"}, 2},
+      {{"report"}, 2},                                     // no --db
+      {{"report", "--db", "sqlite:s.db", "--since", "2026-12-09", "--counts"}, -1},
+      {{"report", "--db", "sqlite:s.db", "--since", "2026-12-09T10:15:02Z"}, -1},
+      {{"report", "--db", "sqlite:s.db", "--since", "09/12/2026"}, 2},
+      {{"report", "--db", "sqlite:s.db", "--since", "2026-12-09 10:15"}, 2},
+      {{"watch", "--db", "DSN=stock;", "--pc", "CRADLE-2"}, -1},
   };
   for (const auto& row : rows) {
     CliOptions options;

@@ -107,6 +107,8 @@ TEST_P(CliDatabase, ADatabaseItCannotUseStopsItBeforeTheScanner) {
   } rows[] = {
       {"a connection string no driver takes", "Driver={No Such Driver};Database=x;", "",
        "cannot connect to the database"},
+      {"an SQLite file name the driver would cut", "sqlite:" + Out() + "/a;b.db", "",
+       "cannot hold ';'"},
       {"a table of that name with other columns", db, "CREATE TABLE kt52_scans (id INTEGER)",
        "has other columns (id)"},
   };
