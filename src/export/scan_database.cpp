@@ -21,13 +21,12 @@ constexpr wchar_t CreateStatement[] =
     L"port VARCHAR(255) NOT NULL, "
     L"CONSTRAINT kt52_scans_once UNIQUE (serial_number, scan_date, scan_time, barcode, occurrence))";
 
-// A row goes in unless its key is stored already; the same statement on
-// every engine, where an upsert would differ on each.
+// Rows go in as plain INSERTs, which every driver takes as parameter arrays
+// (PostgreSQL's sends a whole array in one round trip); the rows stored
+// before were left out first.
 constexpr wchar_t InsertStatement[] =
     L"INSERT INTO kt52_scans (serial_number, scan_date, scan_time, barcode, occurrence, "
-    L"downloaded_utc, pc_name, port) SELECT ?, ?, ?, ?, ?, ?, ?, ? WHERE NOT EXISTS "
-    L"(SELECT 1 FROM kt52_scans WHERE serial_number = ? AND scan_date = ? AND scan_time = ? "
-    L"AND barcode = ? AND occurrence = ?)";
+    L"downloaded_utc, pc_name, port) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
 
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
@@ -112,16 +111,17 @@ DbResult ScanDatabase::CreateTable() {
   return CheckTable(columns) == TableState::Ready ? DbResult{} : made;
 }
 
-DbResult ScanDatabase::CountOf(const std::vector<std::wstring>& serials, std::uint64_t& count) {
-  count = 0;
+DbResult ScanDatabase::StoredKeys(const std::set<std::wstring>& serials, std::set<RowKey>& keys) {
   for (const std::wstring& serial : serials) {
-    DbResult counted = connection_.QueryRows(
-        L"SELECT COUNT(*) FROM kt52_scans WHERE serial_number = ?", {serial},
-        [&count](const std::vector<std::wstring>& row) {
-          count += row.empty() ? 0 : std::wcstoull(row[0].c_str(), nullptr, 10);
+    DbResult read = connection_.QueryRows(
+        L"SELECT scan_date, scan_time, barcode, occurrence FROM kt52_scans WHERE serial_number = ?",
+        {serial}, [&](const std::vector<std::wstring>& row) {
+          if (row.size() == 4)
+            keys.insert({serial, row[0], row[1], row[2],
+                         static_cast<std::int32_t>(std::wcstol(row[3].c_str(), nullptr, 10))});
           return true;
         });
-    if (!counted.Ok()) return counted;
+    if (!read.Ok()) return read;
   }
   return {};
 }
@@ -130,34 +130,34 @@ DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOri
                              std::uint64_t& added, OdbcConnection::Binding binding) {
   added = 0;
   if (rows.empty()) return {};
-  // Thirteen parameters: the row's eight, then its key again for NOT EXISTS.
-  std::vector<DbColumn> columns(13);
-  for (int p : {4, 12}) columns[p].integer = true;
-  std::map<std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>, std::int32_t> seen;
   std::set<std::wstring> serials;
-  for (const ScanRow& row : rows) {
-    const std::int32_t occurrence = ++seen[{row.serial, row.date, row.time, row.barcode}];
-    serials.insert(row.serial);
-    const std::wstring* texts[] = {&row.serial, &row.date, &row.time, &row.barcode, nullptr,
-                                   &origin.downloadedUtc, &origin.pcName, &origin.port,
-                                   &row.serial, &row.date, &row.time, &row.barcode, nullptr};
-    for (std::size_t p = 0; p < columns.size(); ++p) {
-      if (texts[p]) columns[p].texts.push_back(*texts[p]);
-      else columns[p].integers.push_back(occurrence);
-    }
-  }
-  const std::vector<std::wstring> scanners(serials.begin(), serials.end());
-  std::uint64_t before = 0, after = 0;
+  for (const ScanRow& row : rows) serials.insert(row.serial);
   DbResult result = connection_.Begin();
   // A write first: SQLite then takes its write lock before any read lock, and
   // two PCs' transactions queue (its busy time-out) instead of deadlocking.
   if (result.Ok()) result = connection_.Execute(L"DELETE FROM kt52_scans WHERE 1 = 0");
-  if (result.Ok()) result = CountOf(scanners, before);
+  std::set<RowKey> stored;
+  if (result.Ok()) result = StoredKeys(serials, stored);
+  // The new rows, each numbered among the identical records of the download.
+  std::vector<DbColumn> columns(8);
+  columns[4].integer = true;
+  std::map<std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>, std::int32_t> seen;
+  for (const ScanRow& row : rows) {
+    const std::int32_t occurrence = ++seen[{row.serial, row.date, row.time, row.barcode}];
+    if (stored.count({row.serial, row.date, row.time, row.barcode, occurrence})) continue;
+    const std::wstring* texts[] = {&row.serial, &row.date, &row.time, &row.barcode,
+                                   &origin.downloadedUtc, &origin.pcName, &origin.port};
+    for (std::size_t p = 0, t = 0; p < columns.size(); ++p) {
+      if (columns[p].integer) columns[p].integers.push_back(occurrence);
+      else columns[p].texts.push_back(*texts[t++]);
+    }
+  }
+  // A row another writer stored meanwhile breaks the unique key: the whole
+  // download is then rolled back, never stored twice.
   if (result.Ok()) result = connection_.ExecuteRows(InsertStatement, columns, binding);
-  if (result.Ok()) result = CountOf(scanners, after);
   if (result.Ok()) result = connection_.Commit();
   else connection_.Rollback();
-  if (result.Ok()) added = after - before;
+  if (result.Ok()) added = columns[0].texts.size();
   return result;
 }
 

@@ -11,11 +11,14 @@
 // It is unique over serial_number, scan_date, scan_time, barcode and
 // occurrence: the same scanner memory downloaded again adds nothing.
 //
-// A download goes in as one transaction, its values bound, never pasted into
-// the statement; a failure rolls it all back.
+// A download goes in as one transaction: the keys of that scanner's stored
+// rows are read, and the rows not among them inserted, their values bound
+// (never pasted into the statement); a failure rolls it all back.
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "export/odbc_connection.h"
@@ -68,7 +71,9 @@ class ScanDatabase {
                   const std::function<void(const std::vector<std::wstring>&)>& row);
 
  private:
-  DbResult CountOf(const std::vector<std::wstring>& serials, std::uint64_t& count);
+  using RowKey = std::tuple<std::wstring, std::wstring, std::wstring, std::wstring, std::int32_t>;
+  // The keys stored already of those scanners' rows.
+  DbResult StoredKeys(const std::set<std::wstring>& serials, std::set<RowKey>& keys);
 
   OdbcConnection connection_;
 };
