@@ -97,6 +97,22 @@ TEST_P(CliDatabase, TwoPcsWritingAtOnceLoseAndDoubleNothing) {
   EXPECT_EQ(2000u, LinesHolding(report, ",PC-1,/dev/ttyACM1"));
 }
 
+// A cradle PC: each scanner stored and erased as it is plugged in.
+TEST_P(CliDatabase, WatchStoresEachScannerAsItComes) {
+  CliProcess watch(tree.Root(), {"watch", "--out", Out(), "--erase", "--db", db});
+  Plug("ttyACM0", Scanner("KTW", 4));
+  EXPECT_NE("", watch.WaitForLine("KTW: Save Data Succeed!, 4 records in"));
+  Plug("ttyACM1", Scanner("KTV", 5));
+  const std::string second = watch.WaitForLine("KTV: Save Data Succeed!, 5 records in");
+  EXPECT_NE(std::string::npos, second.find(", 5 new in the database; erased")) << second;
+  EXPECT_EQ(0, watch.Stop());
+  EXPECT_EQ(1u + 4 + 5, Lines(Report()));
+  // Both scanners scanned the first four codes: counted across them.
+  const std::string counts = Report({"--counts"});
+  EXPECT_EQ(1u + 5, Lines(counts)) << counts;
+  EXPECT_NE(std::string::npos, counts.find("\n6900000000014,2\n")) << counts;
+}
+
 // Nothing is downloaded, sent or changed when the database cannot be used.
 TEST_P(CliDatabase, ADatabaseItCannotUseStopsItBeforeTheScanner) {
   const struct {
