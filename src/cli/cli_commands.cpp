@@ -254,8 +254,8 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
 // missing; -1 when it can be used, otherwise the exit status, after saying why.
 int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
   if (const DbResult opened = database.Open(o.database); !opened.Ok()) {
-    std::fprintf(stderr, "cannot connect to the database %s: %s\n", Text(o.database).c_str(),
-                 Text(opened.error).c_str());
+    // Not the connection string itself: it may hold a password.
+    std::fprintf(stderr, "cannot connect to the database: %s\n", Text(opened.error).c_str());
     return ExitUsage;
   }
   std::vector<std::wstring> columns;
