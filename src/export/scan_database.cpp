@@ -1,6 +1,7 @@
 #include "export/scan_database.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <map>
 #include <set>
@@ -126,6 +127,20 @@ DbResult ScanDatabase::StoredKeys(const std::set<std::wstring>& serials, std::se
   return {};
 }
 
+DbResult ScanDatabase::CountOf(const std::set<std::wstring>& serials, std::uint64_t& count) {
+  count = 0;
+  for (const std::wstring& serial : serials) {
+    DbResult counted = connection_.QueryRows(
+        L"SELECT COUNT(*) FROM kt52_scans WHERE serial_number = ?", {serial},
+        [&count](const std::vector<std::wstring>& row) {
+          if (!row.empty()) count += std::wcstoull(row[0].c_str(), nullptr, 10);
+          return true;
+        });
+    if (!counted.Ok()) return counted;
+  }
+  return {};
+}
+
 DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOrigin& origin,
                              std::uint64_t& added, OdbcConnection::Binding binding) {
   added = 0;
@@ -155,6 +170,12 @@ DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOri
   // A row another writer stored meanwhile breaks the unique key: the whole
   // download is then rolled back, never stored twice.
   if (result.Ok()) result = connection_.ExecuteRows(InsertStatement, columns, binding);
+  // Every row is there before the commit, whatever the driver made of the arrays.
+  std::uint64_t held = 0;
+  if (result.Ok()) result = CountOf(serials, held);
+  if (result.Ok() && held != stored.size() + columns[0].texts.size())
+    result = Failure(L"The database holds " + std::to_wstring(held) + L" rows of the scanner where " +
+                     std::to_wstring(stored.size() + columns[0].texts.size()) + L" were written.");
   if (result.Ok()) result = connection_.Commit();
   else connection_.Rollback();
   if (result.Ok()) added = columns[0].texts.size();

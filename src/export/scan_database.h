@@ -74,6 +74,7 @@ class ScanDatabase {
   using RowKey = std::tuple<std::wstring, std::wstring, std::wstring, std::wstring, std::int32_t>;
   // The keys stored already of those scanners' rows.
   DbResult StoredKeys(const std::set<std::wstring>& serials, std::set<RowKey>& keys);
+  DbResult CountOf(const std::set<std::wstring>& serials, std::uint64_t& count);
 
   OdbcConnection connection_;
 };
