@@ -14,6 +14,7 @@
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
 #include "common/ansi_text.h"
+#include "common/ascii_fold.h"
 #include "common/local_time.h"
 #include "common/output_file.h"
 #include "common/scan_summary.h"
@@ -25,8 +26,9 @@
 #include "transport/port_discovery.h"
 
 namespace {
-constexpr wchar_t SaveSucceed[] = L"Save Data Succeed!";
 constexpr wchar_t NoData[] = L"No Data!";
+// Why a scanner that held no records is not erased; no failure.
+constexpr char NothingToErase[] = "nothing to erase";
 constexpr char DatabaseFailed[] = "Database Write Failed!";
 constexpr int WatchPollMs = 1000;
 
@@ -90,15 +92,6 @@ std::string Words(const std::wstring& box) {
   return Text(end == std::wstring::npos ? text : text.substr(0, end));
 }
 
-bool SamePort(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
 // The ports asked for, every one of them a scanner port found now.
 int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
   const std::vector<CliPort> found = FindCliPorts();
@@ -111,7 +104,7 @@ int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
   for (const std::string& name : o.ports) {
     bool known = false;
     for (const CliPort& port : found) {
-      if (!SamePort(port.name, name)) continue;
+      if (!SameFoldedAscii(port.name, name)) continue;
       chosen.push_back(port);
       known = true;
       break;
@@ -196,7 +189,7 @@ bool WriteArchive(const std::wstring& path, const std::string& bytes) {
 // holds exactly what the download wrote of the records it received.
 std::string EraseDoubt(const DownloadReport& report) {
   if (!report.succeeded) return "the download did not finish (" + Text(report.outcome) + ")";
-  if (report.outcome == NoData) return "nothing to erase";
+  if (report.outcome == NoData) return NothingToErase;
   if (report.filePath.empty()) return "no file was written";
   FileDigest digest;
   if (!DigestFileFrom(report.filePath, report.fileStart, digest))
@@ -397,7 +390,7 @@ int RunDownload(const CliOptions& o) {
                                              o.database.empty() ? nullptr : &database);
     PrintLine(line, o.json);
     allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
-                                                       line.notErased == "nothing to erase");
+                                                       line.notErased == NothingToErase);
   }
   if (!o.summaryFile.empty()) {
     RemoveFile(o.summaryFile);

@@ -1,10 +1,7 @@
 #include "common/output_file.h"
 
+#include "common/ascii_fold.h"
 #include "common/program_path.h"
-
-namespace {
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
-}  // namespace
 
 bool HasExtension(const std::wstring& name, const std::wstring& extension) {
   if (name.size() < extension.size()) return false;

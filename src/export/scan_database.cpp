@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <cwctype>
 #include <map>
 #include <set>
 #include <tuple>
+
+#include "common/ascii_fold.h"
 
 namespace {
 // Plain types every engine knows (SQL Server, PostgreSQL, MySQL, SQLite); the
@@ -28,11 +29,6 @@ constexpr wchar_t CreateStatement[] =
 constexpr wchar_t InsertStatement[] =
     L"INSERT INTO kt52_scans (serial_number, scan_date, scan_time, barcode, occurrence, "
     L"downloaded_utc, pc_name, port) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}; }
 }  // namespace
@@ -67,7 +63,7 @@ bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wst
   std::wstring chosen;
   for (const wchar_t* wanted : {L"sqlite3", L"sqlite"}) {
     for (const std::wstring& driver : drivers)
-      if (chosen.empty() && Lower(driver).find(wanted) != std::wstring::npos) chosen = driver;
+      if (chosen.empty() && FoldedAscii(driver).find(wanted) != std::wstring::npos) chosen = driver;
   }
   if (chosen.empty()) {
     error = L"No SQLite ODBC driver is installed.";
@@ -99,7 +95,7 @@ TableState ScanDatabase::CheckTable(std::vector<std::wstring>& columns) {
     return TableState::Missing;
   }
   std::vector<std::wstring> have, want = ScanTableColumns();
-  for (const std::wstring& column : columns) have.push_back(Lower(column));
+  for (const std::wstring& column : columns) have.push_back(FoldedAscii(column));
   std::sort(have.begin(), have.end());
   std::sort(want.begin(), want.end());
   return have == want ? TableState::Ready : TableState::OtherColumns;
@@ -112,31 +108,16 @@ DbResult ScanDatabase::CreateTable() {
   return CheckTable(columns) == TableState::Ready ? DbResult{} : made;
 }
 
-DbResult ScanDatabase::StoredKeys(const std::set<std::wstring>& serials, std::set<RowKey>& keys) {
+DbResult ScanDatabase::EachScannerRow(
+    const std::wstring& query, const std::set<std::wstring>& serials,
+    const std::function<void(const std::wstring&, const std::vector<std::wstring>&)>& take) {
   for (const std::wstring& serial : serials) {
-    DbResult read = connection_.QueryRows(
-        L"SELECT scan_date, scan_time, barcode, occurrence FROM kt52_scans WHERE serial_number = ?",
-        {serial}, [&](const std::vector<std::wstring>& row) {
-          if (row.size() == 4)
-            keys.insert({serial, row[0], row[1], row[2],
-                         static_cast<std::int32_t>(std::wcstol(row[3].c_str(), nullptr, 10))});
-          return true;
-        });
+    DbResult read = connection_.QueryRows(query + L" FROM kt52_scans WHERE serial_number = ?", {serial},
+                                          [&](const std::vector<std::wstring>& row) {
+                                            take(serial, row);
+                                            return true;
+                                          });
     if (!read.Ok()) return read;
-  }
-  return {};
-}
-
-DbResult ScanDatabase::CountOf(const std::set<std::wstring>& serials, std::uint64_t& count) {
-  count = 0;
-  for (const std::wstring& serial : serials) {
-    DbResult counted = connection_.QueryRows(
-        L"SELECT COUNT(*) FROM kt52_scans WHERE serial_number = ?", {serial},
-        [&count](const std::vector<std::wstring>& row) {
-          if (!row.empty()) count += std::wcstoull(row[0].c_str(), nullptr, 10);
-          return true;
-        });
-    if (!counted.Ok()) return counted;
   }
   return {};
 }
@@ -152,7 +133,14 @@ DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOri
   // two PCs' transactions queue (its busy time-out) instead of deadlocking.
   if (result.Ok()) result = connection_.Execute(L"DELETE FROM kt52_scans WHERE 1 = 0");
   std::set<RowKey> stored;
-  if (result.Ok()) result = StoredKeys(serials, stored);
+  if (result.Ok())
+    result = EachScannerRow(L"SELECT scan_date, scan_time, barcode, occurrence", serials,
+                            [&](const std::wstring& serial, const std::vector<std::wstring>& row) {
+                              if (row.size() == 4)
+                                stored.insert({serial, row[0], row[1], row[2],
+                                               static_cast<std::int32_t>(
+                                                   std::wcstol(row[3].c_str(), nullptr, 10))});
+                            });
   // The new rows, each numbered among the identical records of the download.
   std::vector<DbColumn> columns(8);
   columns[4].integer = true;
@@ -171,11 +159,16 @@ DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOri
   // download is then rolled back, never stored twice.
   if (result.Ok()) result = connection_.ExecuteRows(InsertStatement, columns, binding);
   // Every row is there before the commit, whatever the driver made of the arrays.
+  const std::uint64_t expected = stored.size() + columns[0].texts.size();
   std::uint64_t held = 0;
-  if (result.Ok()) result = CountOf(serials, held);
-  if (result.Ok() && held != stored.size() + columns[0].texts.size())
+  if (result.Ok())
+    result = EachScannerRow(L"SELECT COUNT(*)", serials,
+                            [&held](const std::wstring&, const std::vector<std::wstring>& row) {
+                              if (!row.empty()) held += std::wcstoull(row[0].c_str(), nullptr, 10);
+                            });
+  if (result.Ok() && held != expected)
     result = Failure(L"The database holds " + std::to_wstring(held) + L" rows of the scanner where " +
-                     std::to_wstring(stored.size() + columns[0].texts.size()) + L" were written.");
+                     std::to_wstring(expected) + L" were written.");
   if (result.Ok()) result = connection_.Commit();
   else connection_.Rollback();
   if (result.Ok()) added = columns[0].texts.size();

@@ -72,9 +72,11 @@ class ScanDatabase {
 
  private:
   using RowKey = std::tuple<std::wstring, std::wstring, std::wstring, std::wstring, std::int32_t>;
-  // The keys stored already of those scanners' rows.
-  DbResult StoredKeys(const std::set<std::wstring>& serials, std::set<RowKey>& keys);
-  DbResult CountOf(const std::set<std::wstring>& serials, std::uint64_t& count);
+  // Runs "<query> FROM kt52_scans WHERE serial_number = ?" for each scanner,
+  // each row of its answer to take.
+  DbResult EachScannerRow(
+      const std::wstring& query, const std::set<std::wstring>& serials,
+      const std::function<void(const std::wstring&, const std::vector<std::wstring>&)>& take);
 
   OdbcConnection connection_;
 };
