@@ -132,11 +132,7 @@ TEST_P(CliDatabase, ADatabaseItCannotUseStopsItBeforeTheScanner) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     if (!row.setUp.empty()) {
-      OdbcConnection side;
-      std::wstring connect, error;
-      ASSERT_TRUE(ConnectionString(PathFromArgument(row.connection), connect, error));
-      ASSERT_TRUE(side.OpenSilently(connect).Ok());
-      ASSERT_TRUE(side.Execute(PathFromArgument(row.setUp)).Ok());
+      ASSERT_TRUE(RunSql(row.connection, row.setUp).Ok());
     }
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"download", "--all", "--erase", "--out", Out(), "--db", row.connection},
@@ -159,13 +155,14 @@ TEST_F(CliWire, AConnectionDroppedMidWriteLeavesNoRowsAndNoErase) {
   ScanDatabase made;
   ASSERT_TRUE(made.Open(PathFromArgument(db)).Ok());
   ASSERT_TRUE(made.CreateTable().Ok());
-  const std::size_t at = db.find("Database=") + 9;
-  const std::string name = db.substr(at, db.find(';', at) - at);
-  ASSERT_TRUE(TestCluster().Psql(
-      name,
-      "CREATE FUNCTION drop_here() RETURNS trigger AS $$ BEGIN IF NEW.barcode = 'DROP-HERE' THEN "
-      "PERFORM pg_terminate_backend(pg_backend_pid()); END IF; RETURN NEW; END $$ LANGUAGE plpgsql; "
-      "CREATE TRIGGER drop_here BEFORE INSERT ON kt52_scans FOR EACH ROW EXECUTE FUNCTION drop_here()"));
+  ASSERT_TRUE(RunSql(db,
+                     "CREATE FUNCTION drop_here() RETURNS trigger AS $$ BEGIN IF NEW.barcode = "
+                     "'DROP-HERE' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; "
+                     "RETURN NEW; END $$ LANGUAGE plpgsql")
+                  .Ok());
+  ASSERT_TRUE(RunSql(db, "CREATE TRIGGER drop_here BEFORE INSERT ON kt52_scans FOR EACH ROW "
+                         "EXECUTE FUNCTION drop_here()")
+                  .Ok());
   kt52::DeviceOptions scanner = Scanner("KTD", 1200);
   scanner.records.push_back({{2024, 5, 17, 9, 0, 0}, "DROP-HERE"});
   Plug("ttyACM0", scanner);
@@ -176,7 +173,7 @@ TEST_F(CliWire, AConnectionDroppedMidWriteLeavesNoRowsAndNoErase) {
       << result.out;
   EXPECT_EQ("1201", sims["ttyACM0"]->State("records"));
   std::string count;
-  ASSERT_TRUE(TestCluster().Psql(name, "SELECT COUNT(*) FROM kt52_scans", &count));
-  EXPECT_EQ("0\n", count);
+  ASSERT_TRUE(RunSql(db, "SELECT COUNT(*) FROM kt52_scans", &count).Ok());
+  EXPECT_EQ("0", count);
 }
 }  // namespace

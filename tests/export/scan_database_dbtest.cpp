@@ -31,11 +31,7 @@ class ScanDatabaseOn : public ::testing::TestWithParam<const char*> {
   }
   // Runs SQL of the test's own on a connection of its own.
   void Sql(const std::wstring& statement) {
-    OdbcConnection side;
-    std::wstring connect, error;
-    ASSERT_TRUE(ConnectionString(given, connect, error));
-    ASSERT_TRUE(side.OpenSilently(connect).Ok());
-    const DbResult result = side.Execute(statement);
+    const DbResult result = RunSql(PathText(given), PathText(statement));
     ASSERT_TRUE(result.Ok()) << PathText(result.error);
   }
   std::vector<std::vector<std::wstring>> Report(const std::wstring& since = L"", bool counts = false) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "export/odbc_connection.h"
+
 class PgCluster {
  public:
   PgCluster();
@@ -27,7 +29,7 @@ class PgCluster {
   bool MakeDatabase(const std::string& name);
   std::string ConnectionString(const std::string& database) const;
   // Runs SQL through psql as the cluster's user; true when it succeeded.
-  bool Psql(const std::string& database, const std::string& sql, std::string* out = nullptr);
+  bool Psql(const std::string& database, const std::string& sql);
 
  private:
   int Run(const std::vector<std::string>& arguments, std::string* out = nullptr);
@@ -47,3 +49,8 @@ PgCluster& TestCluster();
 // "PostgreSQL": a new database in TestCluster()), as lumet-cli's --db takes it
 // ("sqlite:FILE", or the connection string). Empty when it cannot be made.
 std::string TestDatabase(const std::string& engine, const std::string& folder);
+// Runs one statement on such a database through ODBC, on a connection of its
+// own; with value, a query whose first column of its first row goes there.
+// Ok, or the driver's text of why not.
+DbResult RunSql(const std::string& database, const std::string& statement,
+                std::string* value = nullptr);

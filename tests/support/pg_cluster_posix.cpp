@@ -14,6 +14,9 @@
 
 #include "support/pg_cluster.h"
 
+#include "cli/cli_platform.h"
+#include "export/scan_database.h"
+
 namespace {
 constexpr char User[] = "lumet";
 constexpr int CommandBoundMs = 120000;
@@ -99,10 +102,10 @@ std::string PgCluster::ConnectionString(const std::string& database) const {
          ";Username=" + User + ";";
 }
 
-bool PgCluster::Psql(const std::string& database, const std::string& sql, std::string* out) {
+bool PgCluster::Psql(const std::string& database, const std::string& sql) {
   return Run({bin_ + "/psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", folder_, "-p",
               "5432", "-U", User, "-d", database, "-c", sql},
-             out) == 0;
+             nullptr) == 0;
 }
 
 // Runs a program as the cluster's user, its stdout and stderr into out; its
@@ -159,4 +162,17 @@ std::string TestDatabase(const std::string& engine, const std::string& folder) {
   if (engine == "SQLite") return "sqlite:" + folder + "/" + name + ".db";
   if (!TestCluster().Started() || !TestCluster().MakeDatabase(name)) return "";
   return TestCluster().ConnectionString(name);
+}
+
+DbResult RunSql(const std::string& database, const std::string& statement, std::string* value) {
+  std::wstring connect, error;
+  if (!ConnectionString(PathFromArgument(database), connect, error)) return {DbResult::Failed, error};
+  OdbcConnection side;
+  DbResult result = side.OpenSilently(connect);
+  if (!result.Ok()) return result;
+  if (!value) return side.Execute(PathFromArgument(statement));
+  return side.QueryRows(PathFromArgument(statement), {}, [value](const std::vector<std::wstring>& row) {
+    *value = row.empty() ? "" : PathText(row[0]);
+    return false;
+  });
 }
