@@ -106,6 +106,11 @@ TEST(Kt52SimArguments, DeviceArgumentsGiveBackTheSameOptions) {
   EXPECT_EQ(r.showTime, d.showTime);
   EXPECT_EQ(r.frameSize, d.frameSize);
   EXPECT_EQ(r.pieceSize, d.pieceSize);
+  EXPECT_EQ(r.plainShape, kt52::PlainShape::Pieces);
+  d.plainShape = kt52::PlainShape::OneRun;
+  SimOptions oneRun;
+  ASSERT_TRUE(Parse(kt52::DeviceArguments(d), oneRun, error)) << error;
+  EXPECT_EQ(oneRun.device.plainShape, kt52::PlainShape::OneRun);
   EXPECT_EQ(r.badXorFrame, d.badXorFrame);
   EXPECT_EQ(r.badXorAlways, d.badXorAlways);
   EXPECT_EQ(r.lateTailFrame, d.lateTailFrame);

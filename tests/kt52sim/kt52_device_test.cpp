@@ -187,18 +187,26 @@ TEST(Kt52DevicePlain, CommandsAreFoundAmidWakeUpsNoiseAndBrokenStarts) {
   EXPECT_EQ(Text(Answer(device, Frame("$$%^5202"))), "KT5200001" + Ok);
 }
 
-TEST(Kt52DevicePlain, DownloadIsPiecesEachFollowedByTheSeparator) {
-  DeviceOptions options = Plain();
-  options.generatedRecords = 5;
-  options.pieceSize = 64;
-  Kt52Device device(options);
-  const std::string text = device.DownloadText();
-  std::string out = PlainAnswer(device, "$$%^0206");
-  ASSERT_EQ(out.compare(0, Ok.size(), Ok), 0);
-  std::string expected;
-  for (std::size_t at = 0; at < text.size(); at += 64) expected += text.substr(at, 64) + "END";
-  EXPECT_EQ(out.substr(Ok.size()), expected);
-  EXPECT_EQ(device.PlainDownloadStream(), expected);
+TEST(Kt52DevicePlain, DownloadIsPiecesEachFollowedByTheSeparatorOrOneRun) {
+  for (kt52::PlainShape shape : {kt52::PlainShape::Pieces, kt52::PlainShape::OneRun}) {
+    DeviceOptions options = Plain();
+    options.generatedRecords = shape == kt52::PlainShape::Pieces ? 5 : 600;
+    options.pieceSize = 64;  // one run: its units are as a host reads them
+    options.plainShape = shape;
+    Kt52Device device(options);
+    const std::string text = device.DownloadText();
+    std::string out = PlainAnswer(device, "$$%^0206");
+    ASSERT_EQ(out.compare(0, Ok.size(), Ok), 0);
+    std::string expected;
+    if (shape == kt52::PlainShape::Pieces) {
+      for (std::size_t at = 0; at < text.size(); at += 64) expected += text.substr(at, 64) + "END";
+    } else {
+      expected = text + "END";
+      EXPECT_EQ(device.PlainPieces().at(0).size(), 10247u);
+    }
+    EXPECT_EQ(out.substr(Ok.size()), expected);
+    EXPECT_EQ(device.PlainDownloadStream(), expected);
+  }
 }
 
 TEST(Kt52DevicePlain, DefaultPieceAndSeparatorFillOneHostRead) {

@@ -85,7 +85,8 @@ bool ApplyDeviceValue(const std::string& name, const std::string& value, DeviceO
     ok = ParseCount(value, MaxFramePayload, n) && n > 0;
     if (ok) d.frameSize = n;
   } else if (name == "--piece-size") {
-    ok = ParseCount(value, MaxCount, d.pieceSize);
+    d.plainShape = value == "all" ? PlainShape::OneRun : PlainShape::Pieces;
+    ok = d.plainShape == PlainShape::OneRun || ParseCount(value, MaxCount, d.pieceSize);
   } else if (name == "--bad-xor") {
     ok = ParseCount(value, MaxCount, d.badXorFrame);
   } else if (name == "--late-tail") {
@@ -163,7 +164,8 @@ std::vector<std::string> DeviceArguments(const DeviceOptions& d, const std::stri
                                 "--date-format", DateFormatName(d.dateFormat),
                                 "--separator", EscapeText(d.separator),
                                 "--frame-size", Number(d.frameSize),
-                                "--piece-size", Number(d.pieceSize),
+                                "--piece-size",
+                                d.plainShape == PlainShape::OneRun ? "all" : Number(d.pieceSize),
                                 "--bad-xor", Number(d.badXorFrame),
                                 "--late-tail", Number(d.lateTailFrame),
                                 "--late-tail-ms", Number(d.lateTailMs)};
@@ -213,7 +215,10 @@ const char* UsageText() {
          "  --separator TEXT     default separator, plain mode (default END)\n"
          "  --hide-serial, --hide-time    records start without these fields\n"
          "  --frame-size N       payload bytes per data frame, 1..10240 (default 10240)\n"
-         "  --piece-size N       plain download piece size (0: piece + separator = 10250)\n"
+         "  --piece-size N|all   plain download: N bytes of record text, then the\n"
+         "                       separator, again and again (default 0: a piece and its\n"
+         "                       separator fill 10250 bytes); all: the records in one\n"
+         "                       run, the separator once, at the end\n"
          "Faults:\n"
          "  --bad-xor N          the N-th data frame has a wrong XOR (once)\n"
          "  --bad-xor-always     ... and every frame after it\n"

@@ -17,6 +17,11 @@ namespace kt52 {
 // frames. Plain: bare command text, replies ending with the OK or ER marker.
 enum class Transport { Framed, Plain };
 
+// How a plain download lays its separator into the record text: after every
+// piece, or once, after the last one (the pieces then only say how the text
+// goes out: in units that the faults count).
+enum class PlainShape { Pieces, OneRun };
+
 // What the wake-up "*" gets: the transport's usual answer (ACK framed, NAK
 // plain), silence, or one given byte.
 struct WakeAnswer {
@@ -53,6 +58,7 @@ struct DeviceOptions {
   // Plain: record text per piece; 0 makes a piece and its separator exactly
   // the 10250 bytes the host reads at a time.
   std::size_t pieceSize = 0;
+  PlainShape plainShape = PlainShape::Pieces;
 
   // Faults.
   std::size_t badXorFrame = 0;  // the n-th data frame sent (from 1) has a wrong XOR; 0 none

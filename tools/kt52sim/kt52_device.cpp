@@ -424,7 +424,9 @@ void Kt52Device::SendNextPlainPiece() {
   }
   const std::size_t size = PieceSize();
   while (plainRest_.size() < size) plainRest_ += MoreEndlessText();
-  const std::string piece = plainRest_.substr(0, size) + options_.separator;
+  // One run never reaches its end, so never its separator.
+  const std::string piece = plainRest_.substr(0, size) +
+                            (options_.plainShape == PlainShape::Pieces ? options_.separator : "");
   plainRest_.erase(0, size);
   SendDownloadBytes(Bytes(piece.begin(), piece.end()), true);
 }
@@ -493,16 +495,19 @@ std::string Kt52Device::DownloadText() const {
 
 std::size_t Kt52Device::PieceSize() const {
   const std::size_t separator = options_.separator.size();
-  if (options_.pieceSize) return options_.pieceSize;
+  if (options_.pieceSize && options_.plainShape == PlainShape::Pieces) return options_.pieceSize;
   return PlainHostRead > separator ? PlainHostRead - separator : 1;
 }
 
 std::vector<std::string> Kt52Device::PlainPieces() const {
   const std::string text = DownloadText();
   const std::size_t size = PieceSize();
+  const bool everyPiece = options_.plainShape == PlainShape::Pieces;
   std::vector<std::string> pieces;
-  for (std::size_t at = 0; at < text.size(); at += size)
-    pieces.push_back(text.substr(at, size) + options_.separator);
+  for (std::size_t at = 0; at < text.size(); at += size) {
+    const bool last = at + size >= text.size();
+    pieces.push_back(text.substr(at, size) + (everyPiece || last ? options_.separator : ""));
+  }
   return pieces;
 }
 

@@ -14,8 +14,9 @@
 // - plain: "*" is answered with NAK (or not at all); commands are bare text,
 //   "$$%^" + 4 characters, or "$$%^11" + 21 for set-time. Replies are text +
 //   "\r\n$$%~OK\r\n", refusals "\r\n$$%~ER\r\n". The download is the OK marker
-//   and then the record text in pieces, each followed by the separator, sent
-//   back to back.
+//   and then the record text in pieces, each followed by the separator, or
+//   (PlainShape::OneRun) in one run with the separator once, after the last
+//   piece; sent back to back.
 // Faults (DeviceOptions) bend this: wrong checksums, refusals, commands never
 // answered, silence, a closed line (after so many units or bytes of the
 // download), garbage before answers, a frame whose second half comes late
@@ -85,7 +86,7 @@ class Kt52Device {
   // (pieces with their separators).
   std::string DownloadText() const;
   std::string PlainDownloadStream() const;
-  // The plain download's pieces, each with its separator.
+  // The plain download's pieces, each with its separator (one run: only the last).
   std::vector<std::string> PlainPieces() const;
   // Record text per plain piece (the separator follows it).
   std::size_t PieceSize() const;

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ void OnStopSignal(int) { StopRequested = 1; }
 constexpr int PollMs = 100;
 constexpr std::size_t OutboxLimit = 1 << 16;
 constexpr int HungUpSleepUs = 50000;
+// How long a line cut after so many download bytes stays up after its last
+// byte went out: far longer than a host takes to read what its driver holds.
+constexpr int LineCloseGraceMs = 500;
 constexpr std::int64_t RecordsFileFirstScanOffset = -3600;
 
 void InstallSignals() {
@@ -148,13 +152,14 @@ void WriteState(const std::string& path, const kt52::Kt52Device& device) {
 
 class Server {
  public:
-  Server(kt52::DeviceOptions options, SimLine line, std::FILE* log, std::string statePath,
+  Server(const kt52::DeviceOptions& options, SimLine line, std::FILE* log, std::string statePath,
          std::uint32_t baud)
-      : device_(std::move(options)),
+      : device_(options),
         line_(line),
         log_(log),
         statePath_(std::move(statePath)),
-        pacer_(baud) {
+        pacer_(baud),
+        crossingMs_(options.hangUpAfterBytes ? LineCloseGraceMs : 0) {
     WriteState(statePath_, device_);
   }
 
@@ -210,7 +215,17 @@ class Server {
     // makes its next piece only when asked.
     if (pending_.waiting() < OutboxLimit) pending_.Add(device_.TakeOutput());
     pacer_.Spent(WritePending(line_.fd, pending_, pacer_.Allowance(Clock::now())));
-    if (device_.LineClosed() && pending_.empty() && !device_.HasOutput()) CloseLine(line_);
+    if (device_.LineClosed() && pending_.empty() && !device_.HasOutput()) CloseWhenCrossed();
+  }
+
+  // A closed line ends the host's side at once, dropping what it had not
+  // read yet. A line cut after so many bytes of the download stays up until
+  // those bytes have crossed it; one closed before a unit went out has
+  // nothing in flight.
+  void CloseWhenCrossed() {
+    const auto now = Clock::now();
+    if (!closeAt_) closeAt_ = now + std::chrono::milliseconds(crossingMs_);
+    if (now >= *closeAt_) CloseLine(line_);
   }
 
   // No host has the pty open. Poll reports that at once, so sleep a little
@@ -231,6 +246,8 @@ class Server {
   LinePacer pacer_;
   Outbox pending_;
   bool connected_ = false;
+  int crossingMs_;
+  std::optional<Clock::time_point> closeAt_;
 };
 }  // namespace
 
