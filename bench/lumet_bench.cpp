@@ -215,6 +215,16 @@ void PrintDownload(const char* label, std::size_t records, std::size_t frame,
   std::fflush(stdout);
 }
 
+void PlainDownloads(std::size_t records, kt52::PlainShape shape, const char* label) {
+  kt52::DeviceOptions o;
+  o.generatedRecords = records;
+  o.transport = kt52::Transport::Plain;
+  o.plainShape = shape;
+  DownloadRun run = BestDownload(o, UnpacedRuns);
+  const double floor = RawCopySeconds(run.bytes);
+  PrintDownload(label, records, 10250, run, floor, PlainFixedSeconds(floor));
+}
+
 // mostRecords leaves out the larger downloads (a host that waits out a window
 // per frame would take hours over 100,000 records in small frames).
 void DownloadTable(double roundTrip, std::size_t mostRecords) {
@@ -238,13 +248,11 @@ void DownloadTable(double roundTrip, std::size_t mostRecords) {
       PrintDownload("framed", records, frame, run, RawCopySeconds(wire),
                     EndWindowSeconds + (run.frames + 1) * roundTrip);
     }
-    kt52::DeviceOptions o;
-    o.generatedRecords = records;
-    o.transport = kt52::Transport::Plain;
-    DownloadRun run = BestDownload(o, UnpacedRuns);
-    const double floor = RawCopySeconds(run.bytes);
-    PrintDownload("plain", records, 10250, run, floor, PlainFixedSeconds(floor));
+    PlainDownloads(records, kt52::PlainShape::Pieces, "plain");
   }
+  // Both shapes of plain data, of a size between those above.
+  for (kt52::PlainShape shape : {kt52::PlainShape::Pieces, kt52::PlainShape::OneRun})
+    PlainDownloads(30000, shape, shape == kt52::PlainShape::Pieces ? "pieces" : "one-run");
 
   std::printf("\n== The same, kt52sim pacing its output at 115200 baud 8N1 (11,520 bytes/s) ==\n");
   std::printf("floor = bytes on the wire / 11,520; sizes kept to 1,000 records per frame size"
@@ -287,7 +295,7 @@ std::vector<std::string> Chunks(std::size_t records, std::size_t barcodeLength) 
 }
 
 // Both fields on, separator ",", Windows line ends.
-const RecordLayout BothFields{true, true, ",", false};
+const RecordLayout BothFields{true, true, ",", false, {}};
 
 void FormattingTable() {
   std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows;"

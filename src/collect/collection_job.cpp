@@ -107,6 +107,7 @@ struct DownloadOutcome {
   DownloadEnd end = DownloadEnd::Unclear;
   bool anyText = false;   // some record text came
   bool leftOpen = false;  // text after the last record's CR
+  bool altered = false;   // a separator stood where no shape puts one
   bool written = true;    // every line that was to be written was
 };
 
@@ -119,6 +120,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
   layout.serialShown = job.front.IsChosen(Choice::ShowSerialNumber);
   layout.timeShown = job.front.IsChosen(Choice::ShowTimeStamp);
+  if (!FramedMode) layout.downloadSeparator = job.plain.separator;
   RecordCarry carry;
   DownloadOutcome outcome;
   std::string text;
@@ -133,6 +135,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   };
   outcome.end = RunDownload(job.plain, take, {LimitBytes.load(), LimitMs.load()}).end;
   outcome.leftOpen = RecordLeftOpen(carry);
+  outcome.altered = carry.separatorInFields;
   return outcome;
 }
 
@@ -151,7 +154,7 @@ void CloseDroppingEmptyFile(FrontEnd& front, OutputFile& file, const std::wstrin
 // What the download's end says to the user; nullptr for success or no data.
 // It is judged by what was received and stored, never by the window.
 const wchar_t* FailureOf(const DownloadOutcome& got) {
-  if (got.end != DownloadEnd::Complete || got.leftOpen) return GetDataFailedText;
+  if (got.end != DownloadEnd::Complete || got.leftOpen || got.altered) return GetDataFailedText;
   if (!got.written) return WriteFailedText;
   return nullptr;
 }

@@ -55,6 +55,10 @@ void AppendLine(std::string& lines, const RecordFields& fields, bool serialShown
 // Joins the carried tail to the chunk and calls take for each complete record
 // (a view that lives until take returns); the new unfinished tail stays in
 // the carry.
+bool Holds(std::string_view field, const std::string& text) {
+  return !text.empty() && field.find(text) != std::string_view::npos;
+}
+
 template <typename Take>
 void TakeCompleteRecords(const char* chunk, RecordCarry& carry, Take take) {
   std::string joined;
@@ -100,7 +104,7 @@ std::string OutputSeparator(const std::string& separatorText) {
 
 bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile, OutputFile* file,
                  RecordCarry& carry) {
-  if (!chunk || chunk[0] == '\0') return true;
+  if (!chunk || chunk[0] == '\0' || carry.separatorInFields) return true;
   const std::string separator = OutputSeparator(layout.separatorText);
   const bool serialShown = layout.serialShown;
   const bool timeShown = layout.timeShown;
@@ -109,8 +113,14 @@ bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile,
   std::string lines;
   lines.reserve(std::strlen(chunk) * 2);
   TakeCompleteRecords(chunk, carry, [&](std::string_view record) {
+    if (carry.separatorInFields) return;
     RecordFields fields;
     if (SplitRecord(record, serialShown, timeShown, fields)) {
+      if (Holds(fields.serial, layout.downloadSeparator) ||
+          Holds(fields.time, layout.downloadSeparator)) {
+        carry.separatorInFields = true;
+        return;
+      }
       BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
       AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
       return;

@@ -24,6 +24,10 @@ inline constexpr std::size_t MaxSplitRecord = 1u << 20;
 // finish (RecordLeftOpen).
 struct RecordCarry {
   std::string pending;
+  // A record held the plain download's separator in its serial number or time
+  // stamp: the separators were not where the data's shape put them, so the
+  // record was altered. It and everything after it are left out.
+  bool separatorInFields = false;
 };
 inline bool RecordLeftOpen(const RecordCarry& carry) { return !carry.pending.empty(); }
 
@@ -34,6 +38,9 @@ struct RecordLayout {
   bool timeShown = true;
   std::string separatorText;  // as OutputSeparator takes it
   bool unixLineFeeds = false;
+  // Plain mode: the scanner's default separator, which no serial number or
+  // time stamp the scanner sends can hold. Empty: not looked for.
+  std::string downloadSeparator;
 };
 
 // Formats every complete record of the chunk (zero-terminated text) as the
@@ -42,6 +49,8 @@ struct RecordLayout {
 // A record that cannot be cut into its fields (a comma missing where a shown
 // field needs one, or longer than MaxSplitRecord) is not lost: it is written
 // as it came, as one line, and stored whole as the barcode, with an empty
-// serial number and time stamp.
+// serial number and time stamp. From the first record whose serial number or
+// time stamp holds layout.downloadSeparator on, nothing more is taken
+// (carry.separatorInFields).
 bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile, OutputFile* file,
                  RecordCarry& carry);

@@ -39,7 +39,7 @@ class Download {
     if (!FramedMode) {
       // What the acknowledgement's read took that was not the OK marker may
       // be the marker's start, with noise in front, or a late one.
-      cutter_ = PlainPieceCutter(plain_.separator, !accepted_);
+      cutter_ = PlainDataCutter(plain_.separator, !accepted_);
       if (!accepted_ && !FeedPlain(answerBytes.data(), answerBytes.size()))
         return {DownloadEnd::Unclear, 0};
     }
@@ -221,7 +221,7 @@ class Download {
   const DownloadData& data_;
   DownloadLimits limits_;
   std::vector<char> buffer_;
-  PlainPieceCutter cutter_;
+  PlainDataCutter cutter_;
   std::string text_;
   std::uint64_t start_ = 0;
   std::uint64_t bytes_ = 0;     // handed on
@@ -242,57 +242,70 @@ DownloadResult RunDownload(const PlainSeparator& plain, const DownloadData& data
   return Download(plain, data, limits).Run();
 }
 
-PlainPieceCutter::PlainPieceCutter(std::string separator, bool markerFirst,
-                                   std::size_t pieceBytes)
+PlainDataCutter::PlainDataCutter(std::string separator, bool markerFirst, std::size_t pieceBytes)
     : separator_(std::move(separator)),
       pieceBytes_(pieceBytes > separator_.size() ? pieceBytes : separator_.size() + 1),
       awaitingMarker_(markerFirst) {}
 
-bool PlainPieceCutter::Feed(const char* bytes, std::size_t count, std::string& text) {
+bool PlainDataCutter::Feed(const char* bytes, std::size_t count, std::string& text) {
   if (failed_) return false;
-  if (!awaitingMarker_) return FeedPieces(bytes, count, text);
+  if (!awaitingMarker_) return FeedData(bytes, count, text);
   front_.append(bytes, count);
   const std::size_t marker = front_.find(OkMarker);
   if (marker != std::string::npos && marker <= MaxStrayBytes) {
     awaitingMarker_ = false;
     const std::string rest = front_.substr(marker + MarkerLength);
     front_.clear();
-    return FeedPieces(rest.data(), rest.size(), text);
+    return FeedData(rest.data(), rest.size(), text);
   }
   if (front_.size() >= MaxStrayBytes + MarkerLength) failed_ = true;
   return !failed_;
 }
 
-bool PlainPieceCutter::EndsWithSeparator() const {
-  return piece_.size() >= separator_.size() &&
-         piece_.compare(piece_.size() - separator_.size(), separator_.size(), separator_) == 0;
+bool PlainDataCutter::EndsWithSeparator() const {
+  return held_.size() >= separator_.size() &&
+         held_.compare(held_.size() - separator_.size(), separator_.size(), separator_) == 0;
 }
 
-bool PlainPieceCutter::FeedPieces(const char* bytes, std::size_t count, std::string& text) {
+bool PlainDataCutter::FeedData(const char* bytes, std::size_t count, std::string& text) {
   while (count > 0) {
-    const std::size_t take = std::min(count, pieceBytes_ - piece_.size());
-    piece_.append(bytes, take);
+    if (shape_ == Shape::OneRun) {
+      held_.append(bytes, count);
+      // Only the last separator's length can still be the closing separator.
+      const std::size_t keep = separator_.size();
+      if (held_.size() > keep) {
+        text.append(held_, 0, held_.size() - keep);
+        held_.erase(0, held_.size() - keep);
+      }
+      return true;
+    }
+    const std::size_t take = std::min(count, pieceBytes_ - held_.size());
+    held_.append(bytes, take);
     bytes += take;
     count -= take;
-    if (piece_.size() < pieceBytes_) continue;
-    // A whole piece ends exactly here, with the separator.
-    if (!EndsWithSeparator()) {
+    if (held_.size() < pieceBytes_) continue;
+    const bool ended = EndsWithSeparator();
+    if (shape_ == Shape::Unknown) {
+      // The first whole piece tells the shape; in one run it is all text so far.
+      shape_ = ended ? Shape::Pieces : Shape::OneRun;
+      if (!ended) continue;
+    } else if (!ended) {
       failed_ = true;
-      piece_.clear();
+      held_.clear();
       return false;
     }
-    text.append(piece_, 0, piece_.size() - separator_.size());
-    piece_.clear();
+    text.append(held_, 0, held_.size() - separator_.size());
+    held_.clear();
   }
   return true;
 }
 
-bool PlainPieceCutter::Finish(std::string& text) {
+bool PlainDataCutter::Finish(std::string& text) {
   if (failed_) return false;
   if (awaitingMarker_) return front_.empty();
-  if (piece_.empty()) return true;
+  if (held_.empty() && shape_ != Shape::OneRun) return true;
   const bool ended = EndsWithSeparator();
-  text.append(piece_, 0, piece_.size() - (ended ? separator_.size() : 0));
-  piece_.clear();
+  text.append(held_, 0, held_.size() - (ended ? separator_.size() : 0));
+  held_.clear();
   return ended;
 }

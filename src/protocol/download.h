@@ -9,14 +9,17 @@
 //   that answer mean the scanner was only pausing: the download goes on, and
 //   its end is trusted only when at least one more frame followed (a scanner
 //   that the wake-up stopped looks the same as one that finished).
-// - plain: the OK marker, then pieces of record text, each ending with the
-//   scanner's default separator and cut so that a piece and its separator fill
-//   one host read of 10,250 bytes. The separators are taken out where the
-//   pieces end, counted from the marker, never where reads happen to end. At
+// - plain: the OK marker, then the record text and the scanner's default
+//   separator, in one of two shapes (PlainDataCutter): the records in one run
+//   with the separator once, at the end; or pieces of record text, each
+//   ending with the separator, cut so that a piece and its separator fill one
+//   host read of 10,250 bytes. Separators are taken out only where the shape
+//   puts them, counted from the marker, never where reads happen to end. At
 //   the first silent window comes the plain command's first pause (data that
 //   arrive meanwhile go on the download), then the get-default-separator query,
 //   whose answer must be the one the scanner gave before the download. Data
-//   in front of that answer are the download's, which must then end as pieces end.
+//   in front of that answer are the download's, which must then end as its
+//   shape ends.
 // What the data mean is the caller's: it gets them as they come.
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +45,9 @@ enum class DownloadEnd {
   LineFailed,   // the port failed (unplugged) or reported bytes lost or garbled
   ScannerGone,  // silent where the end check asked for an answer
   Unclear,      // the data or the end check cannot vouch for the end: an answer
-                // other than the one asked for, separators out of place, text
-                // left after the last piece, a frame refused until given up
+                // other than the one asked for, a piece not ending with the
+                // separator, text after the last separator, a frame refused
+                // until given up
   TooLong,      // past DownloadLimits
 };
 
@@ -69,34 +73,43 @@ DownloadResult RunDownload(const PlainSeparator& plain, const DownloadData& data
 
 // The plain download's bytes after its acknowledgement, turned into record text:
 // the OK marker found first (up to MaxStrayBytes of noise may stand in front
-// of it) unless the acknowledgement was already read whole, then each piece's
-// separator taken out where the piece ends. A piece's text is handed on only
-// once its end is known, so a separator out of place never reaches a record.
-class PlainPieceCutter {
+// of it) unless the acknowledgement was already read whole, then the
+// separators taken out where the data's shape puts them. The shape is read
+// from the data: when the first pieceBytes after the marker end with the
+// separator, the data come in pieces of that size, each ending with it;
+// otherwise they are one run, and only the separator that ends them is taken
+// out. Separator text anywhere else is record text (a barcode such as
+// LEGEND-0042) and stays. Text is handed on only once no separator to be
+// taken out can stand in it.
+class PlainDataCutter {
  public:
   static constexpr std::size_t MaxStrayBytes = 10;
 
-  PlainPieceCutter(std::string separator, bool markerFirst,
-                   std::size_t pieceBytes = PlainPieceBytes);
-  // Appends the text of every piece the bytes complete to text. False, from
-  // then on, once they cannot be followed: no OK marker where it must lead, or
+  PlainDataCutter(std::string separator, bool markerFirst,
+                  std::size_t pieceBytes = PlainPieceBytes);
+  // Appends to text what the bytes make certain. False, from then on, once
+  // they cannot be followed: no OK marker where it must lead, or, in pieces,
   // a whole piece not ending with the separator (that piece is dropped).
   bool Feed(const char* bytes, std::size_t count, std::string& text);
-  // At the end of a download: true when what came ends as a download ends,
-  // right after the separator of a piece (a shorter, last one or a whole one),
-  // or with nothing at all; the last piece's text goes to text. False when it
-  // ends inside a piece: that piece's text goes to text as it is (the download
-  // did not finish, and the records complete in it are kept).
+  // At the end of a download: true when what came ends as its shape ends,
+  // with the separator (after a shorter last piece, a whole one, or the run),
+  // or with nothing at all; the rest of the text goes to text. False when it
+  // does not: the rest goes to text as it is (the download did not finish,
+  // and the records complete in it are kept).
   bool Finish(std::string& text);
 
  private:
-  bool FeedPieces(const char* bytes, std::size_t count, std::string& text);
+  enum class Shape { Unknown, Pieces, OneRun };
+  bool FeedData(const char* bytes, std::size_t count, std::string& text);
   bool EndsWithSeparator() const;
 
   std::string separator_;
   std::size_t pieceBytes_;
   bool awaitingMarker_;
-  std::string front_;   // what came before the marker was found
-  std::string piece_;   // the current piece so far
+  Shape shape_ = Shape::Unknown;
+  std::string front_;  // what came before the marker was found
+  // Unknown and pieces: the current piece so far; one run: its last bytes,
+  // which may be the closing separator.
+  std::string held_;
   bool failed_ = false;
 };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/output_file.h"
 #include "common/ansi_text.h"
 #include "export/export_store.h"
@@ -43,7 +45,7 @@ class RecordFormat : public ::testing::Test {
     timeShown = time;
   }
   RecordLayout Layout(const std::string& separator, bool unixEnds) const {
-    return {serialShown, timeShown, separator, unixEnds};
+    return {serialShown, timeShown, separator, unixEnds, {}};
   }
   // Formats the chunks of one download; the written bytes.
   std::string Download(const std::vector<std::string>& chunks, const std::string& separator = ",",
@@ -165,6 +167,43 @@ TEST_F(RecordFormat, AnySplitOfADownloadGivesTheSameLinesAsTheWhole) {
     ASSERT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
     EXPECT_EQ(Download({data.substr(0, cut), data.substr(cut)}), whole);
     EXPECT_EQ(Stored(), stored);
+  }
+}
+
+TEST_F(RecordFormat, TheDownloadSeparatorInAShownFieldStopsTheRecordsThere) {
+  const struct {
+    const char* name;
+    bool serial, time;
+    std::string chunk;
+    std::string written;
+    bool stopped;
+  } cases[] = {
+      {"in a barcode: kept", true, true, "S,D,T,LEGEND-0042\rS,D,T,WEEKEND\r",
+       "S,D,T,LEGEND-0042\r\nS,D,T,WEEKEND\r\n", false},
+      {"in a serial number", true, true, "S,D,T,A\rSEND,D,T,B\rS,D,T,C\r", "S,D,T,A\r\n", true},
+      {"in a time stamp", true, true, "S,D,T,A\rS,20END19/01/02,T,B\r", "S,D,T,A\r\n", true},
+      {"in a time stamp, serial hidden", false, true, "D,TEND,B\r", "", true},
+      {"no field shown: the record as it came", false, false, "KT5END2,D,T,A\r", "KT5END2,D,T,A\r\n",
+       false},
+      {"a record without its fields stays as it came", true, true, "SEND\r", "SEND\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BarcodeExport.Reset();
+    file.Close();
+    folder.Write("out.txt", "");
+    ASSERT_TRUE(file.OpenForAppend(folder.Wide() + L"\\out.txt"));
+    Show(c.serial, c.time);
+    RecordLayout layout = Layout(",", false);
+    layout.downloadSeparator = "END";
+    RecordCarry carry;
+    EXPECT_TRUE(FormatChunk(layout, c.chunk.c_str(), true, &file, carry));
+    EXPECT_TRUE(FormatChunk(layout, "S,D,T,LATER\r", true, &file, carry));
+    EXPECT_EQ(c.stopped, carry.separatorInFields);
+    EXPECT_EQ(c.stopped ? c.written : c.written + "S,D,T,LATER\r\n", Written());
+    EXPECT_EQ(static_cast<int>(std::count(c.written.begin(), c.written.end(), '\r')) +
+                  (c.stopped ? 0 : 1),
+              BarcodeExport.RecordCount);
   }
 }
 

@@ -1,5 +1,6 @@
-// The plain download's pieces: separators taken out where the pieces end,
-// whatever the reads look like, and a stream that cannot be followed refused.
+// The plain download's data in either shape: separators taken out only where
+// the shape puts them, whatever the reads look like, and a stream that cannot
+// be followed refused.
 #include "protocol/download.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 namespace {
 const std::string Ok = OkMarker;
 
-TEST(PlainPieceCutter, TakesTheSeparatorOutOnlyWherePiecesEnd) {
+TEST(PlainDataCutter, TakesTheSeparatorOutOnlyWhereTheShapePutsIt) {
   const struct {
     const char* name;
     std::vector<std::string> feeds;  // as the reads brought them
@@ -28,8 +29,17 @@ TEST(PlainPieceCutter, TakesTheSeparatorOutOnlyWherePiecesEnd) {
       {"ends with a whole piece", {"ABCDEEND"}, "END", false, "ABCDE", true, true},
       {"last piece's separator across the piece size", {"ABCDEEND", "ABCDEN", "D"}, "END", false,
        "ABCDEABCD", true, true},
-      {"a whole piece without its separator", {"ABCDEXYZ", "ABEND"}, "END", false, "", false, false},
-      {"pieces of another size", {"ABEND", "CDEND"}, "END", false, "", false, false},
+      {"a later whole piece without its separator", {"ABCDEEND", "ABCDEXYZ", "AEND"}, "END", false,
+       "ABCDE", false, false},
+      {"one run: only its end is cut", {"ABCDEXYZ", "ABEND"}, "END", false, "ABCDEXYZAB", true, true},
+      {"one run: separator text inside stays", {"AEND\rBCD", "EF\rEND\rEND"}, "END", false,
+       "AEND\rBCDEF\rEND\r", true, true},
+      {"one run shorter than a piece", {"A\rEND\rEND"}, "END", false, "A\rEND\r", true, true},
+      {"pieces of another size are one run", {"ABEND", "CDEND"}, "END", false, "ABENDCD", true, true},
+      {"one run broken off: kept as it is", {"ABCDEFGH", "I\rJ"}, "END", false, "ABCDEFGHI\rJ", true,
+       false},
+      {"one run ending inside its separator", {"ABCDEFGH", "I\rEN"}, "END", false, "ABCDEFGHI\rEN",
+       true, false},
       {"ends inside a piece: kept as it is", {"ABCDEEND", "A\rB"}, "END", false, "ABCDEA\rB", true,
        false},
       {"ends inside the last separator", {"A\rEN"}, "END", false, "A\rEN", true, false},
@@ -43,7 +53,7 @@ TEST(PlainPieceCutter, TakesTheSeparatorOutOnlyWherePiecesEnd) {
       {"nothing at all", {}, "END", false, "", true, true},
   };
   for (const auto& c : cases) {
-    PlainPieceCutter cutter(c.separator, c.markerFirst, 8);
+    PlainDataCutter cutter(c.separator, c.markerFirst, 8);
     std::string text;
     bool followed = true;
     for (const std::string& feed : c.feeds) followed = cutter.Feed(feed.data(), feed.size(), text) && followed;

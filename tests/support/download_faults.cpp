@@ -32,58 +32,72 @@ std::size_t DownloadUnits(const kt52::DeviceOptions& o) {
 }  // namespace
 
 std::vector<DownloadFault> DownloadFaults() {
+  using kt52::PlainShape;
+  using Options = kt52::DeviceOptions;
   std::vector<DownloadFault> f;
-  for (Transport t : {Transport::Framed, Transport::Plain}) {
+  const struct {
+    Transport transport;
+    PlainShape shape;
+    const char* name;
+  } modes[] = {{Transport::Framed, PlainShape::Pieces, "framed "},
+               {Transport::Plain, PlainShape::Pieces, "plain "},
+               {Transport::Plain, PlainShape::OneRun, "plain one run "}};
+  for (const auto& m : modes) {
+    const Transport t = m.transport;
     const bool framed = t == Transport::Framed;
-    const std::string mode = framed ? "framed " : "plain ";
-    f.push_back({mode + "healthy", t, [](kt52::DeviceOptions&) {}, true});
-    f.push_back({mode + "holding no records", t, [](kt52::DeviceOptions& o) { o.generatedRecords = 0; },
-                 true});
-    f.push_back({mode + "hangs up after 20000 bytes", t,
-                 [](kt52::DeviceOptions& o) { o.hangUpAfterBytes = 20000; }, false});
-    f.push_back({mode + "falls silent after 20000 bytes", t,
-                 [](kt52::DeviceOptions& o) { o.silentAfterBytes = 20000; }, false});
+    const std::string mode = m.name;
+    auto row = [&](const std::string& name, std::function<void(Options&)> scanner, bool succeeds,
+                   bool endless = false, std::size_t keeps = 0) {
+      f.push_back({mode + name, t, m.shape, std::move(scanner), succeeds, endless, keeps});
+    };
+    row("healthy", [](Options&) {}, true);
+    row("holding no records", [](Options& o) { o.generatedRecords = 0; }, true);
+    row("hangs up after 20000 bytes", [](Options& o) { o.hangUpAfterBytes = 20000; }, false, false,
+        16000);
+    row("falls silent after 20000 bytes", [](Options& o) { o.silentAfterBytes = 20000; }, false,
+        false, 16000);
     // Out of range right after a whole unit, framed with frames that end where
     // records end: no text is left open, and only the end check can tell.
-    f.push_back({mode + "falls silent after its second unit", t,
-                 [framed](kt52::DeviceOptions& o) {
-                   if (framed) o.frameSize = RecordsBytes(o, 100);
-                   o.silentAfterBytes = framed ? 2 * (o.frameSize + 11) : 2 * 10250;
-                 },
-                 false});
-    f.push_back({mode + "pauses 2 s before its third unit", t,
-                 [](kt52::DeviceOptions& o) {
-                   o.pauseBefore = 3;
-                   o.pauseMs = 2000;
-                 },
-                 true});
+    row("falls silent after its second unit",
+        [framed](Options& o) {
+          if (framed) o.frameSize = RecordsBytes(o, 100);
+          o.silentAfterBytes = framed ? 2 * (o.frameSize + 11) : 2 * 10250;
+        },
+        false);
+    row("pauses 2 s before its third unit",
+        [](Options& o) {
+          o.pauseBefore = 3;
+          o.pauseMs = 2000;
+        },
+        true);
     // Framed: a wake-up the scanner may have taken as an end cannot vouch for
     // the end when no frame followed the paused one.
-    f.push_back({mode + "pauses 2 s before its last unit", t,
-                 [](kt52::DeviceOptions& o) {
-                   o.pauseBefore = DownloadUnits(o);
-                   o.pauseMs = 2000;
-                 },
-                 !framed});
-    f.push_back({mode + "acknowledges the download 1.7 s late", t,
-                 [](kt52::DeviceOptions& o) {
-                   o.pauseBefore = 0;
-                   o.pauseMs = 1700;
-                 },
-                 true});
-    f.push_back({mode + "refuses the download command", t,
-                 [](kt52::DeviceOptions& o) { o.refused = {"0206"}; }, false});
-    f.push_back({mode + "ignores the download command", t,
-                 [](kt52::DeviceOptions& o) { o.ignored = {"0206"}; }, false});
-    f.push_back({mode + "never stops sending", t, [](kt52::DeviceOptions& o) { o.endless = true; },
-                 false, true});
+    row("pauses 2 s before its last unit",
+        [](Options& o) {
+          o.pauseBefore = DownloadUnits(o);
+          o.pauseMs = 2000;
+        },
+        !framed);
+    row("acknowledges the download 1.7 s late",
+        [](Options& o) {
+          o.pauseBefore = 0;
+          o.pauseMs = 1700;
+        },
+        true);
+    row("refuses the download command", [](Options& o) { o.refused = {"0206"}; }, false);
+    row("ignores the download command", [](Options& o) { o.ignored = {"0206"}; }, false);
+    row("never stops sending", [](Options& o) { o.endless = true; }, false, true);
+    if (!framed)
+      row("stray byte before the OK marker", [](Options& o) { o.strayBeforeAck = "\x7f"; }, true);
   }
-  f.push_back({"plain stray byte before the OK marker", Transport::Plain,
-               [](kt52::DeviceOptions& o) { o.strayBeforeAck = "\x7f"; }, true});
-  f.push_back({"plain pieces of 1000 bytes", Transport::Plain,
-               [](kt52::DeviceOptions& o) { o.pieceSize = 1000; }, false});
-  f.push_back({"framed frame that always fails its check", Transport::Framed,
-               [](kt52::DeviceOptions& o) {
+  // Separators where neither shape puts them: the first one left in a serial
+  // number or time stamp fails the download, and what came before it is kept.
+  f.push_back({"plain pieces that end where records end, 25 records long", Transport::Plain,
+               PlainShape::Pieces, [](Options& o) { o.pieceSize = RecordsBytes(o, 25); }, false});
+  f.push_back({"plain pieces of 50 bytes", Transport::Plain, PlainShape::Pieces,
+               [](Options& o) { o.pieceSize = 50; }, false});
+  f.push_back({"framed frame that always fails its check", Transport::Framed, PlainShape::Pieces,
+               [](Options& o) {
                  o.badXorFrame = 3;
                  o.badXorAlways = true;
                },
@@ -95,6 +109,7 @@ kt52::DeviceOptions FaultyScanner(const DownloadFault& fault) {
   kt52::DeviceOptions o;
   o.serialNumber = "F1";
   o.transport = fault.transport;
+  o.plainShape = fault.shape;
   o.generatedRecords = Records;
   o.frameSize = 4096;
   fault.scanner(o);
@@ -125,6 +140,12 @@ DownloadCounts ExpectDownloadProperty(const DownloadFault& fault, const std::wst
     EXPECT_TRUE(lines.compare(0, file.size(), file) == 0 &&
                 (file.empty() || file.compare(file.size() - 2, 2, "\r\n") == 0))
         << "the file is not the scanner's first records, whole";
+  }
+  if (fault.keepsTextBytes) {
+    const std::string arrived = all.substr(0, fault.keepsTextBytes);
+    EXPECT_LE(static_cast<std::size_t>(std::count(arrived.begin(), arrived.end(), '\r')),
+              counts.inFile)
+        << "records that arrived before the fault were not kept";
   }
   // The store holds what the file holds, record for record.
   EXPECT_EQ(counts.inFile, counts.inStore);

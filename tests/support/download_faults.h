@@ -16,9 +16,13 @@
 struct DownloadFault {
   std::string name;
   kt52::Transport transport;
+  kt52::PlainShape shape;  // plain: pieces or one run
   std::function<void(kt52::DeviceOptions&)> scanner;
   bool succeeds;
   bool endless = false;  // run with lowered download limits (EndlessLimitBytes)
+  // A failed download keeps at least every record that ends within this many
+  // bytes of the record text.
+  std::size_t keepsTextBytes = 0;
 };
 
 inline constexpr std::size_t EndlessLimitBytes = 200000;
