@@ -30,6 +30,8 @@ constexpr wchar_t NoData[] = L"No Data!";
 // Why a scanner that held no records is not erased; no failure.
 constexpr char NothingToErase[] = "nothing to erase";
 constexpr char DatabaseFailed[] = "Database Write Failed!";
+constexpr char OpenFailed[] = "Open Ports Failed!";
+constexpr char PortInUse[] = "Port In Use";
 constexpr int WatchPollMs = 1000;
 
 std::string Text(const std::wstring& wide) { return PathText(wide); }
@@ -191,11 +193,7 @@ std::string EraseDoubt(const DownloadReport& report) {
   if (!report.succeeded) return "the download did not finish (" + Text(report.outcome) + ")";
   if (report.outcome == NoData) return NothingToErase;
   if (report.filePath.empty()) return "no file was written";
-  FileDigest digest;
-  if (!DigestFileFrom(report.filePath, report.fileStart, digest))
-    return "the file could not be read back";
-  if (digest.length != report.bytesWritten || digest.hash != report.writtenHash)
-    return "the file does not hold what the download wrote";
+  if (!FileHoldsWhatWasWritten(report)) return "the file does not hold what the download wrote";
   return {};
 }
 
@@ -309,9 +307,10 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   line.eraseAsked = o.erase;
   ConsoleFrontEnd front(o.choices);
   front.ShowProgress(port.name, StderrIsTerminal());
-  if (!OpenCliPort(port)) {
-    line.outcome = "Open Ports Failed!";
-    line.notErased = "the port could not be opened";
+  if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+    const bool inUse = opened == PortOpen::InUse;
+    line.outcome = inUse ? PortInUse : OpenFailed;
+    line.notErased = inUse ? "another program has the port open" : "the port could not be opened";
     return line;
   }
   OutputFolder = FolderOrCurrent(o.choices.outDir);
@@ -337,7 +336,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   const DownloadReport& report = run.reports.front();
   line.outcome = Text(report.outcome);
   line.succeeded = report.succeeded;
-  line.records = report.records;
+  line.records = report.recordsInFile;
   line.file = Text(report.filePath);
   if (!o.archiveDir.empty() && !report.received.empty()) {
     const std::wstring path = ArchivePath(o.archiveDir, serial);
@@ -405,11 +404,13 @@ int RunDownload(const CliOptions& o) {
 
 int RunList(const CliOptions& o) {
   const std::vector<CliPort> ports = FindCliPorts();
+  bool anyInUse = false;
   for (const CliPort& port : ports) {
     std::string mode, serial;
     if (!o.noQuery) {
-      if (!OpenCliPort(port)) {
-        serial = "Open Ports Failed!";
+      if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+        serial = opened == PortOpen::InUse ? PortInUse : OpenFailed;
+        anyInUse = anyInUse || opened == PortOpen::InUse;
       } else if (!WakeDevice()) {
         serial = "Send '*' Failed!";
       } else {
@@ -436,7 +437,7 @@ int RunList(const CliOptions& o) {
     std::fprintf(stderr, "no scanner found\n");
     return ExitNoScanner;
   }
-  return ExitSucceeded;
+  return anyInUse ? ExitFailed : ExitSucceeded;
 }
 
 // Info, time and erase: one port, one operation, its boxes as lines.
@@ -450,8 +451,8 @@ int RunOnePort(const CliOptions& o) {
     return ExitUsage;
   }
   ConsoleFrontEnd front(o.choices);
-  if (!OpenCliPort(port)) {
-    Print(port.name + ": Open Ports Failed!");
+  if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+    Print(port.name + ": " + (opened == PortOpen::InUse ? PortInUse : OpenFailed));
     return ExitFailed;
   }
   bool ok = false;

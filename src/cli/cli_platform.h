@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "transport/serial_port.h"
+
 struct CliPort {
   std::string name;      // as the user names it: "COM3", "/dev/ttyACM0"
   std::string openPath;  // what is opened: "\\.\COM3", <root>/dev/ttyACM0
@@ -16,8 +18,8 @@ struct CliPort {
 };
 
 std::vector<CliPort> FindCliPorts();
-// Opens DevicePort on the port with the scanner settings.
-bool OpenCliPort(const CliPort& port);
+// Opens DevicePort on the port with the scanner settings, for this program alone.
+PortOpen OpenCliPort(const CliPort& port);
 
 // A path from the command line as the program's wide text, and back (UTF-8
 // on Linux, the ANSI code page on Windows).

@@ -1,5 +1,6 @@
 #include "collect/collection_job.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -203,12 +204,21 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
   const wchar_t* failure = FailureOf(got);
   const bool noData = !failure && !got.anyText;
+  report.recordsInFile = report.records;
   if (saveToFile) {
     if (file.Length() == 0) {
       CloseDroppingEmptyFile(front, file, path, saveToFile);
       report.filePath.clear();
-    } else if (!file.FlushAndClose() && !failure) {
-      failure = WriteFailedText;  // only data on the disk are saved
+    } else {
+      // Only data on the disk, in the file at its path, are saved: a write
+      // can fail, and a folder removed meanwhile takes the file with it.
+      const bool closed = file.FlushAndClose();
+      FileDigest digest;
+      const bool there = FileHoldsWhatWasWritten(report, &digest);
+      if (!closed || !there) {
+        if (!failure) failure = WriteFailedText;
+        report.recordsInFile = std::min<std::uint64_t>(digest.lineFeeds, report.records);
+      }
     }
   }
   const wchar_t* outcome = failure      ? failure
@@ -252,6 +262,13 @@ void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run)
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i) {
     if (CollectPort(job, i) == PortOutcome::EndJob) return;
   }
+}
+
+bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest) {
+  FileDigest read;
+  const bool readBack = DigestFileFrom(report.filePath, report.fileStart, read);
+  if (digest) *digest = readBack ? read : FileDigest{};
+  return readBack && read.length == report.bytesWritten && read.hash == report.writtenHash;
 }
 
 bool SetDisplayItems(FrontEnd& front) {

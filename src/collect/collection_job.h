@@ -24,6 +24,7 @@ struct DownloadReport {
   std::wstring outcome;       // the words it ended with: "Save Data Succeed!", "No Data!", ...
   bool succeeded = false;     // every record saved (or got), or the scanner held none
   std::uint64_t records = 0;  // stored by this download
+  std::uint64_t recordsInFile = 0;  // whole records of it that the file holds
   std::wstring filePath;      // the output file; empty when none was opened
   std::uint64_t fileStart = 0;                 // its length before the download
   std::uint64_t bytesWritten = 0;              // appended by it
@@ -41,6 +42,11 @@ struct DownloadRun {
 // any other); no further port is started and no more boxes are shown. run,
 // when given, gets a report of each scanner.
 void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run = nullptr);
+
+// Whether the report's file, read back from the disk at its path, holds from
+// fileStart on exactly the bytes the download wrote (their count and hash).
+// digest, when given, gets what was read.
+bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest = nullptr);
 
 // Tells the scanner to show or hide serial number and time stamp, as chosen.
 bool SetDisplayItems(FrontEnd& front);

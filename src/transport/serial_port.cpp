@@ -8,24 +8,26 @@ constexpr std::size_t DiscardBlock = 1024;
 
 bool SerialPort::Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
                       std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
-  return OpenPath(DevicePath(portNumber), baudRate, dataBits, stopBits, parity, flowControl);
+  return OpenPath(DevicePath(portNumber), baudRate, dataBits, stopBits, parity, flowControl) ==
+         PortOpen::Opened;
 }
 
-bool SerialPort::OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
+PortOpen SerialPort::OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
                           std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) {
-  if (flowControl > FlowSoftware) return false;  // an open port stays open
+  if (flowControl > FlowSoftware) return PortOpen::Failed;  // an open port stays open
   Close();
   ForgetFault();
   // A zero byte would end the path early and open another device.
-  if (path.empty() || path.find('\0') != std::string::npos || !OpenDevice(path)) return false;
+  if (path.empty() || path.find('\0') != std::string::npos) return PortOpen::Failed;
+  if (const PortOpen opened = OpenDevice(path); opened != PortOpen::Opened) return opened;
   if (!SetQueueSizes(QueueBytes, QueueBytes) || !ClearTimeouts() ||
       !SetLineFormat(baudRate, dataBits, stopBits, parity)) {
     Close();
-    return false;
+    return PortOpen::Failed;
   }
   SetFlowControl(flowControl);  // a port without flow control still works
   PurgeQueues();
-  return true;
+  return PortOpen::Opened;
 }
 
 void SerialPort::DiscardInput() {

@@ -17,6 +17,11 @@ inline constexpr std::uint32_t CompletionGraceMs = 1000;
 // sending cannot hold it either.
 inline constexpr int DiscardReads = 16;
 
+// How an open ended. InUse: another program holds the device (POSIX: its
+// lock or its exclusive mode; Windows: ERROR_ACCESS_DENIED), and nothing was
+// sent on it.
+enum class PortOpen { Opened, Failed, InUse };
+
 class SerialPort final : public SerialLink {
  public:
   SerialPort();
@@ -28,11 +33,12 @@ class SerialPort final : public SerialLink {
   bool Open(std::uint32_t portNumber, std::uint32_t baudRate, std::uint8_t dataBits,
             std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl) override;
   // Opens the device at path ("/dev/ttyACM0"; Windows: "\\.\COM3", UTF-8)
-  // with these settings, closing the open port first. False, the port left
-  // closed, when the device cannot be opened or configured, or the path is
-  // empty or holds a zero byte; flow control above FlowSoftware is refused
-  // before anything is closed.
-  bool OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
+  // with these settings, closing the open port first, and holds it for this
+  // program alone. Not Opened, the port left closed, when the device cannot
+  // be opened or configured, another program holds it, or the path is empty
+  // or holds a zero byte; flow control above FlowSoftware is refused before
+  // anything is closed.
+  PortOpen OpenPath(const std::string& path, std::uint32_t baudRate, std::uint8_t dataBits,
                 std::uint8_t stopBits, std::uint8_t parity, std::uint32_t flowControl);
   void Close() override;
   bool IsOpen() const override;
@@ -55,10 +61,9 @@ class SerialPort final : public SerialLink {
   static std::string DevicePath(std::uint32_t portNumber);
 
  private:
-  // The platform steps of Open, each true on success: open the device
-  // exclusively (handle_ set), turn the read time-outs off (writes get
-  // WriteTimeoutMs), drop both queues.
-  bool OpenDevice(const std::string& path);
+  // The platform steps of Open: open the device exclusively (handle_ set),
+  // turn the read time-outs off (writes get WriteTimeoutMs), drop both queues.
+  PortOpen OpenDevice(const std::string& path);
   bool ClearTimeouts();
   void PurgeQueues();
 

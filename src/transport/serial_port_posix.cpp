@@ -3,6 +3,7 @@
 // port, so the protocol runs unchanged against a pty.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,11 +69,25 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
   return path + "/com" + std::to_string(portNumber);
 }
 
-bool SerialPort::OpenDevice(const std::string& path) {
+// One program a port: a second one would send its wake-ups and
+// acknowledgements into this one's download. The lock holds for root too,
+// which the tty's exclusive mode does not; that mode also keeps out programs
+// that take no lock.
+PortOpen SerialPort::OpenDevice(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == EBUSY ? PortOpen::InUse : PortOpen::Failed;
+  int locked;
+  do {
+    locked = flock(fd, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? PortOpen::InUse : PortOpen::Failed;
+  }
+  ioctl(fd, TIOCEXCL);  // a device that has no exclusive mode still works
   handle_ = Handle(fd);
-  return true;
+  return PortOpen::Opened;
 }
 
 bool SerialPort::ClearTimeouts() { return SetReadTimeouts(0, 0, 0); }
@@ -81,6 +96,7 @@ void SerialPort::PurgeQueues() { tcflush(Fd(handle_), TCIOFLUSH); }
 
 void SerialPort::Close() {
   if (!IsOpen()) return;
+  ioctl(Fd(handle_), TIOCNXCL);  // the next program to open it is not kept out
   ::close(Fd(handle_));
   handle_ = Handle(-1);
 }

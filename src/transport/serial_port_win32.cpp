@@ -71,22 +71,24 @@ std::string SerialPort::DevicePath(std::uint32_t portNumber) {
 
 // The path is UTF-8 text; one that is not, or is longer than Windows' longest
 // path, opens nothing.
-bool SerialPort::OpenDevice(const std::string& path) {
+PortOpen SerialPort::OpenDevice(const std::string& path) {
   constexpr int LongestPath = 32767;
-  if (path.size() > static_cast<std::size_t>(LongestPath)) return false;
+  if (path.size() > static_cast<std::size_t>(LongestPath)) return PortOpen::Failed;
   const int length = static_cast<int>(path.size());
   const int wideLength =
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-  if (wideLength <= 0 || wideLength > LongestPath) return false;
+  if (wideLength <= 0 || wideLength > LongestPath) return PortOpen::Failed;
   std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, &wide[0],
                           wideLength) != wideLength)
-    return false;
+    return PortOpen::Failed;
   HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  // The port is opened unshared: another program that has it open is refused.
+  if (handle == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_ACCESS_DENIED ? PortOpen::InUse : PortOpen::Failed;
   handle_ = handle;
-  return true;
+  return PortOpen::Opened;
 }
 
 // No read time-outs (timed reads set their own); a write the line does not

@@ -5,12 +5,14 @@
 // come again.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "common/local_time.h"
 #include "kt52sim/kt52_device.h"
@@ -134,6 +136,58 @@ std::vector<DownloadFault> EraseFaults() {
 
 INSTANTIATE_TEST_SUITE_P(Faults, CliEraseWire, ::testing::ValuesIn(EraseFaults()),
                          [](const auto& info) { return FaultTestName(info.param); });
+
+// One program a port: a second one started while the first downloads sends
+// nothing and says so; the first is exact, and the scanner heard only it.
+TEST_F(CliWire, ASecondProgramOnAPortInUseSendsNothing) {
+  const kt52::DeviceOptions scanner = Scanner("KTL", 1000);
+  SimProcess& alone = Plug("ttyACM1", scanner, {"--baud", "115200"});
+  ASSERT_EQ(0, Run({"download", "--port", "/dev/ttyACM1", "--erase", "--out", Out(), "--name", "alone"})
+                   .exit);
+  Unplug("ttyACM1");  // what it heard is kept to compare with
+  SimProcess& held = Plug("ttyACM0", scanner, {"--baud", "115200"});
+  CliResult second, list;
+  const CliResult first = RunWhileDownloading(
+      "ttyACM0", {"download", "--port", "/dev/ttyACM0", "--erase", "--out", Out(), "--name", "held"},
+      [&] {
+        second = Run({"download", "--port", "/dev/ttyACM0", "--erase", "--out", Out()});
+        list = Run({"list"});
+      });
+  EXPECT_EQ(1, second.exit);
+  EXPECT_EQ("/dev/ttyACM0: Port In Use; not erased: another program has the port open\n", second.out);
+  EXPECT_EQ(1, list.exit);
+  EXPECT_EQ("/dev/ttyACM0 usb - Port In Use\n", list.out);
+  EXPECT_EQ(0, first.exit) << first.out;
+  EXPECT_NE(std::string::npos, first.out.find("Save Data Succeed!, 1000 records in")) << first.out;
+  EXPECT_EQ(WindowsLines(kt52::Kt52Device(scanner).DownloadText()), File("held.txt"));
+  // The simulator logs each read as it takes it, after the program may have ended.
+  const std::vector<std::uint8_t> a = alone.ReceivedBytes();
+  std::vector<std::uint8_t> h = held.ReceivedBytes();
+  for (int waited = 0; h.size() < a.size() && waited < 5000; waited += 50) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    h = held.ReceivedBytes();
+  }
+  const auto differ = std::mismatch(a.begin(), a.end(), h.begin(), h.end());
+  EXPECT_TRUE(differ.first == a.end() && differ.second == h.end())
+      << "the scanner heard more than one program: from byte " << (differ.first - a.begin())
+      << " on, alone " << ::testing::PrintToString(std::string(differ.first, std::min(differ.first + 24, a.end())))
+      << ", held " << ::testing::PrintToString(std::string(differ.second, std::min(differ.second + 24, h.end())))
+      << " sizes " << a.size() << " " << h.size();
+}
+
+// A file that is gone is not saved, whatever its writes said.
+TEST_F(CliWire, AnOutputFolderRemovedMidDownloadIsAFailedWrite) {
+  Plug("ttyACM0", Scanner("KTR", 1000), {"--baud", "115200"});
+  work.MakeFolder("rm2");
+  work.MakeFolder("rm2/out");
+  const CliResult result = RunWhileDownloading(
+      "ttyACM0", {"download", "--port", "/dev/ttyACM0", "--erase", "--out", Out() + "/rm2/out"},
+      [&] { std::filesystem::remove_all(work.Path() / "rm2"); });
+  EXPECT_EQ(1, result.exit);
+  EXPECT_EQ(0u, result.out.find("/dev/ttyACM0 KTR: Write File Failed!, 0 records in ")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("; not erased: ")) << result.out;
+  EXPECT_EQ("1000", sims["ttyACM0"]->State("records"));
+}
 
 // The data of a download as received, and a stock count of two scanners.
 TEST_F(CliWire, ArchiveAndSummaryHoldWhatTheScannersSent) {

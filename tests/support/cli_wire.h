@@ -3,6 +3,7 @@
 // sysfs tree, and lumet-cli run against it with an output folder of its own.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,12 +18,18 @@
 class CliWire : public ::testing::Test {
  public:
   // A scanner on the tty of that name: kt52sim, its pty linked as dev/<tty>.
-  SimProcess& Plug(const std::string& tty, const kt52::DeviceOptions& options);
+  SimProcess& Plug(const std::string& tty, const kt52::DeviceOptions& options,
+                   const std::vector<std::string>& simArguments = {});
   // The USB device, its tty and the device node, as the kernel adds them.
   void PlugAgain(const std::string& tty);
   // ... and as it takes them away again.
   void Unplug(const std::string& tty);
   CliResult Run(const std::vector<std::string>& arguments) { return RunLumetCli(tree.Root(), arguments); }
+  // Runs lumet-cli until the scanner on tty has taken the download command
+  // (at most 10 s), then calls during() while the download goes on; the
+  // program's result once it ends.
+  CliResult RunWhileDownloading(const std::string& tty, const std::vector<std::string>& arguments,
+                                const std::function<void()>& during);
   std::string Out() const { return work.Path().string(); }
   std::string File(const std::string& name) const { return work.Read(name); }
   bool NothingSent() const;

@@ -1,12 +1,17 @@
 #include "support/cli_wire.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <thread>
 #include <filesystem>
 
 #include "common/local_time.h"
 
-SimProcess& CliWire::Plug(const std::string& tty, const kt52::DeviceOptions& options) {
-  sims[tty] = std::make_unique<SimProcess>(options);
+SimProcess& CliWire::Plug(const std::string& tty, const kt52::DeviceOptions& options,
+                          const std::vector<std::string>& simArguments) {
+  sims[tty] = std::make_unique<SimProcess>(options, simArguments);
   EXPECT_TRUE(sims[tty]->Started());
   PlugAgain(tty);
   return *sims[tty];
@@ -22,6 +27,23 @@ void CliWire::Unplug(const std::string& tty) {
   std::filesystem::remove(tree.At("sys/class/tty/" + tty));
   std::filesystem::remove_all(tree.At("sys/devices/" + devices[tty]));
   std::filesystem::remove(tree.At("dev/" + tty));
+}
+
+CliResult CliWire::RunWhileDownloading(const std::string& tty,
+                                       const std::vector<std::string>& arguments,
+                                       const std::function<void()>& during) {
+  std::future<CliResult> running =
+      std::async(std::launch::async, [this, arguments] { return Run(arguments); });
+  const std::string command = "$$%^0206";
+  bool downloading = false;
+  for (int waited = 0; waited < 10000 && !downloading; waited += 20) {
+    const std::vector<std::uint8_t> got = sims.at(tty)->ReceivedBytes();
+    downloading = std::search(got.begin(), got.end(), command.begin(), command.end()) != got.end();
+    if (!downloading) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(downloading) << "the download command never reached " << tty;
+  if (downloading) during();
+  return running.get();
 }
 
 bool CliWire::NothingSent() const {

@@ -103,21 +103,30 @@ TEST_F(SerialPortWire, OpensByPathAndTalks) {
   const struct {
     const char* what;
     std::string path;
-    bool opens;
+    PortOpen result;
+    bool heldElsewhere = false;  // another port object, as another program, has it
   } cases[] = {
-      {"the pty", sim_.PtyPath(), true},
-      {"the port found under a made-up root", TtyOpenPath(tree.Root(), found[0]), true},
-      {"a missing path", tree.Root() + "/dev/ttyACM9", false},
-      {"an empty path", "", false},
-      {"a zero byte inside", sim_.PtyPath() + std::string(1, '\0') + "x", false},
-      {"a file that is no tty", tree.Root() + "/not-a-tty", false},
+      {"the pty", sim_.PtyPath(), PortOpen::Opened},
+      {"the port found under a made-up root", TtyOpenPath(tree.Root(), found[0]), PortOpen::Opened},
+      {"a port another program holds", sim_.PtyPath(), PortOpen::InUse, true},
+      {"held, through a link to it", TtyOpenPath(tree.Root(), found[0]), PortOpen::InUse, true},
+      {"a missing path", tree.Root() + "/dev/ttyACM9", PortOpen::Failed},
+      {"an empty path", "", PortOpen::Failed},
+      {"a zero byte inside", sim_.PtyPath() + std::string(1, '\0') + "x", PortOpen::Failed},
+      {"a file that is no tty", tree.Root() + "/not-a-tty", PortOpen::Failed},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(OpenCom(port_, 3)) << c.what;
-    EXPECT_EQ(port_.OpenPath(c.path, 115200, 8, 0, 0, FlowNone), c.opens) << c.what;
-    EXPECT_EQ(port_.IsOpen(), c.opens) << c.what;
-    EXPECT_EQ(DescriptorsOn(sim_.PtyPath()), c.opens ? 1 : 0) << c.what;
-    if (c.opens) {
+    const bool opens = c.result == PortOpen::Opened;
+    SerialPort other;
+    port_.Close();
+    if (c.heldElsewhere)
+      ASSERT_EQ(other.OpenPath(sim_.PtyPath(), 115200, 8, 0, 0, FlowNone), PortOpen::Opened);
+    else
+      ASSERT_TRUE(OpenCom(port_, 3)) << c.what;
+    EXPECT_EQ(port_.OpenPath(c.path, 115200, 8, 0, 0, FlowNone), c.result) << c.what;
+    EXPECT_EQ(port_.IsOpen(), opens) << c.what;
+    EXPECT_EQ(DescriptorsOn(sim_.PtyPath()), opens || c.heldElsewhere ? 1 : 0) << c.what;
+    if (opens) {
       EXPECT_EQ(WakeAnswer(), 0x06) << c.what;
     }
   }

@@ -126,14 +126,15 @@ std::vector<Fault> Faults() {
   for (Transport t : {Transport::Framed, Transport::Plain})
     f.push_back({t == Transport::Framed ? "framed 100000 records" : "plain 100000 records", t,
                  Op::Download, records(100000), {}, 0, L"Save Data Succeed!", 120});
-  // The open file outlives its folder here; on Windows the folder cannot go.
+  // The open file outlives its folder here (on Windows the folder cannot go),
+  // but nothing is saved: the file is not at its path.
   f.push_back({"output folder removed during the download", Transport::Framed, Op::Download,
                records(30000),
                [](MemoryControls&, TempFolder& folder) {
                  folder.MakeFolder("out");
                  OutputFolder = (folder.Path() / "out").wstring();
                },
-               0, L"Save Data Succeed!", 60, [](TempFolder& folder) {
+               0, L"Write File Failed!", 60, [](TempFolder& folder) {
                  std::filesystem::remove_all(folder.Path() / "out");
                  return std::shared_ptr<void>();
                }});
