@@ -72,5 +72,15 @@ for serial in KT52CLI03 KT52CLI05; do
   expect "the file of $serial" "$got" "$wanted"
 done
 
+# A plain scanner sending its records in one run, "END" inside five barcodes:
+# the file is exact.
+printf '3 usb\n4 usb\n5 bt\n' | plug_ports "$work/ports.reg" >>"$work/harness.log" 2>&1
+attach_scanner 4 "$work" --serial KT52RUN01 --mode plain --piece-size all \
+  --records-file tests/e2e/data/one_run_records.tsv
+cli download --port COM4 --out "$out_dos" --name run
+expect "download of a one-run plain scanner" "$status: $said" "0: COM4 KT52RUN01: Save Data Succeed!, 700 records in ${out_dos}\\run.txt"
+cmp -s "$out_unix/run.txt" tests/e2e/data/one_run_expected.bin ||
+  expect "the one-run file" "differs" "tests/e2e/data/one_run_expected.bin, byte for byte"
+
 if [ $failed -eq 0 ]; then echo "PASS lumet-cli under Wine"; else echo "FAIL lumet-cli under Wine"; fi
 exit $failed

@@ -631,12 +631,14 @@ bool RunGeneralStep(Driver& d, const ScenarioStep& step, bool& handled, std::str
     std::wstring name = ScenarioText(step.args[0]);
     if (!Await(d, error, [&](std::string&) { return (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) == wanted; }))
       error = "the file " + Quoted(name) + (wanted ? " does not exist" : " exists");
-  } else if (verb == "expect-file-bytes" || verb == "expect-file-utf16") {
+  } else if (verb == "expect-file-bytes" || verb == "expect-file-utf16" || verb == "expect-file-same") {
     std::wstring name = ScenarioText(step.args[0]);
     bool utf16 = verb == "expect-file-utf16";
-    const std::string wanted = utf16 ? Utf16File(d, step.args[1]) : step.args[1];
+    std::string wanted = utf16 ? Utf16File(d, step.args[1]) : step.args[1];
     std::string bytes;
-    if (!Await(d, error, [&](std::string&) { return ReadFileBytes(name, bytes) && bytes == wanted; })) {
+    if (verb == "expect-file-same" && !ReadFileBytes(Utf8ToWide(step.args[1]), wanted))
+      error = "the file " + step.args[1] + " to compare with is missing";
+    else if (!Await(d, error, [&](std::string&) { return ReadFileBytes(name, bytes) && bytes == wanted; })) {
       error = "the file " + Quoted(name) + " holds " + std::to_string(bytes.size()) + " bytes: ";
       if (!utf16) error += "\"" + bytes.substr(0, 200) + "\"";
       for (std::size_t i = 0; utf16 && i < bytes.size() && i < 1000; ++i) {

@@ -108,6 +108,7 @@ const std::vector<VerbRule>& Rules() {
       {{"expect-exit", "n", "expect-exit CODE: the program ends with this exit code"}, nullptr},
       {{"expect-file", "tb", "expect-file NAME 0|1: a file beside the program exists or not ({today} in NAME: YYYYMMDD)"}, nullptr},
       {{"expect-file-bytes", "tt", "expect-file-bytes NAME TEXT: a file beside the program holds exactly these bytes (8-bit text)"}, nullptr},
+      {{"expect-file-same", "tt", "expect-file-same NAME OTHER: a file beside the program holds exactly the bytes of the file OTHER beside it (put there by @copy)"}, nullptr},
       {{"expect-file-utf16", "tt", "expect-file-utf16 NAME TEXT: a file beside the program holds FF FE and TEXT in UTF-16LE ({folder} is the program's folder)"}, nullptr},
       {{"shot", "w", "shot NAME: screenshot of the program's windows (NAME.png)"}, nullptr},
       {{"timeout", "n", "timeout MS: how long later expectations wait (default 5000)"}, nullptr},
