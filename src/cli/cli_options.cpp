@@ -7,6 +7,7 @@
 
 #include "cli/cli_platform.h"
 #include "clock/time_text.h"
+#include "common/version.h"
 #include "settings/settings.h"
 
 namespace {
@@ -46,6 +47,7 @@ void AddChoiceOptions(CLI::App& command, std::string& name, std::string& out,
 int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& toStdout) {
   CLI::App app{"lumet-cli: KT52 batch barcode scanners from the command line"};
   app.require_subcommand(1, 1);
+  app.set_version_flag("--version", "lumet-cli " LUMET_VERSION, "print the version and exit");
   toStdout = false;
 
   CLI::App* list = app.add_subcommand("list", "the attached scanners, one a line");
@@ -108,6 +110,10 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     message = app.help();
+    toStdout = true;
+    return ExitSucceeded;
+  } catch (const CLI::CallForVersion& e) {
+    message = e.what();
     toStdout = true;
     return ExitSucceeded;
   } catch (const CLI::CallForAllHelp& e) {

@@ -26,6 +26,7 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
   } rows[] = {
       {{}, 2},
       {{"--help"}, 0},
+      {{"--version"}, 0},
       {{"list", "--json", "--no-query"}, -1},
       {{"download"}, 2},                                   // neither --port nor --all
       {{"download", "--all", "--port", "COM3"}, 2},        // both
