@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the packages of the version set in CMakeLists.txt, into build/packages:
+#   Lumet-<version>-x64.msi    from the 64-bit Windows build (build/windows)
+#   Lumet-<version>-x86.msi    from the 32-bit Windows build (build/windows32)
 #   lumet-cli_<version>_amd64.deb  from a Release build without sanitizers (build/package)
 #
-#   scripts/package.sh [--version X.Y.Z] [--only deb] [--out DIR]
+#   scripts/package.sh [--version X.Y.Z] [--only msi-x64|msi-x86|deb] [--out DIR]
 #
-# --version stamps another version on the packages.
+# --version stamps another version on the packages (the upgrade tests build a
+# higher and a lower one from the same programs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,7 +17,7 @@ while (($#)); do
     --version) version=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --out) out=$(realpath -m "$2"); shift 2 ;;
-    *) echo "usage: $0 [--version X.Y.Z] [--only deb] [--out DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--version X.Y.Z] [--only msi-x64|msi-x86|deb] [--out DIR]" >&2; exit 2 ;;
   esac
 done
 mkdir -p "$out"
@@ -24,6 +27,32 @@ export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 # The version the build was configured with (project VERSION).
 configured_version() {
   sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
+}
+
+build_msi() {  # ARCH PRESET
+  local arch=$1 preset=$2 bin=$root/build/$2
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target Lumet lumet-cli
+  local v=${version:-$(configured_version "$bin")}
+  local work=$out/msi-$arch
+  rm -rf "$work" && mkdir -p "$work"
+  sed 's/$/\r/' README.md >"$work/README.txt"
+  local msi=$out/Lumet-$v-$arch.msi
+  # wixl takes its sources by paths relative to here.
+  wixl -a "$arch" -D Version="$v" -D Arch="$arch" -D Bin="build/$preset" \
+    -D Readme="$(realpath --relative-to=. "$work/README.txt")" -o "$msi" packaging/windows/lumet.wxs
+  # wixl has no Environment element: the PATH entry (appended on install,
+  # taken out on uninstall) goes in as a table of its own, with its actions.
+  msiinfo export "$msi" InstallExecuteSequence >"$work/InstallExecuteSequence.idt"
+  printf 'RemoveEnvironmentStrings\t\t3300\r\nWriteEnvironmentStrings\t\t5200\r\n' \
+    >>"$work/InstallExecuteSequence.idt"
+  printf '%s\t%s\t%s\t%s\r\n' Environment Name Value Component_ s72 l255 L255 s72 \
+    >"$work/Environment.idt"
+  printf 'Environment\tEnvironment\r\nLumetPath\t=-*PATH\t[~];[INSTALLDIR]\tLumetCli\r\n' \
+    >>"$work/Environment.idt"
+  msibuild "$msi" -i "$work/Environment.idt" -i "$work/InstallExecuteSequence.idt"
+  rm -rf "$work"
+  echo "built $msi ($(stat -c %s "$msi") bytes)"
 }
 
 build_deb() {
@@ -80,6 +109,9 @@ CONTROL
 }
 
 case $only in
+  ""|msi-x64) build_msi x64 windows ;;&
+  ""|msi-x86) build_msi x86 windows32 ;;&
   ""|deb) build_deb ;;
+  msi-x64|msi-x86) ;;
   *) echo "unknown --only $only" >&2; exit 2 ;;
 esac
