@@ -17,3 +17,5 @@ elseif(MSVC)
   # The manifest comes from the resource script; the linker must not add a second one.
   target_link_options(Lumet PRIVATE /MANIFEST:NO)
 endif()
+
+lumet_version_resource(Lumet "Lumet: KT52 barcode scanner utility" "Lumet.exe")

@@ -11,6 +11,9 @@ packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-
 # lumet-cli's database tier: a PostgreSQL server the tests start in a cluster
 # of their own, and its ODBC driver.
 packages+=(postgresql odbc-postgresql)
+# The packages (scripts/package.sh) and their tests: MSIs with wixl, the
+# Debian package with dpkg's tools, checked with lintian, systemd and udev.
+packages+=(wixl wixl-data msitools lintian fakeroot udev man-db)
 # wine32 only where i386 programs can run: elsewhere it cannot work, and once
 # installed Debian's wine wrapper starts even 64-bit programs through it.
 # LUMET_I386 (yes/no) carries the probe's answer from the caller, so that it

@@ -6,6 +6,8 @@
 #   2b. database tests: lumet-cli --db against SQLite and a PostgreSQL server
 #       that the tests start in a throw-away cluster, as an unprivileged user
 #   3. the Windows builds (64- and 32-bit), and the real Lumet.exe and lumet-cli.exe under Wine
+#   4. the packages: both MSIs and the Debian package built; the .deb installed
+#      and purged here, the 64-bit MSI and the collection service under Wine
 # The 32-bit program runs under Wine only where this machine can execute i386
 # programs (scripts/i386-probe.sh decides once); elsewhere it is still built
 # and its imports checked, and its end-to-end scenarios are reported as not run.
@@ -126,4 +128,16 @@ note "64-bit $(counted '^e2e: ')"
 stage "lumet-cli.exe under Wine"
 logged bash tests/e2e/run-cli-e2e.sh
 note "lumet-cli.exe under Wine: $(counted 'lumet-cli under Wine$')"
+
+stage "packages: both MSIs and the Debian package, installed and removed"
+rm -rf build/packages
+bash scripts/package.sh
+# The same programs as a higher and a lower version, for the upgrade tests.
+bash scripts/package.sh --only msi-x64 --version 99.0.0 --out build/packages/upgrade >/dev/null
+bash scripts/package.sh --only msi-x64 --version 0.1.0 --out build/packages/older >/dev/null
+sizes=$(cd build/packages && stat -c '%n %s bytes' Lumet-*.msi lumet-cli_*.deb | paste -sd ';' | sed 's/;/; /g')
+logged bash tests/packaging/test-deb.sh build/packages/lumet-cli_*_amd64.deb
+logged bash tests/packaging/test-msi.sh build/packages
+logged bash tests/e2e/run-service-e2e.sh
+note "packages: $sizes; the .deb, the 64-bit MSI and the service passed; the 32-bit MSI built, not install-tested (only the 64-bit one is installed here)"
 current="done"

@@ -6,6 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/cli_service.h"
 #include "cli/console_front_end.h"
 
 namespace {
@@ -24,5 +25,7 @@ int main(int argc, char** argv) {
     std::fputc('\n', toStdout ? stdout : stderr);
     return stop;
   }
+  if (options.service != ServiceAction::None) return RunServiceCommand(options);
+  ListenForServiceStop();
   return RunCli(options);
 }

@@ -7,6 +7,7 @@
 
 #include "cli/cli_platform.h"
 #include "clock/time_text.h"
+#include "common/version.h"
 #include "settings/settings.h"
 
 namespace {
@@ -46,6 +47,7 @@ void AddChoiceOptions(CLI::App& command, std::string& name, std::string& out,
 int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& toStdout) {
   CLI::App app{"lumet-cli: KT52 batch barcode scanners from the command line"};
   app.require_subcommand(1, 1);
+  app.set_version_flag("--version", "lumet-cli " LUMET_VERSION, "print the version and exit");
   toStdout = false;
 
   CLI::App* list = app.add_subcommand("list", "the attached scanners, one a line");
@@ -104,10 +106,27 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
                      "YYYY-MM-DDTHH:MM:SSZ)");
   report->add_flag("--counts", o.counts, "count each barcode across all scanners and PCs");
 
+  CLI::App* service = app.add_subcommand("service", "the Windows collection service \"Lumet collection\"");
+  service->require_subcommand(1, 1);
+  CLI::App* serviceInstall = service->add_subcommand(
+      "install", "register and start the service, running watch with the options that follow "
+                 "(--out DIR required; watch --help lists them)");
+  serviceInstall->add_option("--user", o.serviceUser, "the account it runs as (default: LocalSystem)");
+  serviceInstall->add_option("--password", o.servicePassword, "that account's password");
+  serviceInstall->allow_extras();
+  CLI::App* serviceUninstall = service->add_subcommand("uninstall", "stop the service and remove it");
+  CLI::App* serviceRun = service->add_subcommand("run", "what the service itself runs");
+  serviceRun->allow_extras();
+  serviceRun->group("");  // the service manager's, not the user's
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     message = app.help();
+    toStdout = true;
+    return ExitSucceeded;
+  } catch (const CLI::CallForVersion& e) {
+    message = e.what();
     toStdout = true;
     return ExitSucceeded;
   } catch (const CLI::CallForAllHelp& e) {
@@ -128,6 +147,29 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (erase->parsed()) o.command = CliCommand::Erase;
   if (report->parsed()) o.command = CliCommand::Report;
   if (!port.empty()) o.ports = {port};
+  if (serviceUninstall->parsed()) o.service = ServiceAction::Uninstall;
+  if (serviceInstall->parsed() || serviceRun->parsed()) {
+    // The rest are a watch's options: read as such, and kept as given for
+    // the service's own command line.
+    CLI::App* given = serviceInstall->parsed() ? serviceInstall : serviceRun;
+    std::vector<std::string> words = {"lumet-cli", "watch"};
+    for (const std::string& word : given->remaining()) words.push_back(word);
+    std::vector<char*> watchArgv;
+    for (std::string& word : words) watchArgv.push_back(word.data());
+    CliOptions watch;
+    const int stop = ParseCli(static_cast<int>(watchArgv.size()), watchArgv.data(), watch, message, toStdout);
+    if (stop >= 0) return stop;
+    if (watch.choices.outDir.empty()) {
+      message = "service install: give --out DIR, the folder of the files and of the service's log";
+      return ExitUsage;
+    }
+    watch.watchArguments.assign(words.begin() + 2, words.end());
+    watch.serviceUser = o.serviceUser;
+    watch.servicePassword = o.servicePassword;
+    watch.service = serviceInstall->parsed() ? ServiceAction::Install : ServiceAction::Run;
+    o = watch;
+    return -1;
+  }
 
   if (o.command == CliCommand::Download && o.ports.empty() == !o.all) {
     message = "download: give --port (once or more) or --all";

@@ -19,6 +19,10 @@ struct CliChoices {
 
 enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch, Report };
 
+// "service install|uninstall|run": the collection service (Windows). Install
+// and run carry a watch's options, in command and the fields below.
+enum class ServiceAction { None, Install, Uninstall, Run };
+
 struct CliOptions {
   CliCommand command = CliCommand::None;
   bool json = false;
@@ -36,6 +40,10 @@ struct CliOptions {
   std::wstring since;                  // report: downloaded at or after, ISO 8601 UTC
   bool counts = false;                 // report: counts per barcode
   CliChoices choices;
+  ServiceAction service = ServiceAction::None;
+  std::vector<std::string> watchArguments;  // service install: the watch's options, as given
+  std::string serviceUser;                  // service install --user (default LocalSystem)
+  std::string servicePassword;              // service install --password
 };
 
 // The exit statuses.

@@ -8,6 +8,7 @@
 #include "common/front_end.h"
 #include "common/local_time.h"
 #include "common/output_file.h"
+#include "common/program_path.h"
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 
@@ -79,7 +80,23 @@ std::wstring SafeFileName(std::wstring name) {
   return name;
 }
 
+namespace {
+std::wstring UserOutputFolder() {
+  const std::wstring documents = UserFolderPath(UserFolder::Documents);
+  return documents.empty() ? std::wstring() : documents + L"\\Lumet";
+}
+}  // namespace
+
+std::wstring DefaultOutputFolder() {
+  const std::wstring program = ProgramFolder();
+  const std::wstring user = UserOutputFolder();
+  return user.empty() || !IsFolder(program) || !FolderRefusesNewFiles(program) ? program : user;
+}
+
 bool MakeOutputFileName(FrontEnd& front, bool textType) {
+  // Only the default folder in Documents is made; a folder the user chose
+  // and removed since is reported missing, as it always was.
+  if (!OutputFolder.empty() && OutputFolder == UserOutputFolder()) MakeFolders(OutputFolder);
   IsAutoNaming = front.IsChosen(Choice::AutoNaming);
   if (IsAutoNaming) {
     std::wstring serial;

@@ -25,5 +25,10 @@ std::wstring SafeFileName(std::wstring name);
 // NextFileNumber = one above the highest number of the folder's files that
 // begin with the prefix in OutputFileName.
 void FindNextFileNumber(bool textType);
+// The output folder when no Config.ini names one: the program's own folder,
+// unless it refuses new files (a program installed where the user may not
+// write); then the user's Documents\Lumet, made by MakeOutputFileName when
+// first needed.
+std::wstring DefaultOutputFolder();
 // OutputFolder + "\" + OutputFileName.
 std::wstring OutputFilePath();

@@ -58,6 +58,16 @@ bool RemoveFile(const std::wstring& path, std::wstring& reason);
 bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& reason);
 // Whether a file or folder of that name exists.
 bool PathExists(const std::wstring& path);
+// Whether path is a folder.
+bool IsFolder(const std::wstring& path);
+// Whether the system refuses new files in the folder (access denied, a
+// read-only medium), tried by making one and removing it again. Other
+// failures, such as no file handle to spare, say nothing about the folder.
+bool FolderRefusesNewFiles(const std::wstring& folder);
+// Whether an existing file opens for writing (nothing is changed in it).
+bool FileTakesWrites(const std::wstring& path);
+// Makes the folder and every missing folder above it; true when it is a folder afterwards.
+bool MakeFolders(const std::wstring& folder);
 // The process's current folder.
 std::wstring CurrentFolder();
 

@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/output_file.h"
 #include "common/posix_path.h"
+#include "common/program_path.h"
 
 namespace {
 FILE* AsFile(void* handle) { return static_cast<FILE*>(handle); }
@@ -131,4 +133,32 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstri
   }
   ::closedir(dir);
   return entries;
+}
+
+bool IsFolder(const std::wstring& path) {
+  struct stat info {};
+  return ::stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FolderRefusesNewFiles(const std::wstring& folder) {
+  std::string probe = NativePath(folder) + "/.lumet-probe-XXXXXX";
+  int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+  if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return false;
+}
+
+bool FileTakesWrites(const std::wstring& path) {
+  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool MakeFolders(const std::wstring& folder) {
+  if (folder.empty() || IsFolder(folder)) return !folder.empty();
+  const std::wstring parent = FolderOf(folder);
+  if (!parent.empty() && parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
+  return ::mkdir(NativePath(folder).c_str(), 0755) == 0 || IsFolder(folder);
 }

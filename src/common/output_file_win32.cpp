@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/output_file.h"
+#include "common/program_path.h"
 
 namespace {
 HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }
@@ -139,4 +140,38 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstri
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return entries;
+}
+
+bool IsFolder(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FolderRefusesNewFiles(const std::wstring& folder) {
+  // Named for this process and moment, and gone with its handle.
+  std::wstring probe = folder + L"\\.lumet-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(GetTickCount64());
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+  }
+  CloseHandle(file);
+  return false;
+}
+
+bool FileTakesWrites(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+bool MakeFolders(const std::wstring& folder) {
+  if (folder.empty() || IsFolder(folder)) return !folder.empty();
+  const std::wstring parent = FolderOf(folder);
+  if (!parent.empty() && parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
+  return CreateDirectoryW(folder.c_str(), nullptr) || IsFolder(folder);
 }

@@ -13,3 +13,12 @@ std::wstring SystemProgramPath();
 
 // The folder of a path: everything before its last "\" ("" when it has none).
 std::wstring FolderOf(const std::wstring& path);
+
+// The user's own folders: on Windows the roaming application data folder
+// (%APPDATA%) and Documents; elsewhere $XDG_CONFIG_HOME (else ~/.config) and
+// ~/Documents. Empty when the system knows none.
+enum class UserFolder { AppData, Documents };
+std::wstring UserFolderPath(UserFolder which);
+// Test hook: a user folder placed elsewhere (an empty path puts the system's answer back).
+void SetUserFolderPath(UserFolder which, const std::wstring& path);
+std::wstring SystemUserFolderPath(UserFolder which);

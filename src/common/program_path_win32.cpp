@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include "common/program_path.h"
 
@@ -15,4 +16,11 @@ std::wstring SystemProgramPath() {
     if (path.size() >= 32768) return {};
     path.resize(path.size() * 2);
   }
+}
+
+std::wstring SystemUserFolderPath(UserFolder which) {
+  wchar_t path[MAX_PATH] = {};
+  const int folder = which == UserFolder::AppData ? CSIDL_APPDATA : CSIDL_PERSONAL;
+  if (SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
+  return path;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/output_file.h"
 #include "common/program_path.h"
 #include "common/utf16_text.h"
 #include "settings/settings_file.h"
@@ -60,9 +61,20 @@ bool SettingIsOn(const std::wstring& value) {
   return false;
 }
 
-std::wstring ConfigPath() {
+std::wstring ConfigBesideProgram() {
   const std::wstring path = ProgramPath();
   return path.find(L'\\') == std::wstring::npos ? L"Config.ini" : FolderOf(path) + L"\\Config.ini";
+}
+
+std::wstring ConfigPath() {
+  const std::wstring beside = ConfigBesideProgram();
+  const std::wstring folder = FolderOf(beside);
+  // Only a folder that refuses the user moves the file: any other failure
+  // (a broken copy, no handle to spare) is reported where the file is used.
+  if (folder.empty() || !IsFolder(folder) || !FolderRefusesNewFiles(folder) || FileTakesWrites(beside))
+    return beside;
+  const std::wstring appData = UserFolderPath(UserFolder::AppData);
+  return appData.empty() ? beside : appData + L"\\Lumet\\Config.ini";
 }
 
 std::vector<std::pair<SettingsKey, std::wstring>> SettingsLineKeys(const std::wstring& line) {
@@ -124,12 +136,21 @@ std::string EncodeSettings(const AppSettings& s) {
 }
 
 bool ReadConfigLines(std::vector<std::wstring>& lines) {
+  const std::wstring path = ConfigPath();
+  const std::wstring beside = ConfigBesideProgram();
   std::string bytes;
-  if (!ReadSettingsFile(ConfigPath(), SettingsReadLimit, bytes)) return false;
+  // Until the user's own file exists, one put beside the program (by whoever
+  // installed it) gives the first choices.
+  if (path != beside && !PathExists(path) && PathExists(beside)) {
+    if (!ReadSettingsFile(beside, SettingsReadLimit, bytes)) return false;
+  } else if (!MakeFolders(FolderOf(path)) || !ReadSettingsFile(path, SettingsReadLimit, bytes)) {
+    return false;
+  }
   lines = SettingsLines(bytes);
   return true;
 }
 
 bool WriteConfig(const AppSettings& settings) {
-  return ReplaceSettingsFile(ConfigPath(), EncodeSettings(settings));
+  const std::wstring path = ConfigPath();
+  return MakeFolders(FolderOf(path)) && ReplaceSettingsFile(path, EncodeSettings(settings));
 }

@@ -37,6 +37,12 @@ inline constexpr std::size_t SettingsLineChars = 1000;   // line buffer, with it
 inline constexpr std::size_t SettingsTextChars = 100;    // time and separator texts, with the zero
 
 // The program's path with everything after its last "\" replaced by "Config.ini".
+std::wstring ConfigBesideProgram();
+// Where Config.ini is read and written: beside the program, where a copy run
+// from a USB stick keeps it, when that folder takes new files or the file
+// there can be written; otherwise (a program installed where the user may not
+// write) the user's own <AppData>\Lumet\Config.ini, whose folder is made when
+// needed. Until that file exists, a Config.ini beside the program is read.
 std::wstring ConfigPath();
 
 // The keys of the file, one a line.

@@ -17,7 +17,7 @@ void InitDataControls(Controls& dialog) {
   dialog.SetChecked(IDC_SAVE_TO_FILE, true);
   dialog.SetChecked(IDC_AUTO_NAMING, true);
   OnAutoNamingClicked(dialog);
-  OutputFolder = ProgramFolder();
+  OutputFolder = DefaultOutputFolder();
   dialog.SetChecked(IDC_LINE_WINDOWS, true);
   dialog.ComboAppend(IDC_SEPARATOR, L",");
   dialog.ComboAppend(IDC_SEPARATOR, L";");

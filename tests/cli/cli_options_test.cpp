@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/cli_service.h"
 #include "cli/console_front_end.h"
 #include "settings/settings.h"
 #include "support/temp_folder.h"
@@ -26,6 +27,7 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
   } rows[] = {
       {{}, 2},
       {{"--help"}, 0},
+      {{"--version"}, 0},
       {{"list", "--json", "--no-query"}, -1},
       {{"download"}, 2},                                   // neither --port nor --all
       {{"download", "--all", "--port", "COM3"}, 2},        // both
@@ -42,6 +44,13 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"report", "--db", "sqlite:s.db", "--since", "09/12/2026"}, 2},
       {{"report", "--db", "sqlite:s.db", "--since", "2026-12-09 10:15"}, 2},
       {{"watch", "--db", "DSN=stock;", "--pc", "CRADLE-2"}, -1},
+      {{"service"}, 2},
+      {{"service", "install"}, 2},                          // no --out
+      {{"service", "install", "--out", "D:\\Scans", "--erase", "--csv", "--user", "scans"}, -1},
+      {{"service", "install", "--out", "D:\\Scans", "--all"}, 2},  // no option of watch
+      {{"service", "install", "--out", "D:\\Scans", "--name", ""}, -1},
+      {{"service", "uninstall"}, -1},
+      {{"service", "uninstall", "--out", "D:\\Scans"}, 2},
   };
   for (const auto& row : rows) {
     CliOptions options;
@@ -71,6 +80,38 @@ TEST(CliOptions, OptionsStandOverTheSavedSettings) {
   EXPECT_TRUE(c.autoName);  // the option over the file
   EXPECT_EQ("tab", c.separator);
   EXPECT_EQ(L"stock", c.name);
+}
+
+// The service runs watch with what install was given, the account left out.
+TEST(CliOptions, ServiceInstallCarriesAWatchsOptions) {
+  CliOptions o;
+  ASSERT_EQ(-1, Parse({"service", "install", "--out", "D:\\Scans", "--user", "scans", "--erase", "--csv"}, o));
+  EXPECT_EQ(ServiceAction::Install, o.service);
+  EXPECT_EQ(CliCommand::Watch, o.command);
+  EXPECT_TRUE(o.erase);
+  EXPECT_TRUE(o.choices.csv);
+  EXPECT_EQ(L"D:\\Scans", o.choices.outDir);
+  EXPECT_EQ("scans", o.serviceUser);
+  EXPECT_EQ((std::vector<std::string>{"--out", "D:\\Scans", "--erase", "--csv"}), o.watchArguments);
+}
+
+// The service's command line is read back by Windows' rules: blanks and
+// quotes inside an argument, and backslashes before a quote, survive.
+TEST(ServiceCommandLine, QuotesWhatWindowsWouldSplit) {
+  const struct {
+    std::string argument, quoted;
+  } rows[] = {
+      {"--erase", "--erase"},
+      {"", "\"\""},
+      {"C:\\Program Files\\Lumet", "\"C:\\Program Files\\Lumet\""},
+      {"D:\\Scans\\", "D:\\Scans\\"},                          // no blank: as it is
+      {"D:\\My Scans\\", "\"D:\\My Scans\\\\\""},                // the last backslash doubled
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},
+      {"a\\\"b", "\"a\\\\\\\"b\""},                          // a\"b: both escaped
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.quoted, QuoteArgument(row.argument)) << row.argument;
+  EXPECT_EQ("\"C:\\Program Files\\Lumet\\lumet-cli.exe\" service run --out \"D:\\My Scans\" --erase",
+            ServiceCommandLine("C:\\Program Files\\Lumet\\lumet-cli.exe", {"--out", "D:\\My Scans", "--erase"}));
 }
 
 TEST(ConsoleFrontEnd, SaysYesOnlyWhenTold) {

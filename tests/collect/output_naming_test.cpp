@@ -13,7 +13,9 @@
 #include "support/fixed_date.h"
 #include "support/scanner_script.h"
 #include "support/simulated_scanner_link.h"
+#include "support/program_folder.h"
 #include "support/temp_folder.h"
+#include "support/unwritable.h"
 #include "ui/control_ids.h"
 #include "ui/data_controls.h"
 #include "ui/window_front_end.h"
@@ -159,6 +161,26 @@ TEST_F(OutputNaming, CustomNamesGetTheExtensionOfTheChosenType) {
     EXPECT_EQ(CustomFileName, c.name);
   }
   EXPECT_TRUE(link.writes.empty());  // the scanner is not asked
+}
+
+// A program installed where the user may not write saves into the user's
+// Documents\Lumet, made when the first file is named.
+TEST_F(OutputNaming, DefaultFolderIsOneTheUserCanWrite) {
+  for (const bool refuses : {false, true}) {
+    SCOPED_TRACE(refuses ? "a program folder that refuses files" : "a program folder that takes files");
+    TempFolder program;
+    ProgramFolderScope placed{program};
+    TempFolder user;
+    SetUserFolderPath(UserFolder::Documents, user.Wide() + L"\\Docs");
+    UnwritableScope scope(refuses ? program.Path() : program.Path() / "none");
+    ASSERT_TRUE(!refuses || scope.Holds());
+    MemoryControls fresh;
+    InitDataControls(fresh);
+    EXPECT_EQ(refuses ? user.Wide() + L"\\Docs\\Lumet" : program.Wide(), OutputFolder);
+    EXPECT_FALSE(user.Exists("Docs"));
+    CustomName(L"first", true);
+    EXPECT_EQ(refuses, user.Exists("Docs/Lumet"));
+  }
 }
 
 TEST_F(OutputNaming, EmptyCustomNameIsRefused) {

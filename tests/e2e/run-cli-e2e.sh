@@ -16,20 +16,7 @@ export WINEPREFIX=$build/wineprefix
 # shellcheck source=wine-lib.sh
 source "$root/tests/e2e/wine-lib.sh"
 
-if [ -z "${LUMET_E2E_IN_XVFB:-}" ]; then
-  require_tools
-  build_programs
-  cmake --build "$build" --target lumet-cli >/dev/null
-  exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$self" "$@"
-fi
-
-choose_wine || exit 1
-kt52sim=$(find_kt52sim)
-work=$build/e2e-work/cli
-rm -rf "$work"
-mkdir -p "$work"
-cp "$build/lumet-cli.exe" "$work/"
-prepare_prefix
+start_cli_test cli "$@"
 fresh_wineserver "$work/wineserver.log"
 trap 'detach_scanners; unplug_ports "$work/unplug.reg" >/dev/null 2>&1; stop_wineserver' EXIT
 printf '3 usb\n5 bt\n' | plug_ports "$work/ports.reg" >>"$work/harness.log" 2>&1

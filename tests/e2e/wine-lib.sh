@@ -71,6 +71,27 @@ build_programs() {
   [ -n "$(find_kt52sim)" ] || { echo "error: no kt52sim at ${KT52SIM:-$native/tools/kt52sim/kt52sim}" >&2; return 1; }
 }
 
+# The start of a lumet-cli.exe test script ($self, with its arguments):
+# outside Xvfb, builds what it needs and runs the script again inside one;
+# inside, picks the Wine loader, finds kt52sim ($kt52sim) and makes the
+# script's folder $work (e2e-work/NAME) holding lumet-cli.exe, the prefix ready.
+start_cli_test() {  # NAME ARGS...
+  local name=$1; shift
+  if [ -z "${LUMET_E2E_IN_XVFB:-}" ]; then
+    require_tools
+    build_programs
+    cmake --build "$build" --target lumet-cli >/dev/null
+    exec xvfb-run -a -s "-screen 0 1024x768x24" env LUMET_E2E_IN_XVFB=1 "$self" "$@"
+  fi
+  choose_wine || exit 1
+  kt52sim=$(find_kt52sim)
+  work=$build/e2e-work/$name
+  rm -rf "$work"
+  mkdir -p "$work"
+  cp "$build/lumet-cli.exe" "$work/"
+  prepare_prefix
+}
+
 # The Wine install a prefix is made with: installing another (wine32 beside
 # wine64, an upgrade) breaks prefixes made before ("could not load kernel32.dll").
 wine_install() {

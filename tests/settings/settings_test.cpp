@@ -18,6 +18,7 @@
 #include "support/program_folder.h"
 #include "support/resource_limit.h"
 #include "support/temp_folder.h"
+#include "support/unwritable.h"
 #include "support/utf16le.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
@@ -288,6 +289,55 @@ TEST_F(SettingsFile, WhereNoNewFileCanBeMadeConfigIniIsWrittenInPlace) {
     EXPECT_EQ(place == deep, before.st_ino == after.st_ino) << place.native().size();
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(EncodeSettings(CollectSettings(dialog)), std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+}
+
+// A program installed where the user may not write keeps Config.ini in the
+// user's AppData\Lumet; beside the program it stays wherever it can be written.
+TEST_F(SettingsFile, LiesWhereTheUserCanWriteIt) {
+  const struct {
+    const char* name;
+    bool folderRefuses;
+    const char16_t* besideBefore;  // nullptr: no Config.ini beside the program
+    bool besideRefuses;
+    bool inAppData;
+  } rows[] = {
+      {"a folder that takes files (a USB stick)", false, nullptr, false, false},
+      {"a folder that refuses files", true, nullptr, false, true},
+      {"a refusing folder, its Config.ini open to writes", true, u"IsText = 0\r\n", false, false},
+      {"a refusing folder and its Config.ini, read first", true, u"IsText = 0\r\n", true, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder program, user;
+    SetProgramPath(program.Wide() + L"\\Lumet.exe");
+    SetUserFolderPath(UserFolder::AppData, user.Wide() + L"\\Roaming");
+    if (row.besideBefore) program.Write("Config.ini", Bom + Le(row.besideBefore));
+    {
+      UnwritableScope folderScope(row.folderRefuses ? program.Path() : program.Path() / "none");
+      UnwritableScope fileScope(program.Path() / (row.besideRefuses ? "Config.ini" : "none"));
+      ASSERT_TRUE(!row.folderRefuses || folderScope.Holds());
+      MemoryControls fresh;
+      Start(fresh);
+      ASSERT_EQ(1, LoadSettings(fresh));
+      // The first start reads the Config.ini beside the program, wherever it saves.
+      EXPECT_EQ(row.besideBefore == nullptr, fresh.IsChecked(IDC_TYPE_TXT));
+      fresh.SetText(IDC_TIME_BOX, L"saved");
+      ASSERT_EQ(1, SaveSettings(fresh));
+      EXPECT_TRUE(fresh.Messages().empty());
+      EXPECT_EQ(row.inAppData ? user.Wide() + L"\\Roaming\\Lumet\\Config.ini" : program.Wide() + L"\\Config.ini",
+                ConfigPath());
+      const std::string saved = EncodeSettings(CollectSettings(fresh));
+      EXPECT_EQ(row.inAppData ? saved : "", user.Read("Roaming/Lumet/Config.ini"));
+      EXPECT_EQ(row.inAppData ? (row.besideBefore ? Bom + Le(u"IsText = 0\r\n") : "") : saved,
+                program.Read("Config.ini"));
+      MemoryControls next;
+      Start(next);
+      ASSERT_EQ(1, LoadSettings(next));
+      EXPECT_EQ(L"saved", next.GetText(IDC_TIME_BOX, SettingsTextChars));
+    }
+    // The user's folders were made where they were missing.
+    EXPECT_EQ(row.inAppData, user.Exists("Roaming/Lumet/Config.ini"));
   }
 }
 
