@@ -10,6 +10,7 @@
 #include "cli/cli_platform.h"
 #include "cli/console_front_end.h"
 #include "clock/scanner_clock.h"
+#include "clock/time_text.h"
 #include "collect/collection_job.h"
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
@@ -246,9 +247,13 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
 // Connects to the database the options name and makes its table when it is
 // missing; -1 when it can be used, otherwise the exit status, after saying why.
 int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
-  if (const DbResult opened = database.Open(o.database); !opened.Ok()) {
+  if (const DbResult opened = database.Open(o.database, create); !opened.Ok()) {
     // Not the connection string itself: it may hold a password.
-    std::fprintf(stderr, "cannot connect to the database: %s\n", Text(opened.error).c_str());
+    std::string why = Text(opened.error);
+    constexpr wchar_t SqlitePrefix[] = L"sqlite:";
+    if (!create && o.database.rfind(SqlitePrefix, 0) == 0 && !PathExists(o.database.substr(7)))
+      why += " (there is no database file " + Text(o.database.substr(7)) + ")";
+    std::fprintf(stderr, "cannot connect to the database: %s\n", why.c_str());
     return ExitUsage;
   }
   std::vector<std::wstring> columns;
@@ -263,6 +268,13 @@ int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
                    have.c_str());
       return ExitUsage;
     }
+    case TableState::Earlier:
+      std::fprintf(stderr,
+                   "the table kt52_scans was made by an earlier lumet-cli, whose key compares scan "
+                   "times as text in the scanner's date order: it is left as it is. Rename it (SQL: "
+                   "ALTER TABLE kt52_scans RENAME TO kt52_scans_earlier) and run again: a new "
+                   "kt52_scans is made beside it, and the earlier rows stay there to read\n");
+      return ExitUsage;
     case TableState::Missing: break;
   }
   if (!create) {
@@ -279,11 +291,11 @@ int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
 // The download's records into the database, connecting again when an earlier
 // write lost the connection.
 void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstring& serial,
-                  const CliPort& port, ScannerLine& line) {
+                  StampDateOrder order, const CliPort& port, ScannerLine& line) {
   std::vector<ScanRow> rows;
   for (int k = 0; k < BarcodeExport.RecordCount; ++k)
     rows.push_back(RowOfRecord(BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
-                               BarcodeExport.Barcodes[k], serial));
+                               BarcodeExport.Barcodes[k], serial, order));
   const DownloadOrigin origin{PathFromArgument(UtcNowText()), o.pcName, PathFromArgument(port.name)};
   DbResult result = database.IsOpen() ? DbResult{} : database.Open(o.database);
   if (result.Ok()) result = database.Store(rows, origin, line.added);
@@ -323,7 +335,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   std::string dateFormat = "CH";
   if (WakeDevice()) {
     if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary) dateFormat = AskDateFormat();
+    if (summary || database) dateFormat = AskDateFormat();
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
@@ -356,7 +368,8 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                          WideToAnsi(BarcodeExport.Barcodes[k])});
     AddScans(*summary, records, OrderOf(dateFormat));
   }
-  if (database && line.succeeded && line.records > 0) StoreRecords(o, *database, serial, port, line);
+  if (database && line.succeeded && line.records > 0)
+    StoreRecords(o, *database, serial, OrderOf(dateFormat), port, line);
   if (o.erase) {
     line.notErased = line.databaseError.empty() ? EraseDoubt(report)
                                                 : "the database did not take the records";
@@ -439,6 +452,24 @@ int RunList(const CliOptions& o) {
   return ExitSucceeded;
 }
 
+// "time set". Without --format the scanner keeps its date order, read from it
+// first, and a time given (in CN order) is sent in that order.
+bool SetClock(const CliOptions& o, ConsoleFrontEnd& front) {
+  DateFormat format = o.format;
+  std::string typed = o.time;
+  if (!o.formatGiven) {
+    if (ReadScannerClock(front) != 1) return false;
+    front.Forget();
+    format = front.ShownFormat();
+    CalendarTime time;
+    if (!typed.empty() && ParseTimeInput(typed, DateFormat::CN, time))
+      typed = TypedTimeInOrder(time, format);
+  }
+  front.SetTypedTime(typed, format);
+  SetScannerClocks(front, nullptr);
+  return front.LastBoxText() == L"Set Time Succeed!";
+}
+
 // Info, time and erase: one port, one operation, its boxes as lines.
 int RunOnePort(const CliOptions& o) {
   std::vector<CliPort> ports;
@@ -468,9 +499,7 @@ int RunOnePort(const CliOptions& o) {
       }
       break;
     case CliCommand::TimeSet:
-      front.SetTypedTime(o.time, o.format);
-      SetScannerClocks(front, nullptr);
-      ok = front.LastBoxText() == L"Set Time Succeed!";
+      ok = SetClock(o, front);
       break;
     case CliCommand::Erase:
       front.AnswerQuestions(true);
@@ -539,10 +568,7 @@ int RunReport(const CliOptions& o) {
   if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
   const DbResult result = database.Report(o.since, o.counts, [](const std::vector<std::wstring>& row) {
     std::string line;
-    for (const std::wstring& value : row) {
-      if (!line.empty()) line += ',';
-      line += CsvField(Text(value));
-    }
+    for (std::size_t k = 0; k < row.size(); ++k) line += (k ? "," : "") + CsvField(Text(row[k]));
     Print(line);
   });
   if (result.Ok()) return ExitSucceeded;

@@ -86,11 +86,13 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   time->require_subcommand(1, 1);
   CLI::App* timeGet = time->add_subcommand("get", "read the clock and the date format");
   timeGet->add_option("--port", port, "the scanner's port")->required();
-  std::string format = "CN";
+  std::string format;
   CLI::App* timeSet = time->add_subcommand("set", "set the clock (no TIME: the PC's time)");
   timeSet->add_option("--port", port, "the scanner's port")->required();
-  timeSet->add_option("--format", format, "the date format: US, EU or CN (default CN)");
-  timeSet->add_option("TIME", o.time, "the time in the format's order: YYYY/MM/DD,HH:MM:SS for CN");
+  timeSet->add_option("--format", format,
+                      "the date format: US, EU or CN (default: the one the scanner has)");
+  timeSet->add_option("TIME", o.time,
+                      "the time in the format's order: YYYY/MM/DD,HH:MM:SS for CN and without --format");
 
   CLI::App* erase = app.add_subcommand("erase", "erase a scanner's stored barcodes");
   erase->add_option("--port", port, "the scanner's port")->required();
@@ -134,7 +136,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     return ExitUsage;
   }
   if (o.command == CliCommand::TimeSet) {
-    if (!ParseFormat(format, o.format)) {
+    o.formatGiven = !format.empty();
+    if (o.formatGiven && !ParseFormat(format, o.format)) {
       message = "time set: --format is US, EU or CN, not " + format;
       return ExitUsage;
     }
@@ -146,6 +149,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   }
 
   if (!database.empty()) o.database = PathFromArgument(database);
+  // The database keys each record by its scanner and scan time.
+  o.choices.wholeRecords = !database.empty() && o.command != CliCommand::Report;
   if (!since.empty() && !ReadSince(since)) {
     message = "report: --since is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ, not " + since;
     return ExitUsage;

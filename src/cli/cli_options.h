@@ -15,6 +15,7 @@ struct CliChoices {
   bool showSerial = true;
   bool showTime = true;
   std::wstring outDir;           // --out; empty: the current folder
+  bool wholeRecords = false;     // --db: serial number and time stamp always asked for
 };
 
 enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch, Report };
@@ -28,6 +29,7 @@ struct CliOptions {
   bool erase = false;    // download, watch: the loss-proof erase
   std::vector<std::string> ports;
   DateFormat format = DateFormat::CN;  // time set
+  bool formatGiven = false;            // time set: --format; without it the scanner's is kept
   std::string time;                    // time set: the time to set, in format's order
   std::wstring archiveDir;             // --archive
   std::wstring summaryFile;            // --summary

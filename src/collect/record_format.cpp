@@ -112,7 +112,8 @@ bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile,
     RecordFields fields;
     if (SplitRecord(record, serialShown, timeShown, fields)) {
       BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
-      AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
+      AppendLine(lines, fields, serialShown && !layout.serialLeftOut,
+                 timeShown && !layout.timeLeftOut, separator, unixLineFeeds);
       return;
     }
     BarcodeExport.AppendAnsiRecord({}, {}, record);

@@ -34,6 +34,9 @@ struct RecordLayout {
   bool timeShown = true;
   std::string separatorText;  // as OutputSeparator takes it
   bool unixLineFeeds = false;
+  // Fields the records carry that the lines leave out.
+  bool serialLeftOut = false;
+  bool timeLeftOut = false;
 };
 
 // Formats every complete record of the chunk (zero-terminated text) as the

@@ -63,7 +63,22 @@ bool ReadStamp(const std::string& stamp, StampDateOrder order, std::uint64_t& ti
   return true;
 }
 
-std::string CsvField(const std::string& text) {
+bool StampIso8601(const std::string& stamp, StampDateOrder order, std::string& iso) {
+  std::uint64_t time = 0;
+  if (!ReadStamp(stamp, order, time)) return false;
+  const std::string digits = std::to_string(time);  // YYYYMMDDhhmmss, the year of 4 digits
+  if (digits.size() != 14) return false;
+  iso = digits.substr(0, 4) + '-' + digits.substr(4, 2) + '-' + digits.substr(6, 2) + 'T' +
+        digits.substr(8, 2) + ':' + digits.substr(10, 2) + ':' + digits.substr(12, 2);
+  return true;
+}
+
+std::string CsvField(const std::string& given) {
+  const bool negative = given.size() > 1 && given[0] == '-' &&
+                        given.find_first_not_of("0123456789", 1) == std::string::npos;
+  const bool formula = !given.empty() && !negative &&
+                       std::string("=+-@\t\r").find(given[0]) != std::string::npos;
+  const std::string text = formula ? "'" + given : given;
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {

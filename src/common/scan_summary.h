@@ -6,7 +6,8 @@
 // then one line a barcode in the order the barcodes first appear, every line
 // ended by CR LF. A field holding ",", '"', CR or LF is put in double quotes,
 // a '"' inside doubled; the time stamps hold a comma, so they are always
-// quoted. Texts are the bytes as the scanner sent them.
+// quoted. Texts are the bytes as the scanner sent them, except that one
+// beginning as a formula would (see CsvField) gets a leading "'".
 //
 // Times. The scanner writes a time stamp in its date order, "date,time" with
 // the time HH:MM:SS. Its CN order (YYYY/MM/DD) sorts as text; US (MM/DD/YYYY)
@@ -53,5 +54,11 @@ std::string SummaryCsv(const ScanSummary& summary);
 // A time stamp as one number that orders by time (YYYYMMDDhhmmss); false when
 // the stamp does not read in that order.
 bool ReadStamp(const std::string& stamp, StampDateOrder order, std::uint64_t& time);
+// The stamp as ISO 8601, "YYYY-MM-DDTHH:MM:SS"; false when it does not read
+// in that order.
+bool StampIso8601(const std::string& stamp, StampDateOrder order, std::string& iso);
 // The field as RFC 4180 writes it: quoted when it holds ",", '"', CR or LF.
+// A field beginning with "=", "+", "-", "@", TAB or CR gets a leading "'"
+// first, so a spreadsheet shows it as text and never runs it as a formula
+// (a negative whole number, "-2", stays a number).
 std::string CsvField(const std::string& text);

@@ -100,6 +100,32 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
   }
 }
 
+// time set changes the date order only when told.
+TEST_F(CliWire, TimeSetKeepsTheScannersDateOrderUnlessGivenOne) {
+  const struct {
+    std::vector<std::string> options;
+    const char* format;  // the scanner's afterwards
+    const char* clock;
+  } rows[] = {
+      {{"2020/02/29,23:59:58"}, "US", "2020/02/29,23:59:5"},
+      {{"--format", "EU", "28/02/2021,10:00:00"}, "EU", "2021/02/28,10:00:0"},
+      {{"--format", "CN"}, "CH", ""},
+  };
+  for (const auto& row : rows) {
+    kt52::DeviceOptions scanner = Scanner("KTA", 1);
+    scanner.dateFormat = kt52::DateFormat::US;
+    if (sims.count("ttyACM0")) Unplug("ttyACM0");
+    Plug("ttyACM0", scanner);
+    std::vector<std::string> arguments = {"time", "set", "--port", "/dev/ttyACM0"};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(0, result.exit) << result.out << result.err;
+    EXPECT_EQ("/dev/ttyACM0: Set Time Succeed!\n", result.out);
+    EXPECT_EQ(row.format, sims["ttyACM0"]->State("date-format"));
+    EXPECT_EQ(0u, sims["ttyACM0"]->State("clock").find(row.clock));
+  }
+}
+
 // The loss-proof erase: only a download that completed, whose file was
 // flushed, closed and read back holding exactly what was written, erases.
 class CliEraseWire : public CliWire, public ::testing::WithParamInterface<DownloadFault> {};

@@ -109,6 +109,25 @@ TEST_F(RecordFormat, SeparatorTextOtherThanTabIsUsedAsItStands) {
   EXPECT_EQ(Download({"S,D,T,X\r"}, ""), "STabD,TTabABC\r\nS,D,T,X\r\n");
 }
 
+// The scanner sends both fields for the store; the file shows what was chosen.
+TEST_F(RecordFormat, FieldsLeftOutOfTheLineAreStillStored) {
+  const struct {
+    bool serialLeftOut, timeLeftOut;
+    const char* line;
+  } rows[] = {{true, true, "ABC\r\n"}, {false, true, "S;ABC\r\n"}, {true, false, "D,T;ABC\r\n"}};
+  std::string lines;
+  for (const auto& row : rows) {
+    ResetProgramState();
+    RecordLayout layout = Layout(";", false);
+    layout.serialLeftOut = row.serialLeftOut;
+    layout.timeLeftOut = row.timeLeftOut;
+    RecordCarry carry;
+    EXPECT_TRUE(FormatChunk(layout, "S,D,T,ABC\r", true, &file, carry));
+    EXPECT_EQ(lines += row.line, Written());
+    EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"ABC"}}));
+  }
+}
+
 TEST_F(RecordFormat, OnlyCrEndsARecord) {
   Show(false, false);
   EXPECT_EQ(Download({"A\r\nB\r"}), "A\r\n\nB\r\n");

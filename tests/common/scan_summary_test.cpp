@@ -57,6 +57,12 @@ TEST(ScanSummary, OneLineABarcode) {
          {{"", "a,b"}, {"", "say \"hi\""}, {"", "two\r\nlines"}, {"", "line\n"}, {"", ""}}}},
        "\"a,b\",1,,\r\n\"say "
        "\"\"hi\"\"\",1,,\r\n\"two\r\nlines\",1,,\r\n\"line\n\",1,,\r\n,1,,\r\n"},
+      {"barcodes a spreadsheet would run as formulas get a leading '",
+       {{Order::YearMonthDay,
+         {{"", "=1+1"}, {"", "+49"}, {"", "-5+A1"}, {"", "@SUM(A1)"}, {"", "\tX"}, {"", "\rX"},
+          {"", "=a,b"}, {"", "5-"}, {"", "-12"}}}},
+       "'=1+1,1,,\r\n'+49,1,,\r\n'-5+A1,1,,\r\n'@SUM(A1),1,,\r\n'\tX,1,,\r\n\"'\rX\",1,,\r\n"
+       "\"'=a,b\",1,,\r\n5-,1,,\r\n-12,1,,\r\n"},
       {"stamps that do not read give way to one that does",
        {{Order::YearMonthDay,
          {{"05/17/2024,09:30:02", "A"},
