@@ -9,6 +9,7 @@
 
 #include "cli/cli_platform.h"
 #include "cli/console_front_end.h"
+#include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
 #include "collect/collection_job.h"
@@ -389,6 +390,8 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
 }
 
 int RunDownload(const CliOptions& o) {
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
   std::vector<CliPort> ports;
   if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
   if (int stop = CheckFolders(o); stop >= 0) return stop;
@@ -407,7 +410,7 @@ int RunDownload(const CliOptions& o) {
   }
   if (!o.summaryFile.empty()) {
     RemoveFile(o.summaryFile);
-    const std::string csv = SummaryCsv(summary);
+    const std::string csv = SummaryCsv(summary, o.expectedFile.empty() ? nullptr : &expected);
     if (!WriteArchive(o.summaryFile, csv)) {
       std::fprintf(stderr, "cannot write the summary %s\n", Text(o.summaryFile).c_str());
       return ExitFailed;
@@ -564,13 +567,24 @@ int RunWatch(const CliOptions& o) {
 }
 // The stored records, or the counts per barcode, as CSV on stdout.
 int RunReport(const CliOptions& o) {
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
   ScanDatabase database;
   if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
-  const DbResult result = database.Report(o.since, o.counts, [](const std::vector<std::wstring>& row) {
+  const auto print = [](const std::vector<std::wstring>& row) {
     std::string line;
     for (std::size_t k = 0; k < row.size(); ++k) line += (k ? "," : "") + CsvField(Text(row[k]));
     Print(line);
+  };
+  // Counted against a list, the counts are all read first.
+  std::vector<std::vector<std::wstring>> counts;
+  const bool against = !o.expectedFile.empty();
+  const DbResult result = database.Report(o.since, o.counts, [&](const std::vector<std::wstring>& row) {
+    if (against) counts.push_back(row);
+    else print(row);
   });
+  if (result.Ok() && against)
+    for (const std::vector<std::wstring>& line : CountLines(counts, expected)) print(line);
   if (result.Ok()) return ExitSucceeded;
   std::fprintf(stderr, "cannot read the database: %s\n", Text(result.error).c_str());
   return ExitFailed;

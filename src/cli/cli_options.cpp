@@ -52,7 +52,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   list->add_flag("--json", o.json, "one JSON object a scanner");
   list->add_flag("--no-query", o.noQuery, "the ports only: nothing is sent");
 
-  std::string name, out, config, separator, archive, summary, database, since, pc;
+  std::string name, out, config, separator, archive, summary, database, since, pc, expected;
+  const char* expectedHelp = "count against this list (CSV or TXT: barcode, quantity, description)";
   const char* dbHelp = "also store every record in the table kt52_scans of this ODBC data source "
                        "(a connection string, or sqlite:FILE)";
   bool autoName = false, csv = false, unixEnds = false, noSerial = false, noTime = false;
@@ -64,6 +65,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   download->add_flag("--json", o.json, "one JSON object a scanner");
   download->add_option("--archive", archive, "also keep each download's data as received, here");
   download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
+  download->add_option("--expected", expected, expectedHelp);
   download->add_option("--db", database, dbHelp);
   download->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
@@ -105,6 +107,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
                      "only records downloaded at or after this UTC time (YYYY-MM-DD or "
                      "YYYY-MM-DDTHH:MM:SSZ)");
   report->add_flag("--counts", o.counts, "count each barcode across all scanners and PCs");
+  report->add_option("--expected", expected, expectedHelp);
 
   try {
     app.parse(argc, argv);
@@ -178,6 +181,15 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (!c.autoName && c.name.empty()) {
     message = "Please Enter File Name! (--name, or --auto-name)";
     return ExitUsage;
+  }
+  if (!expected.empty()) {
+    o.expectedFile = PathFromArgument(expected);
+    const bool counted = o.command == CliCommand::Report ? o.counts : !summary.empty();
+    if (!counted) {
+      message = o.command == CliCommand::Report ? "--expected needs --counts"
+                                                : "--expected needs --summary";
+      return ExitUsage;
+    }
   }
   if (!archive.empty()) o.archiveDir = PathFromArgument(archive);
   if (!summary.empty()) o.summaryFile = PathFromArgument(summary);

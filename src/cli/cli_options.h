@@ -33,6 +33,7 @@ struct CliOptions {
   std::string time;                    // time set: the time to set, in format's order
   std::wstring archiveDir;             // --archive
   std::wstring summaryFile;            // --summary
+  std::wstring expectedFile;           // --expected: what a stock count should find
   std::wstring database;               // --db: an ODBC connection string, or sqlite:FILE
   std::wstring pcName;                 // --pc: the PC's name in the database
   std::wstring since;                  // report: downloaded at or after, ISO 8601 UTC

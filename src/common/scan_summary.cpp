@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "common/ansi_text.h"
+
 namespace {
 // "date,HH:MM:SS" with a 10-character date.
 constexpr std::size_t StampLength = 19;
@@ -99,10 +101,26 @@ void AddScans(ScanSummary& summary, const std::vector<ScanRecord>& records, Stam
   }
 }
 
-std::string SummaryCsv(const ScanSummary& summary) {
-  std::string csv = "Barcode,Count,First Scan,Last Scan\r\n";
-  for (const BarcodeTally& tally : summary.barcodes)
-    csv += CsvField(tally.barcode) + ',' + std::to_string(tally.count) + ',' +
-           CsvField(tally.first) + ',' + CsvField(tally.last) + "\r\n";
+std::string SummaryCsv(const ScanSummary& summary, const ExpectedList* expected) {
+  const auto line = [](const BarcodeTally& tally) {
+    return CsvField(tally.barcode) + ',' + std::to_string(tally.count) + ',' +
+           CsvField(tally.first) + ',' + CsvField(tally.last);
+  };
+  std::string csv = "Barcode,Count,First Scan,Last Scan";
+  if (!expected) {
+    csv += "\r\n";
+    for (const BarcodeTally& tally : summary.barcodes) csv += line(tally) + "\r\n";
+    return csv;
+  }
+  csv += ",Description,Expected,Difference,Status\r\n";
+  std::vector<std::pair<std::string, std::uint64_t>> counted;
+  for (const BarcodeTally& tally : summary.barcodes) counted.emplace_back(tally.barcode, tally.count);
+  for (const CountRow& row : CountAgainst(*expected, counted)) {
+    BarcodeTally never;
+    never.barcode = row.barcode;
+    csv += line(row.countedAt < summary.barcodes.size() ? summary.barcodes[row.countedAt] : never) +
+           ',' + CsvField(WideToAnsi(row.description)) + ',' + std::to_string(row.expected) + ',' +
+           std::to_string(row.difference) + ',' + CountStatusText(row.status) + "\r\n";
+  }
   return csv;
 }

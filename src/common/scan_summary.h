@@ -24,6 +24,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/expected_list.h"
+
 // The scanner's date orders (its CN, US and EU formats).
 enum class StampDateOrder { YearMonthDay, MonthDayYear, DayMonthYear };
 
@@ -48,8 +50,10 @@ struct ScanSummary {
 
 // Adds one scanner's records, its stamps read in that scanner's date order.
 void AddScans(ScanSummary& summary, const std::vector<ScanRecord>& records, StampDateOrder order);
-// The summary as CSV text.
-std::string SummaryCsv(const ScanSummary& summary);
+// The summary as CSV text. Counted against an expected list, each line also
+// has Description, Expected, Difference and Status, and the barcodes expected
+// and never scanned follow (count 0, no scan times).
+std::string SummaryCsv(const ScanSummary& summary, const ExpectedList* expected = nullptr);
 
 // A time stamp as one number that orders by time (YYYYMMDDhhmmss); false when
 // the stamp does not read in that order.

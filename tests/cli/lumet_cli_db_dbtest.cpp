@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,6 +189,14 @@ TEST_P(CliDatabase, EveryScanIsStoredOnceWhateverTheFileShowsOrTheDateOrder) {
   EXPECT_EQ("KTN,ITEM-A\r\nKTN,ITEM-A\r\nKTN,ITEM-B\r\n", File("KTN_" + Today() + "_001.txt"));
   EXPECT_EQ("ITEM-A\r\nITEM-A\r\nITEM-B\r\nITEM-C\r\n", File("KTN_" + Today() + "_002.txt"));
   EXPECT_EQ("barcode,count\nITEM-A,4\nITEM-B,2\nITEM-C,1\n", Report({"--counts"}));
+  // Counted against what should be there.
+  {
+    std::ofstream list(Out() + "/list.csv", std::ios::binary);
+    list << "ITEM-A;4\r\nITEM-B;3;Bolts\r\nITEM-D;1\r\n";
+  }
+  EXPECT_EQ("barcode,count,description,expected,difference,status\nITEM-A,4,,4,0,match\n"
+            "ITEM-B,2,Bolts,3,-1,short\nITEM-C,1,,0,1,not expected\nITEM-D,0,,1,-1,short\n",
+            Report({"--counts", "--expected", Out() + "/list.csv"}));
 }
 
 // Every value under its column, and none that a spreadsheet would run.

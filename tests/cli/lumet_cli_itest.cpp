@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <functional>
 #include <memory>
@@ -59,6 +60,11 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
       {"an unknown option", true, {"download", "--all", "--fast"}, 2, "", true},
       {"a time in the wrong format", true, {"time", "set", "--port", "/dev/ttyACM0", "2019-01-02"},
        2, "", true},
+      {"an expected list with a line it cannot read", true,
+       {"download", "--all", "--out", "{out}", "--summary", "{out}/count.csv", "--expected",
+        "{out}/list.csv"},
+       2, "", true,
+       [](CliWire& t) { EXPECT_FALSE(std::filesystem::exists(t.Out() + "/count.csv")); }},
       {"erase without --yes", true, {"erase", "--port", "/dev/ttyACM0"}, 2, "", true},
       {"erase --yes", true, {"erase", "--port", "/dev/ttyACM0", "--yes"}, 0,
        "/dev/ttyACM0: Delete Barcodes Succeed!\n", false,
@@ -73,6 +79,10 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
          EXPECT_EQ(0u, t.sims["ttyACM0"]->State("clock").find("2020/02/29,23:59:5"));
        }},
   };
+  {
+    std::ofstream list(Out() + "/list.csv", std::ios::binary);
+    list << "Barcode,Quantity\nA,1\nB,two\n";
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     sims.clear();
@@ -94,6 +104,10 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     }
     if (row.exit >= 2) {
       EXPECT_FALSE(result.err.empty()) << "no word on stderr";
+    }
+    if (std::string(row.name) == "an expected list with a line it cannot read") {
+      EXPECT_NE(std::string::npos, result.err.find("line 3: the quantity is not a whole number"))
+          << result.err;
     }
     EXPECT_EQ(row.nothingSent, NothingSent());
     if (row.then) row.then(*this);

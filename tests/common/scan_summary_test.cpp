@@ -78,4 +78,20 @@ TEST(ScanSummary, OneLineABarcode) {
   };
   for (const auto& c : cases) EXPECT_EQ(Header + c.lines, Summarize(c.downloads)) << c.what;
 }
+
+TEST(ScanSummary, CountedAgainstAnExpectedList) {
+  ExpectedList list;
+  ExpectedListError error;
+  ASSERT_TRUE(ReadExpectedList("A,2,Apples\nB,1\nN,1,\"Nuts, salted\"\n", list, error));
+  ScanSummary summary;
+  AddScans(summary, {{"S", "2024/05/17,09:00:00", "B"}, {"S", "2024/05/17,09:00:01", "X"},
+                     {"S", "2024/05/17,09:00:02", "B"}, {"S", "2024/05/17,09:00:03", "A"}},
+           Order::YearMonthDay);
+  EXPECT_EQ("Barcode,Count,First Scan,Last Scan,Description,Expected,Difference,Status\r\n"
+            "B,2,\"2024/05/17,09:00:00\",\"2024/05/17,09:00:02\",,1,1,over\r\n"
+            "X,1,\"2024/05/17,09:00:01\",\"2024/05/17,09:00:01\",,0,1,not expected\r\n"
+            "A,1,\"2024/05/17,09:00:03\",\"2024/05/17,09:00:03\",Apples,2,-1,short\r\n"
+            "N,0,,,\"Nuts, salted\",1,-1,short\r\n",
+            SummaryCsv(summary, &list));
+}
 }  // namespace
