@@ -11,6 +11,10 @@ packages+=(unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev g++-mingw-
 # lumet-cli's database tier: a PostgreSQL server the tests start in a cluster
 # of their own, and its ODBC driver.
 packages+=(postgresql odbc-postgresql)
+# lumet-cli --xlsx: libxlsxwriter (natively Debian's; MinGW's built from its
+# source package with MinGW's zlib, scripts/build-xlsxwriter-mingw.sh), and
+# openpyxl to read the workbooks back in the tests.
+packages+=(libxlsxwriter-dev pkg-config python3-openpyxl libz-mingw-w64-dev dpkg-dev)
 # wine32 only where i386 programs can run: elsewhere it cannot work, and once
 # installed Debian's wine wrapper starts even 64-bit programs through it.
 # LUMET_I386 (yes/no) carries the probe's answer from the caller, so that it

@@ -22,6 +22,7 @@
 #include "common/scan_summary.h"
 #include "export/export_store.h"
 #include "export/scan_database.h"
+#include "export/xlsx_workbook.h"
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
@@ -216,6 +217,7 @@ struct ScannerLine {
   bool stored = false;       // the records went into the database
   std::uint64_t added = 0;   // of them, not stored before
   std::string databaseError; // the driver's text, when they did not
+  StampDateOrder order = StampDateOrder::YearMonthDay;  // the scanner's, as it said
 };
 
 void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
@@ -336,7 +338,8 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   std::string dateFormat = "CH";
   if (WakeDevice()) {
     if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary || database) dateFormat = AskDateFormat();
+    if (summary || database || !o.xlsxFile.empty()) dateFormat = AskDateFormat();
+    line.order = OrderOf(dateFormat);
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
@@ -389,9 +392,41 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   return line;
 }
 
+// --xlsx: a build without the workbook library says so before any scanner is touched.
+int CheckWorkbook(const CliOptions& o) {
+  if (o.xlsxFile.empty() || WorkbooksSupported()) return -1;
+  std::fprintf(stderr, "this lumet-cli cannot write workbooks (built without libxlsxwriter)\n");
+  return ExitUsage;
+}
+
+// A downloaded scanner's records into the run's workbook; false when it could not be written.
+bool AddToWorkbook(const CliOptions& o, RunWorkbook& workbook, const CliPort& port,
+                   const ScannerLine& line) {
+  return workbook.AddDownload(PathFromArgument(port.name), o.pcName, line.order);
+}
+
+// report --xlsx: the stored records (and their count) as a workbook.
+int ReportWorkbook(const CliOptions& o, ScanDatabase& database, const ExpectedList& expected) {
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
+  bool header = true;
+  const DbResult result = database.Report(o.since, false, [&](const std::vector<std::wstring>& row) {
+    if (!header) workbook.AddStored(row);
+    header = false;
+  });
+  if (!result.Ok()) {
+    std::fprintf(stderr, "cannot read the database: %s\n", Text(result.error).c_str());
+    return ExitFailed;
+  }
+  if (!workbook.Write()) return ExitFailed;
+  Print(std::to_string(workbook.Rows()) + " records in " + Text(o.xlsxFile));
+  return ExitSucceeded;
+}
+
 int RunDownload(const CliOptions& o) {
   ExpectedList expected;
   if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
+  if (int stop = CheckWorkbook(o); stop >= 0) return stop;
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
   std::vector<CliPort> ports;
   if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
   if (int stop = CheckFolders(o); stop >= 0) return stop;
@@ -405,6 +440,8 @@ int RunDownload(const CliOptions& o) {
     const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary,
                                              o.database.empty() ? nullptr : &database);
     PrintLine(line, o.json);
+    if (!o.xlsxFile.empty() && line.succeeded && !AddToWorkbook(o, workbook, port, line))
+      allSucceeded = false;
     allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
                                                        line.notErased == NothingToErase);
   }
@@ -530,6 +567,10 @@ int RunOnePort(const CliOptions& o) {
 // appears; one that failed is tried again only once it has been away.
 int RunWatch(const CliOptions& o) {
   if (int stop = CheckFolders(o); stop >= 0) return stop;
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
+  if (int stop = CheckWorkbook(o); stop >= 0) return stop;
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
   ScanDatabase database;
   if (!o.database.empty())
     if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
@@ -545,8 +586,10 @@ int RunWatch(const CliOptions& o) {
         Print(JsonLine().Add("time", when).Add("port", port.name).Add("event", std::string("came")).Done());
       else
         Print(when + " " + port.name + " came");
-      PrintLine(DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database), o.json,
-                UtcNowText());
+      const ScannerLine line =
+          DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database);
+      PrintLine(line, o.json, UtcNowText());
+      if (!o.xlsxFile.empty() && line.succeeded) AddToWorkbook(o, workbook, port, line);
     }
     for (auto it = present.begin(); it != present.end();) {
       if (now.count(*it)) {
@@ -576,6 +619,7 @@ int RunReport(const CliOptions& o) {
     for (std::size_t k = 0; k < row.size(); ++k) line += (k ? "," : "") + CsvField(Text(row[k]));
     Print(line);
   };
+  if (!o.xlsxFile.empty()) return ReportWorkbook(o, database, expected);
   // Counted against a list, the counts are all read first.
   std::vector<std::vector<std::wstring>> counts;
   const bool against = !o.expectedFile.empty();

@@ -52,8 +52,9 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   list->add_flag("--json", o.json, "one JSON object a scanner");
   list->add_flag("--no-query", o.noQuery, "the ports only: nothing is sent");
 
-  std::string name, out, config, separator, archive, summary, database, since, pc, expected;
+  std::string name, out, config, separator, archive, summary, database, since, pc, expected, xlsx;
   const char* expectedHelp = "count against this list (CSV or TXT: barcode, quantity, description)";
+  const char* xlsxHelp = "also write every record into this workbook (.xlsx; sheets Scans and Count)";
   const char* dbHelp = "also store every record in the table kt52_scans of this ODBC data source "
                        "(a connection string, or sqlite:FILE)";
   bool autoName = false, csv = false, unixEnds = false, noSerial = false, noTime = false;
@@ -66,6 +67,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   download->add_option("--archive", archive, "also keep each download's data as received, here");
   download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
   download->add_option("--expected", expected, expectedHelp);
+  download->add_option("--xlsx", xlsx, xlsxHelp);
   download->add_option("--db", database, dbHelp);
   download->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
@@ -76,6 +78,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   watch->add_flag("--json", o.json, "one JSON object an event");
   watch->add_option("--archive", archive, "also keep each download's data as received, here");
   watch->add_option("--db", database, dbHelp);
+  watch->add_option("--xlsx", xlsx, xlsxHelp);
+  watch->add_option("--expected", expected, expectedHelp);
   watch->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*watch, name, out, config, separator, autoName, csv, unixEnds,
                    noSerial, noTime);
@@ -108,6 +112,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
                      "YYYY-MM-DDTHH:MM:SSZ)");
   report->add_flag("--counts", o.counts, "count each barcode across all scanners and PCs");
   report->add_option("--expected", expected, expectedHelp);
+  report->add_option("--xlsx", xlsx, "write the records into this workbook instead of CSV");
 
   try {
     app.parse(argc, argv);
@@ -153,7 +158,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
 
   if (!database.empty()) o.database = PathFromArgument(database);
   // The database keys each record by its scanner and scan time.
-  o.choices.wholeRecords = !database.empty() && o.command != CliCommand::Report;
+  o.choices.wholeRecords = (!database.empty() || !xlsx.empty()) && o.command != CliCommand::Report;
+  if (!xlsx.empty()) o.xlsxFile = PathFromArgument(xlsx);
   if (!since.empty() && !ReadSince(since)) {
     message = "report: --since is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ, not " + since;
     return ExitUsage;
@@ -184,10 +190,10 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   }
   if (!expected.empty()) {
     o.expectedFile = PathFromArgument(expected);
-    const bool counted = o.command == CliCommand::Report ? o.counts : !summary.empty();
+    const bool counted = !xlsx.empty() || (o.command == CliCommand::Report ? o.counts : !summary.empty());
     if (!counted) {
-      message = o.command == CliCommand::Report ? "--expected needs --counts"
-                                                : "--expected needs --summary";
+      message = o.command == CliCommand::Report ? "--expected needs --counts or --xlsx"
+                                                : "--expected needs --summary or --xlsx";
       return ExitUsage;
     }
   }

@@ -34,6 +34,7 @@ struct CliOptions {
   std::wstring archiveDir;             // --archive
   std::wstring summaryFile;            // --summary
   std::wstring expectedFile;           // --expected: what a stock count should find
+  std::wstring xlsxFile;               // --xlsx: the workbook
   std::wstring database;               // --db: an ODBC connection string, or sqlite:FILE
   std::wstring pcName;                 // --pc: the PC's name in the database
   std::wstring since;                  // report: downloaded at or after, ISO 8601 UTC

@@ -22,6 +22,7 @@
 #include "support/sim_process.h"
 #include "support/sysfs_tree.h"
 #include "support/temp_folder.h"
+#include "support/workbook_reader.h"
 
 namespace {
 TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
@@ -138,6 +139,43 @@ TEST_F(CliWire, TimeSetKeepsTheScannersDateOrderUnlessGivenOne) {
     EXPECT_EQ(row.format, sims["ttyACM0"]->State("date-format"));
     EXPECT_EQ(0u, sims["ttyACM0"]->State("clock").find(row.clock));
   }
+}
+
+// A stock count from start to end: scanners in each date order into one
+// workbook, counted against a list, under a name beyond ASCII.
+TEST_F(CliWire, DownloadIntoAWorkbookCountedAgainstAList) {
+  const struct {
+    const char* tty;
+    kt52::DateFormat order;
+    std::vector<std::string> barcodes;
+  } scanners[] = {
+      {"ttyACM0", kt52::DateFormat::CH, {"0004000000", "=1+1"}},
+      {"ttyACM1", kt52::DateFormat::US, {"12345678901234567890", "0004000000"}},
+      {"ttyACM2", kt52::DateFormat::EU, {"K\xE4se"}},
+  };
+  for (const auto& s : scanners) {
+    kt52::DeviceOptions scanner;
+    scanner.serialNumber = std::string("KT-") + s.tty;
+    scanner.dateFormat = s.order;
+    for (std::size_t k = 0; k < s.barcodes.size(); ++k)
+      scanner.records.push_back({{2024, 12, 31, 23, 59, static_cast<int>(k)}, s.barcodes[k]});
+    Plug(s.tty, scanner);
+  }
+  work.Write("list.csv", "Barcode;Qty;Item\r\n0004000000;3;Salt\r\n4006381333931;1;Oil\r\n");
+  const std::string book = Out() + "/Z\u00e4hlung.xlsx";
+  const CliResult result = Run({"download", "--all", "--no-time", "--out", Out(), "--xlsx", book,
+                                "--expected", Out() + "/list.csv"});
+  EXPECT_EQ(0, result.exit) << result.out << result.err;
+  const std::string sheets = ReadWorkbook(book);
+  for (const char* cell : {"s:KT-ttyACM0\td:2024-12-31T23:59:00\ts:0004000000\ts:/dev/ttyACM0\t",
+                           "\td:2024-12-31T23:59:01\ts:=1+1\t",
+                           "s:KT-ttyACM1\td:2024-12-31T23:59:00\ts:12345678901234567890\t",
+                           "s:KT-ttyACM2\td:2024-12-31T23:59:00\ts:K\u00e4se\t",
+                           "s:0004000000\ts:Salt\tn:3\tn:2\tn:-1\ts:short\n",
+                           "s:=1+1\t-:\tn:0\tn:1\tn:1\ts:not expected\n",
+                           "s:4006381333931\ts:Oil\tn:1\tn:0\tn:-1\ts:short\n"})
+    EXPECT_NE(std::string::npos, sheets.find(cell)) << cell << "\n" << sheets;
+  EXPECT_NE(std::string::npos, sheets.find("sheet Scans frozen=A2 filter=A1:E6 bold=True\n")) << sheets;
 }
 
 // The loss-proof erase: only a download that completed, whose file was
