@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/cli_platform.h"
+#include "cli/clock_check.h"
 #include "cli/console_front_end.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
@@ -59,6 +60,11 @@ class JsonLine {
     return *this;
   }
   JsonLine& Add(const char* key, std::uint64_t value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+  }
+  JsonLine& Add(const char* key, std::int64_t value) {
     Key(key);
     text_ += std::to_string(value);
     return *this;
@@ -218,6 +224,11 @@ struct ScannerLine {
   std::uint64_t added = 0;   // of them, not stored before
   std::string databaseError; // the driver's text, when they did not
   StampDateOrder order = StampDateOrder::YearMonthDay;  // the scanner's, as it said
+  bool clockChecked = false;
+  ClockCheck clock;
+  bool clockSetAsked = false;
+  bool clockSet = false;
+  std::string clockNotSet;  // why, when asked and not set
 };
 
 void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
@@ -234,6 +245,15 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
       line.Add("erased", s.erased);
       if (!s.notErased.empty()) line.Add("notErased", s.notErased);
     }
+    if (s.clockChecked && s.clock.read) {
+      line.Add("clockOffset", s.clock.offset).Add("clockReset", s.clock.reset);
+    } else if (s.clockChecked) {
+      line.Add("clockRead", false);
+    }
+    if (s.clockSetAsked) {
+      line.Add("clockSet", s.clockSet);
+      if (!s.clockNotSet.empty()) line.Add("clockNotSet", s.clockNotSet);
+    }
     Print(line.Done());
     return;
   }
@@ -244,6 +264,8 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
   if (s.stored) text += ", " + std::to_string(s.added) + " new in the database";
   if (!s.databaseError.empty()) text += " (" + s.databaseError + ")";
   if (s.eraseAsked) text += s.erased ? "; erased" : "; not erased: " + s.notErased;
+  if (s.clockChecked && !ClockWords(s.clock).empty()) text += "; " + ClockWords(s.clock);
+  if (s.clockSetAsked) text += s.clockSet ? "; clock set" : "; clock not set: " + s.clockNotSet;
   Print(text);
 }
 
@@ -314,6 +336,24 @@ void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstrin
     if (c == '\n' || c == '\r') c = ' ';
 }
 
+// --set-clock: only after a complete download, to this PC's time, in the
+// scanner's own date order.
+void SetClockAfterDownload(ConsoleFrontEnd& front, const std::string& dateFormat, ScannerLine& line) {
+  line.clockSetAsked = true;
+  if (!line.succeeded) {
+    line.clockNotSet = "the download did not finish";
+    return;
+  }
+  front.SetTypedTime("", dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU
+                                                                                  : DateFormat::CN);
+  SetScannerClocks(front, nullptr);
+  line.clockSet = front.LastBoxText() == L"Set Time Succeed!";
+  if (!line.clockSet) {
+    line.clockNotSet = Words(front.LastBoxText());
+    line.succeeded = false;
+  }
+}
+
 // One scanner's download, its archive, its summary records, its records in
 // the database and its erase.
 ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummary* summary,
@@ -338,8 +378,12 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   std::string dateFormat = "CH";
   if (WakeDevice()) {
     if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary || database || !o.xlsxFile.empty()) dateFormat = AskDateFormat();
+    if (summary || database || !o.xlsxFile.empty() || o.checkClock) dateFormat = AskDateFormat();
     line.order = OrderOf(dateFormat);
+    if (o.checkClock) {
+      line.clockChecked = true;
+      line.clock = CheckScannerClock(line.order);
+    }
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
@@ -388,6 +432,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
       line.notErased = "the download did not finish";
     }
   }
+  if (o.setClock) SetClockAfterDownload(front, dateFormat, line);
   CloseDevicePort();
   return line;
 }

@@ -54,6 +54,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
 
   std::string name, out, config, separator, archive, summary, database, since, pc, expected, xlsx;
   const char* expectedHelp = "count against this list (CSV or TXT: barcode, quantity, description)";
+  const char* checkClockHelp = "say how far each scanner's clock is off this PC's (more than 2 min)";
+  const char* setClockHelp = "set each scanner's clock to this PC's after a complete download";
   const char* xlsxHelp = "also write every record into this workbook (.xlsx; sheets Scans and Count)";
   const char* dbHelp = "also store every record in the table kt52_scans of this ODBC data source "
                        "(a connection string, or sqlite:FILE)";
@@ -68,6 +70,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
   download->add_option("--expected", expected, expectedHelp);
   download->add_option("--xlsx", xlsx, xlsxHelp);
+  download->add_flag("--check-clock", o.checkClock, checkClockHelp);
+  download->add_flag("--set-clock", o.setClock, setClockHelp);
   download->add_option("--db", database, dbHelp);
   download->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
@@ -79,6 +83,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   watch->add_option("--archive", archive, "also keep each download's data as received, here");
   watch->add_option("--db", database, dbHelp);
   watch->add_option("--xlsx", xlsx, xlsxHelp);
+  watch->add_flag("--check-clock", o.checkClock, checkClockHelp);
+  watch->add_flag("--set-clock", o.setClock, setClockHelp);
   watch->add_option("--expected", expected, expectedHelp);
   watch->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*watch, name, out, config, separator, autoName, csv, unixEnds,
@@ -156,6 +162,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     }
   }
 
+  if (o.setClock) o.checkClock = true;
   if (!database.empty()) o.database = PathFromArgument(database);
   // The database keys each record by its scanner and scan time.
   o.choices.wholeRecords = (!database.empty() || !xlsx.empty()) && o.command != CliCommand::Report;

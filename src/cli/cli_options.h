@@ -27,6 +27,8 @@ struct CliOptions {
   bool all = false;      // download: every scanner found
   bool yes = false;      // erase: really
   bool erase = false;    // download, watch: the loss-proof erase
+  bool checkClock = false;  // download, watch: the scanner's clock against this PC's
+  bool setClock = false;    // ... and set to this PC's after a complete download
   std::vector<std::string> ports;
   DateFormat format = DateFormat::CN;  // time set
   bool formatGiven = false;            // time set: --format; without it the scanner's is kept

@@ -178,6 +178,45 @@ TEST_F(CliWire, DownloadIntoAWorkbookCountedAgainstAList) {
   EXPECT_NE(std::string::npos, sheets.find("sheet Scans frozen=A2 filter=A1:E6 bold=True\n")) << sheets;
 }
 
+// --check-clock says how far each clock is off; --set-clock sets it only
+// after a complete download.
+TEST_F(CliWire, TheClockIsCheckedAndSetOnlyAfterACompleteDownload) {
+  const LocalTime pc = SystemLocalTime();
+  const std::int64_t now = kt52::ToSeconds({pc.year, pc.month, pc.day, pc.hour, pc.minute, pc.second});
+  const kt52::DeviceTime flat{2000, 1, 1, 0, 0, 5};
+  const struct {
+    const char* what;
+    kt52::DeviceTime clock;
+    bool breaksOff;  // the download fails
+    std::vector<std::string> options;
+    std::string said;      // in the scanner's line
+    std::string clockNow;  // the start of the scanner's clock afterwards
+  } rows[] = {
+      {"hours behind", kt52::FromSeconds(now - (3 * 3600 + 12 * 60 + 30)), false, {"--check-clock"},
+       "; clock 3 h 12 min behind this PC", ""},
+      {"in time", kt52::FromSeconds(now), false, {"--check-clock", "--json"}, "\"clockReset\":false", ""},
+      {"reset", flat, false, {"--check-clock"}, "; clock reset (2000/01/01,00:00:0", "2000/01/01"},
+      {"set after a failed download", flat, true, {"--set-clock"},
+       "; clock not set: the download did not finish", "2000/01/01"},
+      {"set after a complete download", flat, false, {"--set-clock"}, "; clock set",
+       std::to_string(pc.year) + "/"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    kt52::DeviceOptions scanner = Scanner("KTC", 40);
+    scanner.clock = row.clock;
+    if (row.breaksOff) scanner.hangUpAfterBytes = 300;
+    if (sims.count("ttyACM0")) Unplug("ttyACM0");
+    Plug("ttyACM0", scanner);
+    std::vector<std::string> arguments = {"download", "--all", "--out", Out()};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(row.breaksOff ? 1 : 0, result.exit) << result.out << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(row.said)) << result.out;
+    EXPECT_EQ(0u, sims["ttyACM0"]->State("clock").find(row.clockNow)) << sims["ttyACM0"]->State("clock");
+  }
+}
+
 // The loss-proof erase: only a download that completed, whose file was
 // flushed, closed and read back holding exactly what was written, erases.
 class CliEraseWire : public CliWire, public ::testing::WithParamInterface<DownloadFault> {};
