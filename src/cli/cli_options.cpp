@@ -199,8 +199,9 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     o.expectedFile = PathFromArgument(expected);
     const bool counted = !xlsx.empty() || (o.command == CliCommand::Report ? o.counts : !summary.empty());
     if (!counted) {
-      message = o.command == CliCommand::Report ? "--expected needs --counts or --xlsx"
-                                                : "--expected needs --summary or --xlsx";
+      message = o.command == CliCommand::Report  ? "--expected needs --counts or --xlsx"
+                : o.command == CliCommand::Watch ? "--expected needs --xlsx"
+                                                 : "--expected needs --summary or --xlsx";
       return ExitUsage;
     }
   }
