@@ -5,6 +5,7 @@
 
 #include "common/ansi_text.h"
 #include "common/output_file.h"
+#include "common/utf8_text.h"
 
 #if LUMET_XLSX
 #include <xlsxwriter.h>
@@ -20,38 +21,6 @@ WorkbookScan ScanOfRecord(const std::wstring& serial, const std::wstring& stamp,
 
 #if LUMET_XLSX
 namespace {
-// Wide text as the UTF-8 the workbook holds.
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto code = static_cast<std::uint32_t>(text[i]);
-    if (sizeof(wchar_t) == 2 && code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
-      const auto low = static_cast<std::uint32_t>(text[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
-
 constexpr double MaxColumnWidth = 60;
 
 // One sheet: its header, then rows written cell by cell, the column widths
@@ -112,12 +81,12 @@ lxw_error WriteSheets(lxw_workbook* book, const std::vector<WorkbookScan>& scans
   for (const WorkbookScan& scan : scans) {
     if (row + 1 >= LXW_ROW_MAX) return LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
     ++row;
-    sheet.Text(row, 0, Utf8(scan.serial));
+    sheet.Text(row, 0, Utf8Text(scan.serial));
     if (scan.at) sheet.Date(row, 1, scan.at, date);
-    else sheet.Text(row, 1, Utf8(scan.time));
-    sheet.Text(row, 2, Utf8(scan.barcode));
-    sheet.Text(row, 3, Utf8(scan.port));
-    sheet.Text(row, 4, Utf8(scan.pc));
+    else sheet.Text(row, 1, Utf8Text(scan.time));
+    sheet.Text(row, 2, Utf8Text(scan.barcode));
+    sheet.Text(row, 3, Utf8Text(scan.port));
+    sheet.Text(row, 4, Utf8Text(scan.pc));
     if (sheet.Error() != LXW_NO_ERROR) return sheet.Error();
   }
   if (lxw_error error = sheet.Finish(row); error != LXW_NO_ERROR) return error;
@@ -128,8 +97,8 @@ lxw_error WriteSheets(lxw_workbook* book, const std::vector<WorkbookScan>& scans
   for (const CountRow& line : *count) {
     if (row + 1 >= LXW_ROW_MAX) return LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
     ++row;
-    counted.Text(row, 0, Utf8(AnsiToWide(line.barcode)));
-    counted.Text(row, 1, Utf8(line.description));
+    counted.Text(row, 0, Utf8Text(AnsiToWide(line.barcode)));
+    counted.Text(row, 1, Utf8Text(line.description));
     counted.Number(row, 2, static_cast<double>(line.expected));
     counted.Number(row, 3, static_cast<double>(line.counted));
     counted.Number(row, 4, static_cast<double>(line.difference));
