@@ -295,7 +295,7 @@ std::vector<std::string> Chunks(std::size_t records, std::size_t barcodeLength) 
 }
 
 // Both fields on, separator ",", Windows line ends.
-const RecordLayout BothFields{true, true, ",", false, {}};
+const RecordLayout BothFields{true, true, ",", false, {}, false, false};
 
 void FormattingTable() {
   std::printf("\n== Formatting: cut, format, store (both fields on, separator \",\", Windows;"
@@ -421,9 +421,11 @@ void ScanDatabaseFigures(std::size_t rowCount) {
   std::vector<ScanRow> rows;
   for (std::size_t i = 0; i < rowCount; ++i) {
     const std::wstring n = std::to_wstring(i);
-    rows.push_back({L"KT5200001", L"2024/05/" + std::to_wstring(1 + i / 86400 % 28),
-                    L"09:" + std::to_wstring(i / 60 % 60) + L":" + std::to_wstring(i % 60),
-                    L"400638" + std::wstring(7 - std::min<std::size_t>(7, n.size()), L'0') + n});
+    const std::wstring date = L"2024/05/" + std::to_wstring(1 + i / 86400 % 28);
+    const std::wstring time = L"09:" + std::to_wstring(i / 60 % 60) + L":" + std::to_wstring(i % 60);
+    rows.push_back({L"KT5200001", date, time,
+                    L"400638" + std::wstring(7 - std::min<std::size_t>(7, n.size()), L'0') + n,
+                    date + L"," + time});
   }
   const DownloadOrigin origin{L"2026-12-09T10:15:02Z", L"BENCH", L"/dev/ttyACM0"};
   TempFolder folder;

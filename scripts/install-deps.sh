@@ -14,6 +14,10 @@ packages+=(postgresql odbc-postgresql)
 # The packages (scripts/package.sh) and their tests: MSIs with wixl, the
 # Debian package with dpkg's tools, checked with lintian, systemd and udev.
 packages+=(wixl wixl-data msitools lintian fakeroot udev man-db)
+# lumet-cli --xlsx: libxlsxwriter (natively Debian's; MinGW's built from its
+# source package with MinGW's zlib, scripts/build-xlsxwriter-mingw.sh), and
+# openpyxl to read the workbooks back in the tests.
+packages+=(libxlsxwriter-dev pkg-config python3-openpyxl libz-mingw-w64-dev dpkg-dev)
 # wine32 only where i386 programs can run: elsewhere it cannot work, and once
 # installed Debian's wine wrapper starts even 64-bit programs through it.
 # LUMET_I386 (yes/no) carries the probe's answer from the caller, so that it
@@ -33,13 +37,19 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-((${#missing[@]})) || exit 0
-echo "installing: ${missing[*]}"
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "error: not root and no sudo to install ${missing[*]}" >&2; exit 1; }
-  as_root=(sudo)
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  as_root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "error: not root and no sudo to install ${missing[*]}" >&2; exit 1; }
+    as_root=(sudo)
+  fi
+  # env passes DEBIAN_FRONTEND through sudo, which would otherwise drop it.
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-# env passes DEBIAN_FRONTEND through sudo, which would otherwise drop it.
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# libxlsxwriter for the MinGW builds, into their build folders (once each).
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/build-xlsxwriter-mingw.sh" "$root/build/windows" x86_64-w64-mingw32
+bash "$root/scripts/build-xlsxwriter-mingw.sh" "$root/build/windows32" i686-w64-mingw32

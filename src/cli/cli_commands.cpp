@@ -8,8 +8,11 @@
 #include <thread>
 
 #include "cli/cli_platform.h"
+#include "cli/clock_check.h"
 #include "cli/console_front_end.h"
+#include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
+#include "clock/time_text.h"
 #include "collect/collection_job.h"
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
@@ -20,6 +23,7 @@
 #include "common/scan_summary.h"
 #include "export/export_store.h"
 #include "export/scan_database.h"
+#include "export/xlsx_workbook.h"
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
@@ -58,6 +62,11 @@ class JsonLine {
     return *this;
   }
   JsonLine& Add(const char* key, std::uint64_t value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+  }
+  JsonLine& Add(const char* key, std::int64_t value) {
     Key(key);
     text_ += std::to_string(value);
     return *this;
@@ -212,6 +221,12 @@ struct ScannerLine {
   bool stored = false;       // the records went into the database
   std::uint64_t added = 0;   // of them, not stored before
   std::string databaseError; // the driver's text, when they did not
+  StampDateOrder order = StampDateOrder::YearMonthDay;  // the scanner's, as it said
+  bool clockChecked = false;
+  ClockCheck clock;
+  bool clockSetAsked = false;
+  bool clockSet = false;
+  std::string clockNotSet;  // why, when asked and not set
 };
 
 void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
@@ -228,6 +243,15 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
       line.Add("erased", s.erased);
       if (!s.notErased.empty()) line.Add("notErased", s.notErased);
     }
+    if (s.clockChecked && s.clock.read) {
+      line.Add("clockOffset", s.clock.offset).Add("clockReset", s.clock.reset);
+    } else if (s.clockChecked) {
+      line.Add("clockRead", false);
+    }
+    if (s.clockSetAsked) {
+      line.Add("clockSet", s.clockSet);
+      if (!s.clockNotSet.empty()) line.Add("clockNotSet", s.clockNotSet);
+    }
     Print(line.Done());
     return;
   }
@@ -238,15 +262,21 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
   if (s.stored) text += ", " + std::to_string(s.added) + " new in the database";
   if (!s.databaseError.empty()) text += " (" + s.databaseError + ")";
   if (s.eraseAsked) text += s.erased ? "; erased" : "; not erased: " + s.notErased;
+  if (s.clockChecked && !ClockWords(s.clock).empty()) text += "; " + ClockWords(s.clock);
+  if (s.clockSetAsked) text += s.clockSet ? "; clock set" : "; clock not set: " + s.clockNotSet;
   Print(text);
 }
 
 // Connects to the database the options name and makes its table when it is
 // missing; -1 when it can be used, otherwise the exit status, after saying why.
 int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
-  if (const DbResult opened = database.Open(o.database); !opened.Ok()) {
+  if (const DbResult opened = database.Open(o.database, create); !opened.Ok()) {
     // Not the connection string itself: it may hold a password.
-    std::fprintf(stderr, "cannot connect to the database: %s\n", Text(opened.error).c_str());
+    std::string why = Text(opened.error);
+    constexpr wchar_t SqlitePrefix[] = L"sqlite:";
+    if (!create && o.database.rfind(SqlitePrefix, 0) == 0 && !PathExists(o.database.substr(7)))
+      why += " (there is no database file " + Text(o.database.substr(7)) + ")";
+    std::fprintf(stderr, "cannot connect to the database: %s\n", why.c_str());
     return ExitUsage;
   }
   std::vector<std::wstring> columns;
@@ -261,6 +291,13 @@ int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
                    have.c_str());
       return ExitUsage;
     }
+    case TableState::Earlier:
+      std::fprintf(stderr,
+                   "the table kt52_scans was made by an earlier lumet-cli, whose key compares scan "
+                   "times as text in the scanner's date order: it is left as it is. Rename it (SQL: "
+                   "ALTER TABLE kt52_scans RENAME TO kt52_scans_earlier) and run again: a new "
+                   "kt52_scans is made beside it, and the earlier rows stay there to read\n");
+      return ExitUsage;
     case TableState::Missing: break;
   }
   if (!create) {
@@ -277,11 +314,11 @@ int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
 // The download's records into the database, connecting again when an earlier
 // write lost the connection.
 void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstring& serial,
-                  const CliPort& port, ScannerLine& line) {
+                  StampDateOrder order, const CliPort& port, ScannerLine& line) {
   std::vector<ScanRow> rows;
   for (int k = 0; k < BarcodeExport.RecordCount; ++k)
     rows.push_back(RowOfRecord(BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
-                               BarcodeExport.Barcodes[k], serial));
+                               BarcodeExport.Barcodes[k], serial, order));
   const DownloadOrigin origin{PathFromArgument(UtcNowText()), o.pcName, PathFromArgument(port.name)};
   DbResult result = database.IsOpen() ? DbResult{} : database.Open(o.database);
   if (result.Ok()) result = database.Store(rows, origin, line.added);
@@ -295,6 +332,24 @@ void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstrin
   line.databaseError = Text(result.error.empty() ? L"the driver gave no reason" : result.error);
   for (char& c : line.databaseError)
     if (c == '\n' || c == '\r') c = ' ';
+}
+
+// --set-clock: only after a complete download, to this PC's time, in the
+// scanner's own date order.
+void SetClockAfterDownload(ConsoleFrontEnd& front, const std::string& dateFormat, ScannerLine& line) {
+  line.clockSetAsked = true;
+  if (!line.succeeded) {
+    line.clockNotSet = "the download did not finish";
+    return;
+  }
+  front.SetTypedTime("", dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU
+                                                                                  : DateFormat::CN);
+  SetScannerClocks(front, nullptr);
+  line.clockSet = front.LastBoxText() == L"Set Time Succeed!";
+  if (!line.clockSet) {
+    line.clockNotSet = Words(front.LastBoxText());
+    line.succeeded = false;
+  }
 }
 
 // One scanner's download, its archive, its summary records, its records in
@@ -322,7 +377,12 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   std::string dateFormat = "CH";
   if (WakeDevice()) {
     if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary) dateFormat = AskDateFormat();
+    if (summary || database || !o.xlsxFile.empty() || o.checkClock) dateFormat = AskDateFormat();
+    line.order = OrderOf(dateFormat);
+    if (o.checkClock) {
+      line.clockChecked = true;
+      line.clock = CheckScannerClock(line.order);
+    }
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
@@ -355,7 +415,8 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                          WideToAnsi(BarcodeExport.Barcodes[k])});
     AddScans(*summary, records, OrderOf(dateFormat));
   }
-  if (database && line.succeeded && line.records > 0) StoreRecords(o, *database, serial, port, line);
+  if (database && line.succeeded && line.records > 0)
+    StoreRecords(o, *database, serial, OrderOf(dateFormat), port, line);
   if (o.erase) {
     line.notErased = line.databaseError.empty() ? EraseDoubt(report)
                                                 : "the database did not take the records";
@@ -370,11 +431,46 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
       line.notErased = "the download did not finish";
     }
   }
+  if (o.setClock) SetClockAfterDownload(front, dateFormat, line);
   CloseDevicePort();
   return line;
 }
 
+// --xlsx: a build without the workbook library says so before any scanner is touched.
+int CheckWorkbook(const CliOptions& o) {
+  if (o.xlsxFile.empty() || WorkbooksSupported()) return -1;
+  std::fprintf(stderr, "this lumet-cli cannot write workbooks (built without libxlsxwriter)\n");
+  return ExitUsage;
+}
+
+// A downloaded scanner's records into the run's workbook; false when it could not be written.
+bool AddToWorkbook(const CliOptions& o, RunWorkbook& workbook, const CliPort& port,
+                   const ScannerLine& line) {
+  return workbook.AddDownload(PathFromArgument(port.name), o.pcName, line.order);
+}
+
+// report --xlsx: the stored records (and their count) as a workbook.
+int ReportWorkbook(const CliOptions& o, ScanDatabase& database, const ExpectedList& expected) {
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
+  bool header = true;
+  const DbResult result = database.Report(o.since, false, [&](const std::vector<std::wstring>& row) {
+    if (!header) workbook.AddStored(row);
+    header = false;
+  });
+  if (!result.Ok()) {
+    std::fprintf(stderr, "cannot read the database: %s\n", Text(result.error).c_str());
+    return ExitFailed;
+  }
+  if (!workbook.Write()) return ExitFailed;
+  Print(std::to_string(workbook.Rows()) + " records in " + Text(o.xlsxFile));
+  return ExitSucceeded;
+}
+
 int RunDownload(const CliOptions& o) {
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
+  if (int stop = CheckWorkbook(o); stop >= 0) return stop;
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
   std::vector<CliPort> ports;
   if (int stop = ChoosePorts(o, ports); stop >= 0) return stop;
   if (int stop = CheckFolders(o); stop >= 0) return stop;
@@ -388,12 +484,14 @@ int RunDownload(const CliOptions& o) {
     const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary,
                                              o.database.empty() ? nullptr : &database);
     PrintLine(line, o.json);
+    if (!o.xlsxFile.empty() && line.succeeded && !AddToWorkbook(o, workbook, port, line))
+      allSucceeded = false;
     allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
                                                        line.notErased == NothingToErase);
   }
   if (!o.summaryFile.empty()) {
     RemoveFile(o.summaryFile);
-    const std::string csv = SummaryCsv(summary);
+    const std::string csv = SummaryCsv(summary, o.expectedFile.empty() ? nullptr : &expected);
     if (!WriteArchive(o.summaryFile, csv)) {
       std::fprintf(stderr, "cannot write the summary %s\n", Text(o.summaryFile).c_str());
       return ExitFailed;
@@ -440,6 +538,24 @@ int RunList(const CliOptions& o) {
   return anyInUse ? ExitFailed : ExitSucceeded;
 }
 
+// "time set". Without --format the scanner keeps its date order, read from it
+// first, and a time given (in CN order) is sent in that order.
+bool SetClock(const CliOptions& o, ConsoleFrontEnd& front) {
+  DateFormat format = o.format;
+  std::string typed = o.time;
+  if (!o.formatGiven) {
+    if (ReadScannerClock(front) != 1) return false;
+    front.Forget();
+    format = front.ShownFormat();
+    CalendarTime time;
+    if (!typed.empty() && ParseTimeInput(typed, DateFormat::CN, time))
+      typed = TypedTimeInOrder(time, format);
+  }
+  front.SetTypedTime(typed, format);
+  SetScannerClocks(front, nullptr);
+  return front.LastBoxText() == L"Set Time Succeed!";
+}
+
 // Info, time and erase: one port, one operation, its boxes as lines.
 int RunOnePort(const CliOptions& o) {
   std::vector<CliPort> ports;
@@ -469,9 +585,7 @@ int RunOnePort(const CliOptions& o) {
       }
       break;
     case CliCommand::TimeSet:
-      front.SetTypedTime(o.time, o.format);
-      SetScannerClocks(front, nullptr);
-      ok = front.LastBoxText() == L"Set Time Succeed!";
+      ok = SetClock(o, front);
       break;
     case CliCommand::Erase:
       front.AnswerQuestions(true);
@@ -499,6 +613,10 @@ int RunOnePort(const CliOptions& o) {
 // appears; one that failed is tried again only once it has been away.
 int RunWatch(const CliOptions& o) {
   if (int stop = CheckFolders(o); stop >= 0) return stop;
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
+  if (int stop = CheckWorkbook(o); stop >= 0) return stop;
+  RunWorkbook workbook(o.xlsxFile, o.expectedFile.empty() ? nullptr : &expected);
   ScanDatabase database;
   if (!o.database.empty())
     if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
@@ -514,8 +632,10 @@ int RunWatch(const CliOptions& o) {
         Print(JsonLine().Add("time", when).Add("port", port.name).Add("event", std::string("came")).Done());
       else
         Print(when + " " + port.name + " came");
-      PrintLine(DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database), o.json,
-                UtcNowText());
+      const ScannerLine line =
+          DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database);
+      PrintLine(line, o.json, UtcNowText());
+      if (!o.xlsxFile.empty() && line.succeeded) AddToWorkbook(o, workbook, port, line);
     }
     for (auto it = present.begin(); it != present.end();) {
       if (now.count(*it)) {
@@ -536,16 +656,25 @@ int RunWatch(const CliOptions& o) {
 }
 // The stored records, or the counts per barcode, as CSV on stdout.
 int RunReport(const CliOptions& o) {
+  ExpectedList expected;
+  if (int stop = ReadExpectedFile(o.expectedFile, expected); stop >= 0) return stop;
   ScanDatabase database;
   if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
-  const DbResult result = database.Report(o.since, o.counts, [](const std::vector<std::wstring>& row) {
+  const auto print = [](const std::vector<std::wstring>& row) {
     std::string line;
-    for (const std::wstring& value : row) {
-      if (!line.empty()) line += ',';
-      line += CsvField(Text(value));
-    }
+    for (std::size_t k = 0; k < row.size(); ++k) line += (k ? "," : "") + CsvField(Text(row[k]));
     Print(line);
+  };
+  if (!o.xlsxFile.empty()) return ReportWorkbook(o, database, expected);
+  // Counted against a list, the counts are all read first.
+  std::vector<std::vector<std::wstring>> counts;
+  const bool against = !o.expectedFile.empty();
+  const DbResult result = database.Report(o.since, o.counts, [&](const std::vector<std::wstring>& row) {
+    if (against) counts.push_back(row);
+    else print(row);
   });
+  if (result.Ok() && against)
+    for (const std::vector<std::wstring>& line : CountLines(counts, expected)) print(line);
   if (result.Ok()) return ExitSucceeded;
   std::fprintf(stderr, "cannot read the database: %s\n", Text(result.error).c_str());
   return ExitFailed;

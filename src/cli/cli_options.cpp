@@ -54,7 +54,11 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   list->add_flag("--json", o.json, "one JSON object a scanner");
   list->add_flag("--no-query", o.noQuery, "the ports only: nothing is sent");
 
-  std::string name, out, config, separator, archive, summary, database, since, pc;
+  std::string name, out, config, separator, archive, summary, database, since, pc, expected, xlsx;
+  const char* expectedHelp = "count against this list (CSV or TXT: barcode, quantity, description)";
+  const char* checkClockHelp = "say how far each scanner's clock is off this PC's (more than 2 min)";
+  const char* setClockHelp = "set each scanner's clock to this PC's after a complete download";
+  const char* xlsxHelp = "also write every record into this workbook (.xlsx; sheets Scans and Count)";
   const char* dbHelp = "also store every record in the table kt52_scans of this ODBC data source "
                        "(a connection string, or sqlite:FILE)";
   bool autoName = false, csv = false, unixEnds = false, noSerial = false, noTime = false;
@@ -66,6 +70,10 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   download->add_flag("--json", o.json, "one JSON object a scanner");
   download->add_option("--archive", archive, "also keep each download's data as received, here");
   download->add_option("--summary", summary, "write a CSV of barcode, count, first and last scan");
+  download->add_option("--expected", expected, expectedHelp);
+  download->add_option("--xlsx", xlsx, xlsxHelp);
+  download->add_flag("--check-clock", o.checkClock, checkClockHelp);
+  download->add_flag("--set-clock", o.setClock, setClockHelp);
   download->add_option("--db", database, dbHelp);
   download->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*download, name, out, config, separator, autoName, csv, unixEnds,
@@ -76,6 +84,10 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   watch->add_flag("--json", o.json, "one JSON object an event");
   watch->add_option("--archive", archive, "also keep each download's data as received, here");
   watch->add_option("--db", database, dbHelp);
+  watch->add_option("--xlsx", xlsx, xlsxHelp);
+  watch->add_flag("--check-clock", o.checkClock, checkClockHelp);
+  watch->add_flag("--set-clock", o.setClock, setClockHelp);
+  watch->add_option("--expected", expected, expectedHelp);
   watch->add_option("--pc", pc, "this PC's name in the database (default: its host name)");
   AddChoiceOptions(*watch, name, out, config, separator, autoName, csv, unixEnds,
                    noSerial, noTime);
@@ -88,11 +100,13 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   time->require_subcommand(1, 1);
   CLI::App* timeGet = time->add_subcommand("get", "read the clock and the date format");
   timeGet->add_option("--port", port, "the scanner's port")->required();
-  std::string format = "CN";
+  std::string format;
   CLI::App* timeSet = time->add_subcommand("set", "set the clock (no TIME: the PC's time)");
   timeSet->add_option("--port", port, "the scanner's port")->required();
-  timeSet->add_option("--format", format, "the date format: US, EU or CN (default CN)");
-  timeSet->add_option("TIME", o.time, "the time in the format's order: YYYY/MM/DD,HH:MM:SS for CN");
+  timeSet->add_option("--format", format,
+                      "the date format: US, EU or CN (default: the one the scanner has)");
+  timeSet->add_option("TIME", o.time,
+                      "the time in the format's order: YYYY/MM/DD,HH:MM:SS for CN and without --format");
 
   CLI::App* erase = app.add_subcommand("erase", "erase a scanner's stored barcodes");
   erase->add_option("--port", port, "the scanner's port")->required();
@@ -105,6 +119,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
                      "only records downloaded at or after this UTC time (YYYY-MM-DD or "
                      "YYYY-MM-DDTHH:MM:SSZ)");
   report->add_flag("--counts", o.counts, "count each barcode across all scanners and PCs");
+  report->add_option("--expected", expected, expectedHelp);
+  report->add_option("--xlsx", xlsx, "write the records into this workbook instead of CSV");
 
   CLI::App* service = app.add_subcommand("service", "the Windows collection service \"Lumet collection\"");
   service->require_subcommand(1, 1);
@@ -176,7 +192,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     return ExitUsage;
   }
   if (o.command == CliCommand::TimeSet) {
-    if (!ParseFormat(format, o.format)) {
+    o.formatGiven = !format.empty();
+    if (o.formatGiven && !ParseFormat(format, o.format)) {
       message = "time set: --format is US, EU or CN, not " + format;
       return ExitUsage;
     }
@@ -187,7 +204,11 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
     }
   }
 
+  if (o.setClock) o.checkClock = true;
   if (!database.empty()) o.database = PathFromArgument(database);
+  // The database keys each record by its scanner and scan time.
+  o.choices.wholeRecords = (!database.empty() || !xlsx.empty()) && o.command != CliCommand::Report;
+  if (!xlsx.empty()) o.xlsxFile = PathFromArgument(xlsx);
   if (!since.empty() && !ReadSince(since)) {
     message = "report: --since is YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ, not " + since;
     return ExitUsage;
@@ -215,6 +236,16 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (!c.autoName && c.name.empty()) {
     message = "Please Enter File Name! (--name, or --auto-name)";
     return ExitUsage;
+  }
+  if (!expected.empty()) {
+    o.expectedFile = PathFromArgument(expected);
+    const bool counted = !xlsx.empty() || (o.command == CliCommand::Report ? o.counts : !summary.empty());
+    if (!counted) {
+      message = o.command == CliCommand::Report  ? "--expected needs --counts or --xlsx"
+                : o.command == CliCommand::Watch ? "--expected needs --xlsx"
+                                                 : "--expected needs --summary or --xlsx";
+      return ExitUsage;
+    }
   }
   if (!archive.empty()) o.archiveDir = PathFromArgument(archive);
   if (!summary.empty()) o.summaryFile = PathFromArgument(summary);

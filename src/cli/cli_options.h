@@ -15,6 +15,7 @@ struct CliChoices {
   bool showSerial = true;
   bool showTime = true;
   std::wstring outDir;           // --out; empty: the current folder
+  bool wholeRecords = false;     // --db: serial number and time stamp always asked for
 };
 
 enum class CliCommand { None, List, Download, Info, TimeGet, TimeSet, Erase, Watch, Report };
@@ -30,11 +31,16 @@ struct CliOptions {
   bool all = false;      // download: every scanner found
   bool yes = false;      // erase: really
   bool erase = false;    // download, watch: the loss-proof erase
+  bool checkClock = false;  // download, watch: the scanner's clock against this PC's
+  bool setClock = false;    // ... and set to this PC's after a complete download
   std::vector<std::string> ports;
   DateFormat format = DateFormat::CN;  // time set
+  bool formatGiven = false;            // time set: --format; without it the scanner's is kept
   std::string time;                    // time set: the time to set, in format's order
   std::wstring archiveDir;             // --archive
   std::wstring summaryFile;            // --summary
+  std::wstring expectedFile;           // --expected: what a stock count should find
+  std::wstring xlsxFile;               // --xlsx: the workbook
   std::wstring database;               // --db: an ODBC connection string, or sqlite:FILE
   std::wstring pcName;                 // --pc: the PC's name in the database
   std::wstring since;                  // report: downloaded at or after, ISO 8601 UTC

@@ -43,6 +43,7 @@ class ConsoleFrontEnd final : public FrontEnd {
   void ShowDateFormat(DateFormat format) override { shownFormat_ = format; }
   void ShowTime(const std::wstring& text) override { shownTime_ = text; }
   bool IsChosen(Choice choice) override;
+  bool NeedsWholeRecords() override { return choices_.wholeRecords; }
   std::string SeparatorText(std::size_t capacity) override;
   std::wstring TypedFileName(std::size_t capacity) override;
   std::string TypedTime(std::size_t capacity) override;

@@ -89,6 +89,17 @@ std::string FormatTimeText(const CalendarTime& time, int weekday) {
   return text;
 }
 
+std::string TypedTimeInOrder(const CalendarTime& time, DateFormat format) {
+  const int first = format == DateFormat::CN ? time.year : format == DateFormat::US ? time.month : time.day;
+  const int second = format == DateFormat::CN ? time.month : format == DateFormat::US ? time.day : time.month;
+  const int third = format == DateFormat::CN ? time.day : time.year;
+  char text[TimeTextCapacity] = {};
+  std::snprintf(text, sizeof text, format == DateFormat::CN ? "%04d/%02d/%02d,%02d:%02d:%02d"
+                                                            : "%02d/%02d/%04d,%02d:%02d:%02d",
+                first, second, third, time.hour, time.minute, time.second);
+  return text;
+}
+
 std::string TypedTimeText(const CalendarTime& time) {
   return FormatTimeText(time, DayOfWeek(time.year, time.month, time.day));
 }

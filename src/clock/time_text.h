@@ -37,6 +37,9 @@ int DayOfWeek(int year, int month, int day);
 // digit, and the date and the time of day (00:00:00 .. 23:59:59) are valid.
 bool ParseTimeInput(std::string_view typed, DateFormat format, CalendarTime& time);
 
+// The 19 characters of a valid time as typed in the format's order.
+std::string TypedTimeInOrder(const CalendarTime& time, DateFormat format);
+
 // The 21-character time text, with the weekday given.
 std::string FormatTimeText(const CalendarTime& time, int weekday);
 // The time text of a typed time, with the weekday of its date.

@@ -119,8 +119,13 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   RecordLayout layout;
   layout.unixLineFeeds = job.front.IsChosen(Choice::UnixLineFeeds);
   layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
-  layout.serialShown = job.front.IsChosen(Choice::ShowSerialNumber);
-  layout.timeShown = job.front.IsChosen(Choice::ShowTimeStamp);
+  const bool whole = job.front.NeedsWholeRecords();
+  const bool serialChosen = job.front.IsChosen(Choice::ShowSerialNumber);
+  const bool timeChosen = job.front.IsChosen(Choice::ShowTimeStamp);
+  layout.serialShown = serialChosen || whole;
+  layout.timeShown = timeChosen || whole;
+  layout.serialLeftOut = !serialChosen && whole;
+  layout.timeLeftOut = !timeChosen && whole;
   if (!FramedMode) layout.downloadSeparator = job.plain.separator;
   RecordCarry carry;
   DownloadOutcome outcome;
@@ -272,11 +277,12 @@ bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest) {
 }
 
 bool SetDisplayItems(FrontEnd& front) {
-  const char* serial = front.IsChosen(Choice::ShowSerialNumber) ? Command::ShowSerialNumber
-                                                                 : Command::HideSerialNumber;
+  const bool whole = front.NeedsWholeRecords();
+  const char* serial = whole || front.IsChosen(Choice::ShowSerialNumber) ? Command::ShowSerialNumber
+                                                                         : Command::HideSerialNumber;
   if (!SendSetting(serial)) return false;
-  const char* time = front.IsChosen(Choice::ShowTimeStamp) ? Command::ShowTimeStamp
-                                                             : Command::HideTimeStamp;
+  const char* time = whole || front.IsChosen(Choice::ShowTimeStamp) ? Command::ShowTimeStamp
+                                                                     : Command::HideTimeStamp;
   return SendSetting(time);
 }
 

@@ -122,7 +122,8 @@ bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile,
         return;
       }
       BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
-      AppendLine(lines, fields, serialShown, timeShown, separator, unixLineFeeds);
+      AppendLine(lines, fields, serialShown && !layout.serialLeftOut,
+                 timeShown && !layout.timeLeftOut, separator, unixLineFeeds);
       return;
     }
     BarcodeExport.AppendAnsiRecord({}, {}, record);

@@ -41,6 +41,9 @@ struct RecordLayout {
   // Plain mode: the scanner's default separator, which no serial number or
   // time stamp the scanner sends can hold. Empty: not looked for.
   std::string downloadSeparator;
+  // Fields the records carry that the lines leave out.
+  bool serialLeftOut = false;
+  bool timeLeftOut = false;
 };
 
 // Formats every complete record of the chunk (zero-terminated text) as the

@@ -63,6 +63,10 @@ class FrontEnd {
 
   // The user's choices, read at the moment an operation needs each.
   virtual bool IsChosen(Choice choice) = 0;
+  // Whether a download must get serial number and time stamp with every
+  // record whatever was chosen (a program that stores them elsewhere): the
+  // scanner is asked for both, and the file still leaves out what was not chosen.
+  virtual bool NeedsWholeRecords() { return false; }
   // The separator text (8-bit, at most capacity - 1 bytes).
   virtual std::string SeparatorText(std::size_t capacity) = 0;
   // The file name typed for "Auto Naming" off (at most capacity - 1 characters).

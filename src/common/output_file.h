@@ -56,6 +56,11 @@ bool RemoveFile(const std::wstring& path, std::wstring& reason);
 // Gives a file another name, in the same folder; false (with the system's
 // text of why) when it cannot be moved or a file of the new name exists.
 bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& reason);
+// Puts a file in the place of another in the same folder, at once: whoever
+// opens to's name finds the old file or the new one, never neither or half.
+bool PutFileInPlace(const std::wstring& from, const std::wstring& to, std::wstring& reason);
+// The path as the C library's fopen takes it (the ANSI code page on Windows).
+std::string NarrowFilePath(const std::wstring& path);
 // Whether a file or folder of that name exists.
 bool PathExists(const std::wstring& path);
 // Whether path is a folder.

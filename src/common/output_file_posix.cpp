@@ -107,6 +107,14 @@ bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& 
   return false;
 }
 
+bool PutFileInPlace(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  if (::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0) return true;
+  reason = WideName(std::strerror(errno));
+  return false;
+}
+
+std::string NarrowFilePath(const std::wstring& path) { return NativePath(path); }
+
 bool PathExists(const std::wstring& path) {
   struct stat info {};
   return ::stat(NativePath(path).c_str(), &info) == 0;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/output_file.h"
+#include "common/ansi_text.h"
 #include "common/program_path.h"
 
 namespace {
@@ -115,6 +116,15 @@ bool RenameFile(const std::wstring& from, const std::wstring& to, std::wstring& 
   reason = LastErrorText();
   return false;
 }
+
+bool PutFileInPlace(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  reason = LastErrorText();
+  return false;
+}
+
+std::string NarrowFilePath(const std::wstring& path) { return WideToAnsi(path); }
 
 bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

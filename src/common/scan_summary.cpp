@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "common/ansi_text.h"
+
 namespace {
 // "date,HH:MM:SS" with a 10-character date.
 constexpr std::size_t StampLength = 19;
@@ -63,7 +65,22 @@ bool ReadStamp(const std::string& stamp, StampDateOrder order, std::uint64_t& ti
   return true;
 }
 
-std::string CsvField(const std::string& text) {
+bool StampIso8601(const std::string& stamp, StampDateOrder order, std::string& iso) {
+  std::uint64_t time = 0;
+  if (!ReadStamp(stamp, order, time)) return false;
+  const std::string digits = std::to_string(time);  // YYYYMMDDhhmmss, the year of 4 digits
+  if (digits.size() != 14) return false;
+  iso = digits.substr(0, 4) + '-' + digits.substr(4, 2) + '-' + digits.substr(6, 2) + 'T' +
+        digits.substr(8, 2) + ':' + digits.substr(10, 2) + ':' + digits.substr(12, 2);
+  return true;
+}
+
+std::string CsvField(const std::string& given) {
+  const bool negative = given.size() > 1 && given[0] == '-' &&
+                        given.find_first_not_of("0123456789", 1) == std::string::npos;
+  const bool formula = !given.empty() && !negative &&
+                       std::string("=+-@\t\r").find(given[0]) != std::string::npos;
+  const std::string text = formula ? "'" + given : given;
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
@@ -84,10 +101,26 @@ void AddScans(ScanSummary& summary, const std::vector<ScanRecord>& records, Stam
   }
 }
 
-std::string SummaryCsv(const ScanSummary& summary) {
-  std::string csv = "Barcode,Count,First Scan,Last Scan\r\n";
-  for (const BarcodeTally& tally : summary.barcodes)
-    csv += CsvField(tally.barcode) + ',' + std::to_string(tally.count) + ',' +
-           CsvField(tally.first) + ',' + CsvField(tally.last) + "\r\n";
+std::string SummaryCsv(const ScanSummary& summary, const ExpectedList* expected) {
+  const auto line = [](const BarcodeTally& tally) {
+    return CsvField(tally.barcode) + ',' + std::to_string(tally.count) + ',' +
+           CsvField(tally.first) + ',' + CsvField(tally.last);
+  };
+  std::string csv = "Barcode,Count,First Scan,Last Scan";
+  if (!expected) {
+    csv += "\r\n";
+    for (const BarcodeTally& tally : summary.barcodes) csv += line(tally) + "\r\n";
+    return csv;
+  }
+  csv += ",Description,Expected,Difference,Status\r\n";
+  std::vector<std::pair<std::string, std::uint64_t>> counted;
+  for (const BarcodeTally& tally : summary.barcodes) counted.emplace_back(tally.barcode, tally.count);
+  for (const CountRow& row : CountAgainst(*expected, counted)) {
+    BarcodeTally never;
+    never.barcode = row.barcode;
+    csv += line(row.countedAt < summary.barcodes.size() ? summary.barcodes[row.countedAt] : never) +
+           ',' + CsvField(WideToAnsi(row.description)) + ',' + std::to_string(row.expected) + ',' +
+           std::to_string(row.difference) + ',' + CountStatusText(row.status) + "\r\n";
+  }
   return csv;
 }

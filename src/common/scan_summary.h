@@ -6,7 +6,8 @@
 // then one line a barcode in the order the barcodes first appear, every line
 // ended by CR LF. A field holding ",", '"', CR or LF is put in double quotes,
 // a '"' inside doubled; the time stamps hold a comma, so they are always
-// quoted. Texts are the bytes as the scanner sent them.
+// quoted. Texts are the bytes as the scanner sent them, except that one
+// beginning as a formula would (see CsvField) gets a leading "'".
 //
 // Times. The scanner writes a time stamp in its date order, "date,time" with
 // the time HH:MM:SS. Its CN order (YYYY/MM/DD) sorts as text; US (MM/DD/YYYY)
@@ -22,6 +23,8 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "common/expected_list.h"
 
 // The scanner's date orders (its CN, US and EU formats).
 enum class StampDateOrder { YearMonthDay, MonthDayYear, DayMonthYear };
@@ -47,11 +50,19 @@ struct ScanSummary {
 
 // Adds one scanner's records, its stamps read in that scanner's date order.
 void AddScans(ScanSummary& summary, const std::vector<ScanRecord>& records, StampDateOrder order);
-// The summary as CSV text.
-std::string SummaryCsv(const ScanSummary& summary);
+// The summary as CSV text. Counted against an expected list, each line also
+// has Description, Expected, Difference and Status, and the barcodes expected
+// and never scanned follow (count 0, no scan times).
+std::string SummaryCsv(const ScanSummary& summary, const ExpectedList* expected = nullptr);
 
 // A time stamp as one number that orders by time (YYYYMMDDhhmmss); false when
 // the stamp does not read in that order.
 bool ReadStamp(const std::string& stamp, StampDateOrder order, std::uint64_t& time);
+// The stamp as ISO 8601, "YYYY-MM-DDTHH:MM:SS"; false when it does not read
+// in that order.
+bool StampIso8601(const std::string& stamp, StampDateOrder order, std::string& iso);
 // The field as RFC 4180 writes it: quoted when it holds ",", '"', CR or LF.
+// A field beginning with "=", "+", "-", "@", TAB or CR gets a leading "'"
+// first, so a spreadsheet shows it as text and never runs it as a formula
+// (a negative whole number, "-2", stays a number).
 std::string CsvField(const std::string& text);

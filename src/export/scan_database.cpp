@@ -6,6 +6,7 @@
 #include <set>
 #include <tuple>
 
+#include "common/ansi_text.h"
 #include "common/ascii_fold.h"
 
 namespace {
@@ -21,14 +22,18 @@ constexpr wchar_t CreateStatement[] =
     L"downloaded_utc VARCHAR(20) NOT NULL, "
     L"pc_name VARCHAR(255) NOT NULL, "
     L"port VARCHAR(255) NOT NULL, "
-    L"CONSTRAINT kt52_scans_once UNIQUE (serial_number, scan_date, scan_time, barcode, occurrence))";
+    L"scanned_at VARCHAR(40) NOT NULL, "
+    L"CONSTRAINT kt52_scans_once UNIQUE (serial_number, scanned_at, barcode, occurrence))";
 
 // Rows go in as plain INSERTs, which every driver takes as parameter arrays
 // (PostgreSQL's sends a whole array in one round trip); the rows stored
 // before were left out first.
 constexpr wchar_t InsertStatement[] =
     L"INSERT INTO kt52_scans (serial_number, scan_date, scan_time, barcode, occurrence, "
-    L"downloaded_utc, pc_name, port) VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+    L"downloaded_utc, pc_name, port, scanned_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+// The columns of the table as its first version made it.
+constexpr std::size_t EarlierColumns = 8;
 
 DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}; }
 }  // namespace
@@ -36,13 +41,16 @@ DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}
 const std::vector<std::wstring>& ScanTableColumns() {
   static const std::vector<std::wstring> columns = {
       L"serial_number", L"scan_date", L"scan_time", L"barcode",
-      L"occurrence",    L"downloaded_utc", L"pc_name", L"port"};
+      L"occurrence",    L"downloaded_utc", L"pc_name", L"port", L"scanned_at"};
   return columns;
 }
 
 ScanRow RowOfRecord(const std::wstring& serial, const std::wstring& stamp,
-                    const std::wstring& barcode, const std::wstring& scannerSerial) {
+                    const std::wstring& barcode, const std::wstring& scannerSerial,
+                    StampDateOrder order) {
   ScanRow row;
+  std::string iso;
+  row.scannedAt = StampIso8601(WideToAnsi(stamp), order, iso) ? AnsiToWide(iso) : stamp;
   row.serial = serial.empty() ? scannerSerial : serial;
   const std::size_t comma = stamp.find(L',');
   row.date = stamp.substr(0, comma);
@@ -51,7 +59,8 @@ ScanRow RowOfRecord(const std::wstring& serial, const std::wstring& stamp,
   return row;
 }
 
-bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wstring& error) {
+bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wstring& error,
+                      bool mayCreate) {
   constexpr wchar_t Prefix[] = L"sqlite:";
   if (given.compare(0, 7, Prefix) != 0) {
     connect = given;
@@ -80,12 +89,13 @@ bool ConnectionString(const std::wstring& given, std::wstring& connect, std::wst
     return false;
   }
   connect = L"Driver={" + chosen + L"};Database=" + file + L";Timeout=30000;";
+  if (!mayCreate) connect += L"NoCreat=1;";
   return true;
 }
 
-DbResult ScanDatabase::Open(const std::wstring& given) {
+DbResult ScanDatabase::Open(const std::wstring& given, bool mayCreate) {
   std::wstring connect, error;
-  if (!ConnectionString(given, connect, error)) return Failure(error);
+  if (!ConnectionString(given, connect, error, mayCreate)) return Failure(error);
   return connection_.OpenSilently(connect);
 }
 
@@ -98,7 +108,11 @@ TableState ScanDatabase::CheckTable(std::vector<std::wstring>& columns) {
   for (const std::wstring& column : columns) have.push_back(FoldedAscii(column));
   std::sort(have.begin(), have.end());
   std::sort(want.begin(), want.end());
-  return have == want ? TableState::Ready : TableState::OtherColumns;
+  if (have == want) return TableState::Ready;
+  std::vector<std::wstring> earlier(ScanTableColumns().begin(),
+                                    ScanTableColumns().begin() + EarlierColumns);
+  std::sort(earlier.begin(), earlier.end());
+  return have == earlier ? TableState::Earlier : TableState::OtherColumns;
 }
 
 DbResult ScanDatabase::CreateTable() {
@@ -134,22 +148,23 @@ DbResult ScanDatabase::Store(const std::vector<ScanRow>& rows, const DownloadOri
   if (result.Ok()) result = connection_.Execute(L"DELETE FROM kt52_scans WHERE 1 = 0");
   std::set<RowKey> stored;
   if (result.Ok())
-    result = EachScannerRow(L"SELECT scan_date, scan_time, barcode, occurrence", serials,
+    result = EachScannerRow(L"SELECT scanned_at, barcode, occurrence", serials,
                             [&](const std::wstring& serial, const std::vector<std::wstring>& row) {
-                              if (row.size() == 4)
-                                stored.insert({serial, row[0], row[1], row[2],
+                              if (row.size() == 3)
+                                stored.insert({serial, row[0], row[1],
                                                static_cast<std::int32_t>(
-                                                   std::wcstol(row[3].c_str(), nullptr, 10))});
+                                                   std::wcstol(row[2].c_str(), nullptr, 10))});
                             });
   // The new rows, each numbered among the identical records of the download.
-  std::vector<DbColumn> columns(8);
+  std::vector<DbColumn> columns(9);
   columns[4].integer = true;
-  std::map<std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>, std::int32_t> seen;
+  std::map<std::tuple<std::wstring, std::wstring, std::wstring>, std::int32_t> seen;
   for (const ScanRow& row : rows) {
-    const std::int32_t occurrence = ++seen[{row.serial, row.date, row.time, row.barcode}];
-    if (stored.count({row.serial, row.date, row.time, row.barcode, occurrence})) continue;
-    const std::wstring* texts[] = {&row.serial, &row.date, &row.time, &row.barcode,
-                                   &origin.downloadedUtc, &origin.pcName, &origin.port};
+    const std::int32_t occurrence = ++seen[{row.serial, row.scannedAt, row.barcode}];
+    if (stored.count({row.serial, row.scannedAt, row.barcode, occurrence})) continue;
+    const std::wstring* texts[] = {&row.serial,  &row.date,           &row.time,
+                                   &row.barcode, &origin.downloadedUtc, &origin.pcName,
+                                   &origin.port, &row.scannedAt};
     for (std::size_t p = 0, t = 0; p < columns.size(); ++p) {
       if (columns[p].integer) columns[p].integers.push_back(occurrence);
       else columns[p].texts.push_back(*texts[t++]);
@@ -187,8 +202,8 @@ DbResult ScanDatabase::Report(const std::wstring& since, bool counts,
   } else {
     row(ScanTableColumns());
     statement = L"SELECT serial_number, scan_date, scan_time, barcode, occurrence, downloaded_utc, "
-                L"pc_name, port FROM kt52_scans" + where +
-                L" ORDER BY downloaded_utc, serial_number, scan_date, scan_time, barcode, occurrence";
+                L"pc_name, port, scanned_at FROM kt52_scans" + where +
+                L" ORDER BY downloaded_utc, serial_number, scanned_at, barcode, occurrence";
   }
   return connection_.QueryRows(statement, parameters, [&row](const std::vector<std::wstring>& values) {
     row(values);

@@ -36,6 +36,12 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"time", "set", "--port", "COM3", "--format", "JP"}, 2},
       {{"time", "set", "--port", "COM3", "--format", "US", "12/31/2019,23:59:59"}, -1},
       {{"time", "set", "--port", "COM3", "2019/02/29,00:00:00"}, 2},  // no such day
+      {{"download", "--all", "--expected", "list.csv"}, 2},          // nothing to count into
+      {{"download", "--all", "--expected", "list.csv", "--xlsx", "c.xlsx"}, -1},
+      {{"watch", "--expected", "list.csv"}, 2},
+      {{"report", "--db", "sqlite:x.db", "--expected", "list.csv"}, 2},
+      {{"report", "--db", "sqlite:x.db", "--counts", "--expected", "list.csv"}, -1},
+      {{"download", "--all", "--set-clock"}, -1},
       {{"erase"}, 2},                                      // no port
       {{"watch", "--config", "/no/such/Config.ini"}, 2},
       {{"report"}, 2},                                     // no --db

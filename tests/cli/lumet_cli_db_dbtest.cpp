@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,7 +65,7 @@ TEST_P(CliDatabase, ADownloadLandsOnceAndTheSameMemoryAgainAddsNothing) {
   const std::string report = Report();
   ASSERT_EQ(4u, Lines(report)) << report;
   EXPECT_EQ(0u, report.find("serial_number,scan_date,scan_time,barcode,occurrence,downloaded_utc,"
-                            "pc_name,port\n"));
+                            "pc_name,port,scanned_at\n"));
   // Each record as the scanner sent it, from this PC and port.
   const kt52::Kt52Device device(Scanner("KTA", 3));
   const std::string text = device.DownloadText();
@@ -144,6 +146,86 @@ TEST_P(CliDatabase, ADatabaseItCannotUseStopsItBeforeTheScanner) {
     EXPECT_TRUE(NothingSent());
   }
   EXPECT_EQ("3", sims["ttyACM0"]->State("records"));
+}
+
+// Scans the database must tell apart although the file leaves out what tells
+// them apart, or the scanner wrote them in another date order.
+TEST_P(CliDatabase, EveryScanIsStoredOnceWhateverTheFileShowsOrTheDateOrder) {
+  const auto day = [](int d, std::vector<std::string> codes, kt52::DateFormat order) {
+    kt52::DeviceOptions scanner;
+    scanner.serialNumber = "KTN";
+    scanner.dateFormat = order;
+    for (std::size_t k = 0; k < codes.size(); ++k)
+      scanner.records.push_back({{2024, 5, d, 9, 0, static_cast<int>(k)}, codes[k]});
+    return scanner;
+  };
+  const struct {
+    const char* what;
+    kt52::DeviceOptions scanner;
+    std::vector<std::string> options;
+    const char* added;
+  } downloads[] = {
+      {"day 1, no time stamps in the file", day(17, {"ITEM-A", "ITEM-A", "ITEM-B"}, kt52::DateFormat::CH),
+       {"--no-time"}, ", 3 new in the database"},
+      {"day 2, no serial numbers or time stamps",
+       day(18, {"ITEM-A", "ITEM-A", "ITEM-B", "ITEM-C"}, kt52::DateFormat::CH),
+       {"--no-time", "--no-serial"}, ", 4 new in the database"},
+      {"day 2 again, in US date order", day(18, {"ITEM-A", "ITEM-A", "ITEM-B", "ITEM-C"}, kt52::DateFormat::US),
+       {}, ", 0 new in the database"},
+      {"day 2 again, in EU date order", day(18, {"ITEM-A", "ITEM-A", "ITEM-B", "ITEM-C"}, kt52::DateFormat::EU),
+       {"--no-time"}, ", 0 new in the database"},
+  };
+  for (const auto& d : downloads) {
+    SCOPED_TRACE(d.what);
+    if (sims.count("ttyACM0")) Unplug("ttyACM0");
+    Plug("ttyACM0", d.scanner);
+    std::vector<std::string> arguments = {"download", "--all", "--out", Out(), "--db", db};
+    arguments.insert(arguments.end(), d.options.begin(), d.options.end());
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(0, result.exit) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(d.added)) << result.out;
+  }
+  // The files as chosen: no time stamps, and neither field on day 2.
+  EXPECT_EQ("KTN,ITEM-A\r\nKTN,ITEM-A\r\nKTN,ITEM-B\r\n", File("KTN_" + Today() + "_001.txt"));
+  EXPECT_EQ("ITEM-A\r\nITEM-A\r\nITEM-B\r\nITEM-C\r\n", File("KTN_" + Today() + "_002.txt"));
+  EXPECT_EQ("barcode,count\nITEM-A,4\nITEM-B,2\nITEM-C,1\n", Report({"--counts"}));
+  // Counted against what should be there.
+  {
+    std::ofstream list(Out() + "/list.csv", std::ios::binary);
+    list << "ITEM-A;4\r\nITEM-B;3;Bolts\r\nITEM-D;1\r\n";
+  }
+  EXPECT_EQ("barcode,count,description,expected,difference,status\nITEM-A,4,,4,0,match\n"
+            "ITEM-B,2,Bolts,3,-1,short\nITEM-C,1,,0,1,not expected\nITEM-D,0,,1,-1,short\n",
+            Report({"--counts", "--expected", Out() + "/list.csv"}));
+}
+
+// Every value under its column, and none that a spreadsheet would run.
+TEST_P(CliDatabase, TheReportKeepsEachColumnInPlaceAndFormulasAsText) {
+  ScanDatabase made;
+  ASSERT_TRUE(made.Open(PathFromArgument(db)).Ok());
+  ASSERT_TRUE(made.CreateTable().Ok());
+  ASSERT_TRUE(RunSql(db, "INSERT INTO kt52_scans VALUES ('', '', '', '=HYPERLINK(\"x\")', 1, "
+                         "'2026-12-09T10:15:02Z', '@pc', '-', '')")
+                  .Ok());
+  EXPECT_EQ("serial_number,scan_date,scan_time,barcode,occurrence,downloaded_utc,pc_name,port,"
+            "scanned_at\n,,,\"'=HYPERLINK(\"\"x\"\")\",1,2026-12-09T10:15:02Z,'@pc,'-,\n",
+            Report());
+  EXPECT_EQ("barcode,count\n\"'=HYPERLINK(\"\"x\"\")\",1\n", Report({"--counts"}));
+}
+
+// report reads: it makes no database, file or table.
+TEST_P(CliDatabase, AReportOnADatabaseThatIsNotThereMakesNothing) {
+  const bool sqlite = std::string(GetParam()) == "SQLite";
+  const std::string missing = sqlite ? "sqlite:" + Out() + "/missing.db"
+                                     : TestCluster().ConnectionString("missing");
+  for (const std::string& given : {missing, db}) {
+    const CliResult result = Run({"report", "--db", given});
+    EXPECT_EQ(2, result.exit) << result.out;
+    EXPECT_FALSE(result.err.empty());
+    if (sqlite) {
+      EXPECT_FALSE(std::filesystem::exists(given.substr(7))) << given;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CliDatabase, ::testing::Values("SQLite", "PostgreSQL"));

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "support/sim_process.h"
 #include "support/sysfs_tree.h"
 #include "support/temp_folder.h"
+#include "support/workbook_reader.h"
 
 namespace {
 TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
@@ -61,6 +63,11 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
       {"an unknown option", true, {"download", "--all", "--fast"}, 2, "", true},
       {"a time in the wrong format", true, {"time", "set", "--port", "/dev/ttyACM0", "2019-01-02"},
        2, "", true},
+      {"an expected list with a line it cannot read", true,
+       {"download", "--all", "--out", "{out}", "--summary", "{out}/count.csv", "--expected",
+        "{out}/list.csv"},
+       2, "", true,
+       [](CliWire& t) { EXPECT_FALSE(std::filesystem::exists(t.Out() + "/count.csv")); }},
       {"erase without --yes", true, {"erase", "--port", "/dev/ttyACM0"}, 2, "", true},
       {"erase --yes", true, {"erase", "--port", "/dev/ttyACM0", "--yes"}, 0,
        "/dev/ttyACM0: Delete Barcodes Succeed!\n", false,
@@ -75,6 +82,10 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
          EXPECT_EQ(0u, t.sims["ttyACM0"]->State("clock").find("2020/02/29,23:59:5"));
        }},
   };
+  {
+    std::ofstream list(Out() + "/list.csv", std::ios::binary);
+    list << "Barcode,Quantity\nA,1\nB,two\n";
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     sims.clear();
@@ -97,8 +108,114 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     if (row.exit >= 2) {
       EXPECT_FALSE(result.err.empty()) << "no word on stderr";
     }
+    if (std::string(row.name) == "an expected list with a line it cannot read") {
+      EXPECT_NE(std::string::npos, result.err.find("line 3: the quantity is not a whole number"))
+          << result.err;
+    }
     EXPECT_EQ(row.nothingSent, NothingSent());
     if (row.then) row.then(*this);
+  }
+}
+
+// time set changes the date order only when told.
+TEST_F(CliWire, TimeSetKeepsTheScannersDateOrderUnlessGivenOne) {
+  const struct {
+    std::vector<std::string> options;
+    const char* format;  // the scanner's afterwards
+    const char* clock;
+  } rows[] = {
+      {{"2020/02/29,23:59:58"}, "US", "2020/02/29,23:59:5"},
+      {{"--format", "EU", "28/02/2021,10:00:00"}, "EU", "2021/02/28,10:00:0"},
+      {{"--format", "CN"}, "CH", ""},
+  };
+  for (const auto& row : rows) {
+    kt52::DeviceOptions scanner = Scanner("KTA", 1);
+    scanner.dateFormat = kt52::DateFormat::US;
+    if (sims.count("ttyACM0")) Unplug("ttyACM0");
+    Plug("ttyACM0", scanner);
+    std::vector<std::string> arguments = {"time", "set", "--port", "/dev/ttyACM0"};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(0, result.exit) << result.out << result.err;
+    EXPECT_EQ("/dev/ttyACM0: Set Time Succeed!\n", result.out);
+    EXPECT_EQ(row.format, sims["ttyACM0"]->State("date-format"));
+    EXPECT_EQ(0u, sims["ttyACM0"]->State("clock").find(row.clock));
+  }
+}
+
+// A stock count from start to end: scanners in each date order into one
+// workbook, counted against a list, under a name beyond ASCII.
+TEST_F(CliWire, DownloadIntoAWorkbookCountedAgainstAList) {
+  const struct {
+    const char* tty;
+    kt52::DateFormat order;
+    std::vector<std::string> barcodes;
+  } scanners[] = {
+      {"ttyACM0", kt52::DateFormat::CH, {"0004000000", "=1+1"}},
+      {"ttyACM1", kt52::DateFormat::US, {"12345678901234567890", "0004000000"}},
+      {"ttyACM2", kt52::DateFormat::EU, {"K\xE4se"}},
+  };
+  for (const auto& s : scanners) {
+    kt52::DeviceOptions scanner;
+    scanner.serialNumber = std::string("KT-") + s.tty;
+    scanner.dateFormat = s.order;
+    for (std::size_t k = 0; k < s.barcodes.size(); ++k)
+      scanner.records.push_back({{2024, 12, 31, 23, 59, static_cast<int>(k)}, s.barcodes[k]});
+    Plug(s.tty, scanner);
+  }
+  work.Write("list.csv", "Barcode;Qty;Item\r\n0004000000;3;Salt\r\n4006381333931;1;Oil\r\n");
+  const std::string book = Out() + "/Z\u00e4hlung.xlsx";
+  const CliResult result = Run({"download", "--all", "--no-time", "--out", Out(), "--xlsx", book,
+                                "--expected", Out() + "/list.csv"});
+  EXPECT_EQ(0, result.exit) << result.out << result.err;
+  const std::string sheets = ReadWorkbook(book);
+  for (const char* cell : {"s:KT-ttyACM0\td:2024-12-31T23:59:00\ts:0004000000\ts:/dev/ttyACM0\t",
+                           "\td:2024-12-31T23:59:01\ts:=1+1\t",
+                           "s:KT-ttyACM1\td:2024-12-31T23:59:00\ts:12345678901234567890\t",
+                           "s:KT-ttyACM2\td:2024-12-31T23:59:00\ts:K\u00e4se\t",
+                           "s:0004000000\ts:Salt\tn:3\tn:2\tn:-1\ts:short\n",
+                           "s:=1+1\t-:\tn:0\tn:1\tn:1\ts:not expected\n",
+                           "s:4006381333931\ts:Oil\tn:1\tn:0\tn:-1\ts:short\n"})
+    EXPECT_NE(std::string::npos, sheets.find(cell)) << cell << "\n" << sheets;
+  EXPECT_NE(std::string::npos, sheets.find("sheet Scans frozen=A2 filter=A1:E6 bold=True\n")) << sheets;
+}
+
+// --check-clock says how far each clock is off; --set-clock sets it only
+// after a complete download.
+TEST_F(CliWire, TheClockIsCheckedAndSetOnlyAfterACompleteDownload) {
+  const LocalTime pc = SystemLocalTime();
+  const std::int64_t now = kt52::ToSeconds({pc.year, pc.month, pc.day, pc.hour, pc.minute, pc.second});
+  const kt52::DeviceTime flat{2000, 1, 1, 0, 0, 5};
+  const struct {
+    const char* what;
+    kt52::DeviceTime clock;
+    bool breaksOff;  // the download fails
+    std::vector<std::string> options;
+    std::string said;      // in the scanner's line
+    std::string clockNow;  // the start of the scanner's clock afterwards
+  } rows[] = {
+      {"hours behind", kt52::FromSeconds(now - (3 * 3600 + 12 * 60 + 30)), false, {"--check-clock"},
+       "; clock 3 h 12 min behind this PC", ""},
+      {"in time", kt52::FromSeconds(now), false, {"--check-clock", "--json"}, "\"clockReset\":false", ""},
+      {"reset", flat, false, {"--check-clock"}, "; clock reset (2000/01/01,00:00:0", "2000/01/01"},
+      {"set after a failed download", flat, true, {"--set-clock"},
+       "; clock not set: the download did not finish", "2000/01/01"},
+      {"set after a complete download", flat, false, {"--set-clock"}, "; clock set",
+       std::to_string(pc.year) + "/"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    kt52::DeviceOptions scanner = Scanner("KTC", 40);
+    scanner.clock = row.clock;
+    if (row.breaksOff) scanner.hangUpAfterBytes = 300;
+    if (sims.count("ttyACM0")) Unplug("ttyACM0");
+    Plug("ttyACM0", scanner);
+    std::vector<std::string> arguments = {"download", "--all", "--out", Out()};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(row.breaksOff ? 1 : 0, result.exit) << result.out << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(row.said)) << result.out;
+    EXPECT_EQ(0u, sims["ttyACM0"]->State("clock").find(row.clockNow)) << sims["ttyACM0"]->State("clock");
   }
 }
 

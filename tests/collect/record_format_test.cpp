@@ -45,7 +45,7 @@ class RecordFormat : public ::testing::Test {
     timeShown = time;
   }
   RecordLayout Layout(const std::string& separator, bool unixEnds) const {
-    return {serialShown, timeShown, separator, unixEnds, {}};
+    return {serialShown, timeShown, separator, unixEnds, {}, false, false};
   }
   // Formats the chunks of one download; the written bytes.
   std::string Download(const std::vector<std::string>& chunks, const std::string& separator = ",",
@@ -109,6 +109,25 @@ TEST_F(RecordFormat, NeitherFieldKeepsTheCommasOfTheBarcode) {
 TEST_F(RecordFormat, SeparatorTextOtherThanTabIsUsedAsItStands) {
   EXPECT_EQ(Download({"S,D,T,ABC\r"}, "Tab"), "STabD,TTabABC\r\n");
   EXPECT_EQ(Download({"S,D,T,X\r"}, ""), "STabD,TTabABC\r\nS,D,T,X\r\n");
+}
+
+// The scanner sends both fields for the store; the file shows what was chosen.
+TEST_F(RecordFormat, FieldsLeftOutOfTheLineAreStillStored) {
+  const struct {
+    bool serialLeftOut, timeLeftOut;
+    const char* line;
+  } rows[] = {{true, true, "ABC\r\n"}, {false, true, "S;ABC\r\n"}, {true, false, "D,T;ABC\r\n"}};
+  std::string lines;
+  for (const auto& row : rows) {
+    ResetProgramState();
+    RecordLayout layout = Layout(";", false);
+    layout.serialLeftOut = row.serialLeftOut;
+    layout.timeLeftOut = row.timeLeftOut;
+    RecordCarry carry;
+    EXPECT_TRUE(FormatChunk(layout, "S,D,T,ABC\r", true, &file, carry));
+    EXPECT_EQ(lines += row.line, Written());
+    EXPECT_EQ(Stored(), (std::vector<Entry>{{L"S", L"D,T", L"ABC"}}));
+  }
 }
 
 TEST_F(RecordFormat, OnlyCrEndsARecord) {

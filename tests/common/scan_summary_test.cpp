@@ -57,6 +57,12 @@ TEST(ScanSummary, OneLineABarcode) {
          {{"", "a,b"}, {"", "say \"hi\""}, {"", "two\r\nlines"}, {"", "line\n"}, {"", ""}}}},
        "\"a,b\",1,,\r\n\"say "
        "\"\"hi\"\"\",1,,\r\n\"two\r\nlines\",1,,\r\n\"line\n\",1,,\r\n,1,,\r\n"},
+      {"barcodes a spreadsheet would run as formulas get a leading '",
+       {{Order::YearMonthDay,
+         {{"", "=1+1"}, {"", "+49"}, {"", "-5+A1"}, {"", "@SUM(A1)"}, {"", "\tX"}, {"", "\rX"},
+          {"", "=a,b"}, {"", "5-"}, {"", "-12"}}}},
+       "'=1+1,1,,\r\n'+49,1,,\r\n'-5+A1,1,,\r\n'@SUM(A1),1,,\r\n'\tX,1,,\r\n\"'\rX\",1,,\r\n"
+       "\"'=a,b\",1,,\r\n5-,1,,\r\n-12,1,,\r\n"},
       {"stamps that do not read give way to one that does",
        {{Order::YearMonthDay,
          {{"05/17/2024,09:30:02", "A"},
@@ -71,5 +77,21 @@ TEST(ScanSummary, OneLineABarcode) {
        "A,3,later,earlier\r\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Header + c.lines, Summarize(c.downloads)) << c.what;
+}
+
+TEST(ScanSummary, CountedAgainstAnExpectedList) {
+  ExpectedList list;
+  ExpectedListError error;
+  ASSERT_TRUE(ReadExpectedList("A,2,Apples\nB,1\nN,1,\"Nuts, salted\"\n", list, error));
+  ScanSummary summary;
+  AddScans(summary, {{"S", "2024/05/17,09:00:00", "B"}, {"S", "2024/05/17,09:00:01", "X"},
+                     {"S", "2024/05/17,09:00:02", "B"}, {"S", "2024/05/17,09:00:03", "A"}},
+           Order::YearMonthDay);
+  EXPECT_EQ("Barcode,Count,First Scan,Last Scan,Description,Expected,Difference,Status\r\n"
+            "B,2,\"2024/05/17,09:00:00\",\"2024/05/17,09:00:02\",,1,1,over\r\n"
+            "X,1,\"2024/05/17,09:00:01\",\"2024/05/17,09:00:01\",,0,1,not expected\r\n"
+            "A,1,\"2024/05/17,09:00:03\",\"2024/05/17,09:00:03\",Apples,2,-1,short\r\n"
+            "N,0,,,\"Nuts, salted\",1,-1,short\r\n",
+            SummaryCsv(summary, &list));
 }
 }  // namespace

@@ -59,6 +59,13 @@ for serial in KT52CLI03 KT52CLI05; do
   expect "the file of $serial" "$got" "$wanted"
 done
 
+# The workbook: both scanners' records, read back as Excel would see them.
+cli download --all --out "$out_dos" --xlsx "$out_dos\\count.xlsx"
+expect "download --xlsx" "$status" "0"
+got=$(/usr/bin/python3 "$root/tests/support/read_xlsx.py" "$out_unix/count.xlsx" 2>&1 | sed -n '1p;3p;7p' | cut -f1-4)
+expect "the workbook" "$got" "sheet Scans frozen=A2 filter=A1:E6 bold=True
+s:KT52CLI03	d:2024-05-16T09:30:00	s:6900000000014	s:COM3
+s:KT52CLI05	d:2024-05-16T09:30:37	s:6900000000021	s:COM5"
 # A plain scanner sending its records in one run, "END" inside five barcodes:
 # the file is exact.
 printf '3 usb\n4 usb\n5 bt\n' | plug_ports "$work/ports.reg" >>"$work/harness.log" 2>&1

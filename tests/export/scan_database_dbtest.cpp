@@ -50,17 +50,31 @@ class ScanDatabaseOn : public ::testing::TestWithParam<const char*> {
 
 const DownloadOrigin Origin{L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"};
 
+// A time stamp of 2024-05-dd in the scanner's date order.
+std::wstring Stamp(StampDateOrder order, int day, const std::wstring& time) {
+  const std::wstring dd = L"0" + std::to_wstring(day);
+  switch (order) {
+    case StampDateOrder::MonthDayYear: return L"05/" + dd + L"/2024," + time;
+    case StampDateOrder::DayMonthYear: return dd + L"/05/2024," + time;
+    case StampDateOrder::YearMonthDay: break;
+  }
+  return L"2024/05/" + dd + L"," + time;
+}
+
 // Identical records in one second, quotes and SQL, text beyond ASCII, no
-// time stamp; then enough rows for several parameter arrays and a rest.
-std::vector<ScanRow> Download() {
+// time stamp; then enough rows for several parameter arrays and a rest. The
+// stamps in the scanner's date order.
+std::vector<ScanRow> Download(StampDateOrder order = StampDateOrder::YearMonthDay) {
   std::vector<ScanRow> rows = {
-      RowOfRecord(L"KTA", L"2024/05/17,09:30:02", L"4006381333931", L""),
-      RowOfRecord(L"KTA", L"2024/05/17,09:30:02", L"4006381333931", L""),
-      RowOfRecord(L"", L"2024/05/17,09:30:05", L"O'Brien\"; DROP TABLE kt52_scans; --", L"KTA"),
-      RowOfRecord(L"KTA", L"", L"Gr\u00f6\u00dfe \u20ac 5", L""),
+      RowOfRecord(L"KTA", Stamp(order, 7, L"09:30:02"), L"4006381333931", L"", order),
+      RowOfRecord(L"KTA", Stamp(order, 7, L"09:30:02"), L"4006381333931", L"", order),
+      RowOfRecord(L"", Stamp(order, 7, L"09:30:05"), L"O'Brien\"; DROP TABLE kt52_scans; --", L"KTA",
+                  order),
+      RowOfRecord(L"KTA", L"", L"Gr\u00f6\u00dfe \u20ac 5", L"", order),
   };
   for (int i = 0; i < 1100; ++i)
-    rows.push_back(RowOfRecord(L"KTA", L"2024/05/18,10:00:00", L"PART-" + std::to_wstring(i), L""));
+    rows.push_back(RowOfRecord(L"KTA", Stamp(order, 8, L"10:00:00"), L"PART-" + std::to_wstring(i),
+                               L"", order));
   return rows;
 }
 
@@ -74,6 +88,10 @@ TEST_P(ScanDatabaseOn, StoresEachRecordOnceWhateverTheBinding) {
     EXPECT_EQ(rows.size(), added);
     ASSERT_TRUE(db.Store(rows, Origin, added, binding).Ok());
     EXPECT_EQ(0u, added) << "the same memory again";
+    for (StampDateOrder order : {StampDateOrder::MonthDayYear, StampDateOrder::DayMonthYear}) {
+      ASSERT_TRUE(db.Store(Download(order), Origin, added, binding).Ok());
+      EXPECT_EQ(0u, added) << "the same memory in another date order";
+    }
     rows.push_back(rows.front());  // a third identical scan, in a later download
     ASSERT_TRUE(db.Store(rows, Origin, added, binding).Ok());
     EXPECT_EQ(1u, added);
@@ -81,13 +99,17 @@ TEST_P(ScanDatabaseOn, StoresEachRecordOnceWhateverTheBinding) {
     const auto lines = Report(L"2026-12-09");
     ASSERT_EQ(1 + rows.size(), lines.size());
     EXPECT_EQ(ScanTableColumns(), lines[0]);
+    const std::wstring at = L"2026-12-09T10:15:02Z";
     const std::vector<std::vector<std::wstring>> first = {
-        {L"KTA", L"", L"", L"Gr\u00f6\u00dfe \u20ac 5", L"1", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
-        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"1", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
-        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"2", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
-        {L"KTA", L"2024/05/17", L"09:30:02", L"4006381333931", L"3", L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
-        {L"KTA", L"2024/05/17", L"09:30:05", L"O'Brien\"; DROP TABLE kt52_scans; --", L"1",
-         L"2026-12-09T10:15:02Z", L"PC-1", L"COM3"},
+        {L"KTA", L"", L"", L"Gr\u00f6\u00dfe \u20ac 5", L"1", at, L"PC-1", L"COM3", L""},
+        {L"KTA", L"2024/05/07", L"09:30:02", L"4006381333931", L"1", at, L"PC-1", L"COM3",
+         L"2024-05-07T09:30:02"},
+        {L"KTA", L"2024/05/07", L"09:30:02", L"4006381333931", L"2", at, L"PC-1", L"COM3",
+         L"2024-05-07T09:30:02"},
+        {L"KTA", L"2024/05/07", L"09:30:02", L"4006381333931", L"3", at, L"PC-1", L"COM3",
+         L"2024-05-07T09:30:02"},
+        {L"KTA", L"2024/05/07", L"09:30:05", L"O'Brien\"; DROP TABLE kt52_scans; --", L"1", at,
+         L"PC-1", L"COM3", L"2024-05-07T09:30:05"},
     };
     EXPECT_EQ(first, std::vector<std::vector<std::wstring>>(lines.begin() + 1, lines.begin() + 6));
     EXPECT_EQ(1u, Report(L"2026-12-09T10:15:03Z").size()) << "nothing downloaded since";
@@ -116,13 +138,25 @@ TEST_P(ScanDatabaseOn, AFailedDownloadLeavesNothingAndATableOfOtherColumnsIsRefu
     EXPECT_EQ(1u, Report().size()) << "the rows before the refused one were rolled back";
   }
 
-  Sql(L"DROP TABLE kt52_scans");
-  Sql(L"CREATE TABLE kt52_scans (id INTEGER, barcode VARCHAR(20))");
-  ScanDatabase later;  // as a run connects: SQLite's driver keeps a connection's first view
-  ASSERT_TRUE(later.Open(given).Ok());
-  std::vector<std::wstring> columns;
-  EXPECT_EQ(TableState::OtherColumns, later.CheckTable(columns));
-  EXPECT_EQ((std::vector<std::wstring>{L"id", L"barcode"}), columns);
+  const struct {
+    const wchar_t* table;
+    TableState state;
+  } tables[] = {
+      {L"CREATE TABLE kt52_scans (id INTEGER, barcode VARCHAR(20))", TableState::OtherColumns},
+      // As the first version made it: its key compared the stamps as text.
+      {L"CREATE TABLE kt52_scans (serial_number VARCHAR(64), scan_date VARCHAR(16), scan_time "
+       L"VARCHAR(16), barcode VARCHAR(255), occurrence INTEGER, downloaded_utc VARCHAR(20), pc_name "
+       L"VARCHAR(255), port VARCHAR(255))",
+       TableState::Earlier},
+  };
+  for (const auto& t : tables) {
+    Sql(L"DROP TABLE kt52_scans");
+    Sql(t.table);
+    ScanDatabase later;  // as a run connects: SQLite's driver keeps a connection's first view
+    ASSERT_TRUE(later.Open(given).Ok());
+    std::vector<std::wstring> columns;
+    EXPECT_EQ(t.state, later.CheckTable(columns)) << PathText(t.table);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ScanDatabaseOn, ::testing::Values("SQLite", "PostgreSQL"));
