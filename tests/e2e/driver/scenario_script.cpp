@@ -1,5 +1,7 @@
 #include "scenario_script.h"
 
+#include "common/utf8_text.h"
+
 namespace {
 
 // Code points from UTF-8; malformed bytes become U+FFFD so that a bad byte in
@@ -32,24 +34,6 @@ std::vector<char32_t> DecodeUtf8(const std::string& text) {
     i += extra + 1;
   }
   return out;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 int HexDigit(char c) {
@@ -235,7 +219,7 @@ bool SplitScenarioLine(const std::string& line, std::vector<std::string>& words,
             cp = cp * 16 + digit;
             ++i;
           }
-          AppendUtf8(word, cp);
+          PutUtf8(word, cp);
           break;
         }
         default:
@@ -319,19 +303,4 @@ std::wstring Utf8ToWide(const std::string& text) {
   return out;
 }
 
-std::string WideToUtf8(const std::wstring& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = static_cast<char32_t>(text[i]);
-    if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
-      char32_t low = static_cast<char32_t>(text[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    AppendUtf8(out, cp);
-  }
-  return out;
-}
+std::string WideToUtf8(const std::wstring& text) { return Utf8Text(text); }
