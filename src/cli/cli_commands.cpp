@@ -662,7 +662,10 @@ int RunReport(const CliOptions& o) {
   if (int stop = OpenDatabase(o, database, false); stop >= 0) return stop;
   const auto print = [](const std::vector<std::wstring>& row) {
     std::string line;
-    for (std::size_t k = 0; k < row.size(); ++k) line += (k ? "," : "") + CsvField(Text(row[k]));
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      if (k) line += ',';
+      line += CsvField(Text(row[k]));
+    }
     Print(line);
   };
   if (!o.xlsxFile.empty()) return ReportWorkbook(o, database, expected);
