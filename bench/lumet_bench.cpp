@@ -3,7 +3,7 @@
 // one run goes to stdout.
 //
 // Download: kt52sim on a pty, the host side the program's own download
-// (DevicePort, WakeDevice, RunDownload), against the same bytes copied raw
+// (a session on a SerialPort, WakeDevice, RunDownload), against the same bytes copied raw
 // through a pty plus the protocol's fixed costs: one empty 500 ms window at
 // the end, one acknowledgement round trip per frame, the end check (framed: a
 // wake-up round trip; plain: one command's two 1000 ms pauses), and in plain
@@ -173,21 +173,23 @@ DownloadRun Download(const kt52::DeviceOptions& options, const std::vector<std::
   DownloadRun run;
   ComFolder com;
   SimProcess sim(options, extra);
-  if (!sim.Started() || !sim.LinkAsCom(com.Path(), 3) || !DevicePort.Open(3, 115200, 8, 0, 0, 0))
+  SerialPort port;
+  ScannerSession session{&port};
+  if (!sim.Started() || !sim.LinkAsCom(com.Path(), 3) || !port.Open(3, 115200, 8, 0, 0, 0))
     return run;
-  WakeDevice();
+  WakeDevice(session);
   const kt52::Kt52Device device(options);
   const std::string expected = device.DownloadText();
   std::string received;
   received.reserve(expected.size());
   const PlainSeparator plain{options.separator, "Separator:" + options.separator};
   auto start = Clock::now();
-  const DownloadResult result = RunDownload(plain, [&](const char* bytes, std::size_t count) {
+  const DownloadResult result = RunDownload(session, plain, [&](const char* bytes, std::size_t count) {
     received.append(bytes, count);
     ++run.frames;
   });
   run.seconds = SecondsSince(start);
-  DevicePort.Close();
+  port.Close();
   run.bytes = received.size();
   run.whole = result.end == DownloadEnd::Complete && received == expected;
   return run;

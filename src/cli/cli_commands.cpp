@@ -163,10 +163,10 @@ StampDateOrder OrderOf(const std::string& name) {
 }
 
 // The scanner's date format as its get-time-format answer names it ("CH" when unknown).
-std::string AskDateFormat() {
+std::string AskDateFormat(ScannerSession& session) {
   std::uint8_t reply[Reply::TimeFormat.maxPayload + 1] = {};
   std::size_t length = 0;
-  if (Query(Command::GetTimeFormat, Reply::TimeFormat, reply, sizeof reply, &length) !=
+  if (Query(session, Command::GetTimeFormat, Reply::TimeFormat, reply, sizeof reply, &length) !=
       QueryOutcome::Ok)
     return "CH";
   return std::string(reinterpret_cast<const char*>(reply), length);
@@ -336,7 +336,7 @@ void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstrin
 
 // --set-clock: only after a complete download, to this PC's time, in the
 // scanner's own date order.
-void SetClockAfterDownload(ConsoleFrontEnd& front, const std::string& dateFormat, ScannerLine& line) {
+void SetClockAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, const std::string& dateFormat, ScannerLine& line) {
   line.clockSetAsked = true;
   if (!line.succeeded) {
     line.clockNotSet = "the download did not finish";
@@ -344,7 +344,7 @@ void SetClockAfterDownload(ConsoleFrontEnd& front, const std::string& dateFormat
   }
   front.SetTypedTime("", dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU
                                                                                   : DateFormat::CN);
-  SetScannerClocks(front, nullptr);
+  SetScannerClocks(session, front, nullptr);
   line.clockSet = front.LastBoxText() == L"Set Time Succeed!";
   if (!line.clockSet) {
     line.clockNotSet = Words(front.LastBoxText());
@@ -362,7 +362,9 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   line.eraseAsked = o.erase;
   ConsoleFrontEnd front(o.choices);
   front.ShowProgress(port.name, StderrIsTerminal());
-  if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+  SerialPort link;
+  ScannerSession session{&link};
+  if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
     const bool inUse = opened == PortOpen::InUse;
     line.outcome = inUse ? PortInUse : OpenFailed;
     line.notErased = inUse ? "another program has the port open" : "the port could not be opened";
@@ -375,22 +377,22 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   ForgetDownloads();
   std::wstring serial;
   std::string dateFormat = "CH";
-  if (WakeDevice()) {
-    if (QuerySerialNumber(serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary || database || !o.xlsxFile.empty() || o.checkClock) dateFormat = AskDateFormat();
+  if (WakeDevice(session)) {
+    if (QuerySerialNumber(session, serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
+    if (summary || database || !o.xlsxFile.empty() || o.checkClock) dateFormat = AskDateFormat(session);
     line.order = OrderOf(dateFormat);
     if (o.checkClock) {
       line.clockChecked = true;
-      line.clock = CheckScannerClock(line.order);
+      line.clock = CheckScannerClock(session, line.order);
     }
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
-  DownloadScanners(front, nullptr, &run);
+  DownloadScanners(session, front, nullptr, &run);
   if (run.reports.empty()) {
     line.outcome = Words(front.LastBoxText());
     line.notErased = "the download did not start";
-    CloseDevicePort();
+    CloseSessionPort(session);
     return line;
   }
   const DownloadReport& report = run.reports.front();
@@ -422,7 +424,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                                                 : "the database did not take the records";
     if (line.succeeded && line.notErased.empty()) {
       front.AnswerQuestions(true);
-      line.erased = EraseScanners(front, nullptr);
+      line.erased = EraseScanners(session, front, nullptr);
       if (!line.erased) {
         line.notErased = Words(front.LastBoxText());
         line.succeeded = false;
@@ -431,8 +433,8 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
       line.notErased = "the download did not finish";
     }
   }
-  if (o.setClock) SetClockAfterDownload(front, dateFormat, line);
-  CloseDevicePort();
+  if (o.setClock) SetClockAfterDownload(session, front, dateFormat, line);
+  CloseSessionPort(session);
   return line;
 }
 
@@ -506,17 +508,19 @@ int RunList(const CliOptions& o) {
   for (const CliPort& port : ports) {
     std::string mode, serial;
     if (!o.noQuery) {
-      if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+      SerialPort link;
+      ScannerSession session{&link};
+      if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
         serial = opened == PortOpen::InUse ? PortInUse : OpenFailed;
         anyInUse = anyInUse || opened == PortOpen::InUse;
-      } else if (!WakeDevice()) {
+      } else if (!WakeDevice(session)) {
         serial = "Send '*' Failed!";
       } else {
-        mode = FramedMode ? "framed" : "plain";
+        mode = session.framed ? "framed" : "plain";
         std::wstring sn;
-        serial = QuerySerialNumber(sn) ? Text(sn) : "Get SN Failed!";
+        serial = QuerySerialNumber(session, sn) ? Text(sn) : "Get SN Failed!";
       }
-      CloseDevicePort();
+      CloseSessionPort(session);
     }
     const std::string kind = port.bluetooth ? "bluetooth" : "usb";
     if (o.json) {
@@ -540,11 +544,11 @@ int RunList(const CliOptions& o) {
 
 // "time set". Without --format the scanner keeps its date order, read from it
 // first, and a time given (in CN order) is sent in that order.
-bool SetClock(const CliOptions& o, ConsoleFrontEnd& front) {
+bool SetClock(const CliOptions& o, ScannerSession& session, ConsoleFrontEnd& front) {
   DateFormat format = o.format;
   std::string typed = o.time;
   if (!o.formatGiven) {
-    if (ReadScannerClock(front) != 1) return false;
+    if (ReadScannerClock(session, front) != 1) return false;
     front.Forget();
     format = front.ShownFormat();
     CalendarTime time;
@@ -552,7 +556,7 @@ bool SetClock(const CliOptions& o, ConsoleFrontEnd& front) {
       typed = TypedTimeInOrder(time, format);
   }
   front.SetTypedTime(typed, format);
-  SetScannerClocks(front, nullptr);
+  SetScannerClocks(session, front, nullptr);
   return front.LastBoxText() == L"Set Time Succeed!";
 }
 
@@ -567,17 +571,19 @@ int RunOnePort(const CliOptions& o) {
     return ExitUsage;
   }
   ConsoleFrontEnd front(o.choices);
-  if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
+  SerialPort link;
+  ScannerSession session{&link};
+  if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
     Print(port.name + ": " + (opened == PortOpen::InUse ? PortInUse : OpenFailed));
     return ExitFailed;
   }
   bool ok = false;
   switch (o.command) {
     case CliCommand::Info:
-      ok = ReportDeviceInfo(front);
+      ok = ReportDeviceInfo(session, front);
       break;
     case CliCommand::TimeGet:
-      ok = ReadScannerClock(front) == 1;
+      ok = ReadScannerClock(session, front) == 1;
       if (ok) {
         const char* names[] = {"US", "EU", "CN"};
         Print(port.name + ": " + Text(front.ShownTime()) + " " +
@@ -585,16 +591,16 @@ int RunOnePort(const CliOptions& o) {
       }
       break;
     case CliCommand::TimeSet:
-      ok = SetClock(o, front);
+      ok = SetClock(o, session, front);
       break;
     case CliCommand::Erase:
       front.AnswerQuestions(true);
-      ok = EraseScanners(front, nullptr);
+      ok = EraseScanners(session, front, nullptr);
       break;
     default:
       break;
   }
-  CloseDevicePort();
+  CloseSessionPort(session);
   for (const ShownBox& box : front.Boxes()) {
     if (o.command == CliCommand::TimeGet && ok) break;  // said above, as one line
     if (o.command == CliCommand::Erase && (box.flags & 0x0F) != BoxOk) continue;  // the question

@@ -2,11 +2,10 @@
 
 #include <ctime>
 
-#include "transport/device_port.h"
 #include "transport/port_discovery.h"
 
-PortOpen OpenCliPort(const CliPort& port) {
-  return DevicePort.OpenPath(port.openPath, ScannerBaudRate, 8, 0, 0, FlowNone);
+PortOpen OpenCliPort(SerialPort& link, const CliPort& port) {
+  return link.OpenPath(port.openPath, ScannerBaudRate, 8, 0, 0, FlowNone);
 }
 
 std::string UtcNowText() {

@@ -18,8 +18,8 @@ struct CliPort {
 };
 
 std::vector<CliPort> FindCliPorts();
-// Opens DevicePort on the port with the scanner settings, for this program alone.
-PortOpen OpenCliPort(const CliPort& port);
+// Opens the port on link with the scanner settings, for this program alone.
+PortOpen OpenCliPort(SerialPort& link, const CliPort& port);
 
 // A path from the command line as the program's wide text, and back (UTF-8
 // on Linux, the ANSI code page on Windows).

@@ -18,11 +18,11 @@ std::int64_t StampSeconds(std::uint64_t stamp) {
          static_cast<std::int64_t>(stamp / 100 % 100) * 60 + static_cast<std::int64_t>(stamp % 100);
 }
 
-ClockCheck CheckScannerClock(StampDateOrder order) {
+ClockCheck CheckScannerClock(ScannerSession& session, StampDateOrder order) {
   ClockCheck check;
   std::uint8_t reply[Reply::Time.maxPayload + 1] = {};
   std::size_t length = 0;
-  if (Query(Command::GetTime, Reply::Time, reply, sizeof reply, &length) != QueryOutcome::Ok) return check;
+  if (Query(session, Command::GetTime, Reply::Time, reply, sizeof reply, &length) != QueryOutcome::Ok) return check;
   const LocalTime now = CurrentLocalTime();
   check.shown.assign(reinterpret_cast<const char*>(reply), length);
   std::uint64_t scanner = 0;

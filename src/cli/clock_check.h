@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/scan_summary.h"
+#include "protocol/scanner_session.h"
 
 struct ClockCheck {
   bool read = false;        // the clock answered in the scanner's date order
@@ -18,7 +19,7 @@ struct ClockCheck {
 inline constexpr std::int64_t ClockTolerance = 120;
 
 // Asks the woken scanner for its clock.
-ClockCheck CheckScannerClock(StampDateOrder order);
+ClockCheck CheckScannerClock(ScannerSession& session, StampDateOrder order);
 // The words for the scanner's line: "clock 3 h 12 min behind this PC",
 // "clock reset (2000/01/01,00:00:05)", "clock not read"; empty when in time.
 std::string ClockWords(const ClockCheck& check);

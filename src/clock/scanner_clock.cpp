@@ -50,9 +50,9 @@ void ShowScannerFormat(FrontEnd& front, const char* answer) {
 }
 
 // One query of "Get Time"; false after the box that says what failed.
-bool AskClock(FrontEnd& front, const char* command, const ReplyRead& read, char* reply,
+bool AskClock(ScannerSession& session, FrontEnd& front, const char* command, const ReplyRead& read, char* reply,
               std::size_t capacity, const wchar_t* replyFailed) {
-  switch (Query(command, read, reinterpret_cast<std::uint8_t*>(reply), capacity, nullptr)) {
+  switch (Query(session, command, read, reinterpret_cast<std::uint8_t*>(reply), capacity, nullptr)) {
     case QueryOutcome::Ok: return true;
     case QueryOutcome::SendFailed: ShowErrorBox(front, L"Send Get KT52 Time Command Failed!"); break;
     case QueryOutcome::ReplyFailed: ShowErrorBox(front, replyFailed); break;
@@ -76,21 +76,21 @@ bool TypedTime(FrontEnd& front, DateFormat format, std::string& text) {
 // The format command, the pause, the set-time command with the typed time or,
 // taken only now, the PC's; the failure text, or nullptr when both were
 // accepted.
-const wchar_t* SendTime(DateFormat format, const std::string& typed) {
-  if (!SendSetting(NameOf(format).command)) return L"Set Time Format Failed!";
+const wchar_t* SendTime(ScannerSession& session, DateFormat format, const std::string& typed) {
+  if (!SendSetting(session, NameOf(format).command)) return L"Set Time Format Failed!";
   Pause(FormatToTimePauseMs);
   // After the wake-up, the format command's pauses and its acknowledgement:
   // the scanner gets the time of this moment, not of the click.
   const std::string command = Command::SetTimePrefix + (typed.empty() ? FormatLocalTime() : typed);
   if (command.size() != SetTimeCommandLength ||
-      !SendCommand(command.c_str(), command.size(), true))
+      !SendCommand(session, command.c_str(), command.size(), true))
     return L"Set Time Failed!";
   return nullptr;
 }
 
 enum class PortOutcome { Next, EndRun };
 
-PortOutcome SetPortTime(FrontEnd& front, const PortList* listed, DateFormat format,
+PortOutcome SetPortTime(ScannerSession& session, FrontEnd& front, const PortList* listed, DateFormat format,
                         std::uint32_t i) {
   std::string text;
   if (!TypedTime(front, format, text)) {
@@ -98,17 +98,17 @@ PortOutcome SetPortTime(FrontEnd& front, const PortList* listed, DateFormat form
     return PortOutcome::EndRun;
   }
   if (listed) {
-    if (!OpenDevicePort(listed->numbers[i])) {
+    if (!OpenSessionPort(session, listed->numbers[i])) {
       front.ShowPortStatus(i, L"Open Ports Failed!");
       return PortOutcome::Next;
     }
-    if (!WakeDevice()) {
+    if (!WakeDevice(session)) {
       front.ShowPortStatus(i, SendWakeFailed);
       return PortOutcome::Next;
     }
     front.ShowPortStatus(i, L"Setting Time...");
   }
-  const wchar_t* failure = SendTime(format, text);
+  const wchar_t* failure = SendTime(session, format, text);
   if (!listed) {
     if (failure)
       RunBox(front, failure, L"Error", BoxIconError);
@@ -117,16 +117,16 @@ PortOutcome SetPortTime(FrontEnd& front, const PortList* listed, DateFormat form
     return failure ? PortOutcome::EndRun : PortOutcome::Next;
   }
   front.ShowPortStatus(i, failure ? failure : L"Set Time Succeed!");
-  CloseDevicePort();
+  CloseSessionPort(session);
   return PortOutcome::Next;
 }
 }  // namespace
 
-void SetScannerClocks(FrontEnd& front, const PortList* listed) {
+void SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed) {
   std::uint32_t portCount = listed ? listed->count : 1;
   if (!listed) {
-    if (!CheckPortsOpen(front)) return;
-    if (!WakeDevice()) {
+    if (!CheckPortsOpen(session, front)) return;
+    if (!WakeDevice(session)) {
       if (!front.IsClosing()) ShowAppBox(front, SendWakeFailed, BoxIconError);
       return;
     }
@@ -134,22 +134,22 @@ void SetScannerClocks(FrontEnd& front, const PortList* listed) {
   const DateFormat format = front.CheckedDateFormat();
   // A close of the window ends the run after the current port.
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i)
-    if (SetPortTime(front, listed, format, i) == PortOutcome::EndRun) return;
+    if (SetPortTime(session, front, listed, format, i) == PortOutcome::EndRun) return;
 }
 
-int ReadScannerClock(FrontEnd& front) {
-  if (!CheckPortsOpen(front)) return 0;
-  if (!WakeDevice()) {
+int ReadScannerClock(ScannerSession& session, FrontEnd& front) {
+  if (!CheckPortsOpen(session, front)) return 0;
+  if (!WakeDevice(session)) {
     ShowAppBox(front, SendWakeFailed, BoxIconError);
     return 0;
   }
   char format[Reply::TimeFormat.maxPayload + 1] = {};
-  if (!AskClock(front, Command::GetTimeFormat, Reply::TimeFormat, format, sizeof format,
+  if (!AskClock(session, front, Command::GetTimeFormat, Reply::TimeFormat, format, sizeof format,
                 L"Get Time Format Failed!"))
     return 0;
   ShowScannerFormat(front, format);
   char clock[Reply::Time.maxPayload + 1] = {};
-  if (!AskClock(front, Command::GetTime, Reply::Time, clock, sizeof clock, L"Get Time Failed!"))
+  if (!AskClock(session, front, Command::GetTime, Reply::Time, clock, sizeof clock, L"Get Time Failed!"))
     return 0;
   // Shown as received, up to a zero byte.
   front.ShowTime(AnsiToWide(clock, std::strlen(clock)));

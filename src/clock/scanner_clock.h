@@ -7,14 +7,15 @@
 #include "clock/time_text.h"
 
 class FrontEnd;
+struct ScannerSession;
 struct PortList;
 
 // The time box is read as 8-bit text, at most 99 characters (as it is saved).
 inline constexpr std::size_t TimeBoxCapacity = 100;
 
 // "Get Time", on the open scanner. 1 on success, 0 otherwise (a box says why).
-int ReadScannerClock(FrontEnd& front);
+int ReadScannerClock(ScannerSession& session, FrontEnd& front);
 
 // One "Set Time" run: on the open scanner (listed nullptr), or on every listed
 // one in turn, each outcome in its "Status".
-void SetScannerClocks(FrontEnd& front, const PortList* listed);
+void SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed);

@@ -21,6 +21,7 @@ enum class PortOutcome { Next, EndJob };
 
 struct Job {
   FrontEnd& front;
+  ScannerSession& session;
   const PortList* listed;  // nullptr: manual mode, the open port
   DownloadRun* run;        // gets a report of each scanner, when given
   PlainSeparator plain;    // the scanner's default separator and its answer
@@ -30,9 +31,6 @@ struct Job {
 void InformationBox(FrontEnd& front, const std::wstring& text) {
   front.ShowBox(text, L"Information", BoxIconInformation);
 }
-
-std::atomic<std::uint64_t> LimitBytes{MaxDownloadBytes};
-std::atomic<std::uint64_t> LimitMs{MaxDownloadMs};
 
 // The ports whose last download of this session failed.
 std::mutex FailedPortsLock;
@@ -48,7 +46,7 @@ void NoteDownload(std::uint32_t port, bool failed) {
 
 // The port a step of this job serves: entry i in auto mode, the open one otherwise.
 std::uint32_t PortOf(const Job& job, std::uint32_t i) {
-  return job.manual() ? OpenedPortNumber() : job.listed->numbers[i];
+  return job.manual() ? job.session.port.number : job.listed->numbers[i];
 }
 
 // How entry i's download ended: remembered for "Delete Barcodes", and
@@ -65,16 +63,17 @@ void Settle(Job& job, std::uint32_t i, const wchar_t* outcome, bool failed,
 
 // Wakes the scanner and prepares its records; on failure names what failed.
 bool PrepareScanner(Job& job, const wchar_t** failure) {
-  if (!WakeDevice()) {
+  ScannerSession& session = job.session;
+  if (!WakeDevice(session)) {
     *failure = L"Send '*' Failed!";
     return false;
   }
-  if (!SetDisplayItems(job.front)) {
+  if (!SetDisplayItems(session, job.front)) {
     *failure = L"Set KT52 Display Items Failed!";
     return false;
   }
-  if (!FramedMode &&
-      !QueryDefaultSeparator(job.plain.separator, &job.plain.answer)) {
+  if (!session.framed &&
+      !QueryDefaultSeparator(session, job.plain.separator, &job.plain.answer)) {
     *failure = L"Get KT52 Default Separator Failed!";
     return false;
   }
@@ -84,15 +83,16 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 // The file name could not be made: what the user is told, and whether the
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
+  ScannerSession& session = job.session;
   IsAutoNaming = job.front.IsChosen(Choice::AutoNaming);
   Settle(job, i, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!", true);
   if (!job.manual() && IsAutoNaming) {
     job.front.ShowPortStatus(i, L"Get File Name Failed!");
-    CloseDevicePort();
+    CloseSessionPort(session);
     return PortOutcome::Next;
   }
   ShowErrorBox(job.front, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
-  if (!job.manual()) CloseDevicePort();
+  if (!job.manual()) CloseSessionPort(session);
   return PortOutcome::EndJob;
 }
 
@@ -126,7 +126,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   layout.timeShown = timeChosen || whole;
   layout.serialLeftOut = !serialChosen && whole;
   layout.timeLeftOut = !timeChosen && whole;
-  if (!FramedMode) layout.downloadSeparator = job.plain.separator;
+  if (!job.session.framed) layout.downloadSeparator = job.plain.separator;
   RecordCarry carry;
   DownloadOutcome outcome;
   std::string text;
@@ -139,7 +139,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
       outcome.written = false;
     job.front.ShowReceived(text);
   };
-  outcome.end = RunDownload(job.plain, take, {LimitBytes.load(), LimitMs.load()}).end;
+  outcome.end = RunDownload(job.session, job.plain, take).end;
   outcome.leftOpen = RecordLeftOpen(carry);
   outcome.altered = carry.separatorInFields;
   return outcome;
@@ -167,9 +167,10 @@ const wchar_t* FailureOf(const DownloadOutcome& got) {
 
 PortOutcome CollectPort(Job& job, std::uint32_t i) {
   FrontEnd& front = job.front;
+  ScannerSession& session = job.session;
   if (!job.manual()) {
     const wchar_t* failure = L"Open Ports Failed!";
-    if (!OpenDevicePort(job.listed->numbers[i]) || !PrepareScanner(job, &failure)) {
+    if (!OpenSessionPort(session, job.listed->numbers[i]) || !PrepareScanner(job, &failure)) {
       Settle(job, i, failure, true);
       front.ShowPortStatus(i, failure);
       return PortOutcome::Next;
@@ -177,7 +178,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   }
   const bool saveToFile = front.IsChosen(Choice::SaveToFile);
   const bool textType = front.IsChosen(Choice::TextFile);
-  if (saveToFile && !MakeOutputFileName(front, textType)) return ReportNamingFailure(job, i);
+  if (saveToFile && !MakeOutputFileName(session, front, textType)) return ReportNamingFailure(job, i);
   const std::wstring path = OutputFilePath();
 
   OutputFile file;
@@ -188,7 +189,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
       return PortOutcome::EndJob;
     }
     front.ShowPortStatus(i, L"Open File Failed!");
-    CloseDevicePort();
+    CloseSessionPort(session);
     return PortOutcome::Next;
   }
 
@@ -233,7 +234,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   Settle(job, i, outcome, failure != nullptr, std::move(report));
   if (!job.manual()) {
     front.ShowPortStatus(i, outcome);
-    CloseDevicePort();
+    CloseSessionPort(session);
     return PortOutcome::Next;
   }
   if (quiet) return PortOutcome::EndJob;
@@ -249,11 +250,12 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
 }  // namespace
 
-void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run) {
-  Job job{front, listed, run, {}};
+void DownloadScanners(ScannerSession& session, FrontEnd& front, const PortList* listed,
+                      DownloadRun* run) {
+  Job job{front, session, listed, run, {}};
   std::uint32_t portCount = 1;
   if (job.manual()) {
-    if (!CheckPortsOpen(front)) return;
+    if (!CheckPortsOpen(session, front)) return;
     const wchar_t* failure = nullptr;
     if (!PrepareScanner(job, &failure)) {
       Settle(job, 0, failure, true);
@@ -276,20 +278,20 @@ bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest) {
   return readBack && read.length == report.bytesWritten && read.hash == report.writtenHash;
 }
 
-bool SetDisplayItems(FrontEnd& front) {
+bool SetDisplayItems(ScannerSession& session, FrontEnd& front) {
   const bool whole = front.NeedsWholeRecords();
   const char* serial = whole || front.IsChosen(Choice::ShowSerialNumber) ? Command::ShowSerialNumber
                                                                          : Command::HideSerialNumber;
-  if (!SendSetting(serial)) return false;
+  if (!SendSetting(session, serial)) return false;
   const char* time = whole || front.IsChosen(Choice::ShowTimeStamp) ? Command::ShowTimeStamp
                                                                      : Command::HideTimeStamp;
-  return SendSetting(time);
+  return SendSetting(session, time);
 }
 
-bool QueryDefaultSeparator(std::string& separator, std::string* answer) {
-  SendCommand(Command::GetDefaultSeparator, CommandLength, false);  // the reply decides
+bool QueryDefaultSeparator(ScannerSession& session, std::string& separator, std::string* answer) {
+  SendCommand(session, Command::GetDefaultSeparator, CommandLength, false);  // the reply decides
   std::uint8_t reply[DefaultSeparatorCapacity + 1] = {};
-  int n = ReceiveWholeReply(reply, Reply::DefaultSeparator.maxPayload,
+  int n = ReceiveWholeReply(session, reply, Reply::DefaultSeparator.maxPayload,
                             Reply::DefaultSeparator.totalMs, Reply::DefaultSeparator.intervalMs,
                             false, true);
   if (n <= 0) return false;
@@ -303,11 +305,6 @@ bool QueryDefaultSeparator(std::string& separator, std::string* answer) {
 bool LastDownloadFailed(std::uint32_t port) {
   std::lock_guard<std::mutex> lock(FailedPortsLock);
   return FailedPorts.count(port) != 0;
-}
-
-void SetDownloadLimits(const DownloadLimits& limits) {
-  LimitBytes = limits.maxBytes;
-  LimitMs = limits.maxMs;
 }
 
 void ForgetDownloads() {

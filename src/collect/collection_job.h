@@ -41,7 +41,8 @@ struct DownloadRun {
 // meanwhile lets the download under way finish (it is checked and saved as
 // any other); no further port is started and no more boxes are shown. run,
 // when given, gets a report of each scanner.
-void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run = nullptr);
+void DownloadScanners(ScannerSession& session, FrontEnd& front, const PortList* listed,
+                      DownloadRun* run = nullptr);
 
 // Whether the report's file, read back from the disk at its path, holds from
 // fileStart on exactly the bytes the download wrote (their count and hash).
@@ -49,10 +50,11 @@ void DownloadScanners(FrontEnd& front, const PortList* listed, DownloadRun* run 
 bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest = nullptr);
 
 // Tells the scanner to show or hide serial number and time stamp, as chosen.
-bool SetDisplayItems(FrontEnd& front);
+bool SetDisplayItems(ScannerSession& session, FrontEnd& front);
 // Plain mode: the scanner's default separator, the text after the first ":"
 // of its answer (empty without one); the whole answer in *answer.
-bool QueryDefaultSeparator(std::string& separator, std::string* answer = nullptr);
+bool QueryDefaultSeparator(ScannerSession& session, std::string& separator,
+                           std::string* answer = nullptr);
 
 // Whether the last download from COM<port> in this session failed (any
 // failure text). False for a port not downloaded in this session, or whose
@@ -60,11 +62,6 @@ bool QueryDefaultSeparator(std::string& separator, std::string* answer = nullptr
 bool LastDownloadFailed(std::uint32_t port);
 // As at start: no port downloaded yet.
 void ForgetDownloads();
-
-// The bounds every download runs under (MaxDownloadBytes, MaxDownloadMs). The
-// one test hook here: tests lower them to see a scanner that never stops
-// sending ended, without sending 64 MiB.
-void SetDownloadLimits(const DownloadLimits& limits);
 
 // Texts of a failed write, in the style of the others.
 inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";

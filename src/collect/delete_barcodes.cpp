@@ -14,12 +14,12 @@ constexpr wchar_t FailedText[] = L"Delete Barcodes Failed!";
 
 // Auto mode: opens and wakes the scanner of entry i; false (with its "Status")
 // when that fails. The port is left for the next open to replace.
-bool ReachListedScanner(FrontEnd& front, const PortList& listed, std::uint32_t i) {
-  if (!OpenDevicePort(listed.numbers[i])) {
+bool ReachListedScanner(ScannerSession& session, FrontEnd& front, const PortList& listed, std::uint32_t i) {
+  if (!OpenSessionPort(session, listed.numbers[i])) {
     front.ShowPortStatus(i, L"Please Open Ports!");
     return false;
   }
-  if (!WakeDevice()) {
+  if (!WakeDevice(session)) {
     front.ShowPortStatus(i, L"Send '*' Failed!");
     return false;
   }
@@ -27,17 +27,17 @@ bool ReachListedScanner(FrontEnd& front, const PortList& listed, std::uint32_t i
 }
 }  // namespace
 
-bool EraseScanners(FrontEnd& front, const PortList* listed) {
+bool EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed) {
   const bool manual = listed == nullptr;
   std::uint32_t portCount = manual ? 1 : listed->count;
   if (manual) {
-    if (!CheckPortsOpen(front)) return false;
+    if (!CheckPortsOpen(session, front)) return false;
     // Woken before the question: a scanner that cannot be reached is not asked about.
-    if (!WakeDevice()) {
+    if (!WakeDevice(session)) {
       ShowAppBox(front, L"Send '*' Failed!", BoxIconError);
       return false;
     }
-    if (LastDownloadFailed(OpenedPortNumber()) &&
+    if (LastDownloadFailed(session.port.number) &&
         front.ShowBox(LastDownloadFailedQuestion, L"Warning", BoxYesNo | BoxIconWarning) !=
             AnswerYes)
       return false;
@@ -52,11 +52,11 @@ bool EraseScanners(FrontEnd& front, const PortList* listed) {
       allErased = false;
       continue;
     }
-    if (!manual && !ReachListedScanner(front, *listed, i)) {
+    if (!manual && !ReachListedScanner(session, front, *listed, i)) {
       allErased = false;
       continue;
     }
-    const bool erased = SendSetting(Command::EraseBarcodes);
+    const bool erased = SendSetting(session, Command::EraseBarcodes);
     if (manual) {
       if (erased)
         front.ShowBox(SucceedText, L"Infomation", BoxIconInformation);
@@ -65,11 +65,11 @@ bool EraseScanners(FrontEnd& front, const PortList* listed) {
       return erased;
     }
     if (erased) {
-      CloseDevicePort();
+      CloseSessionPort(session);
       front.ShowPortStatus(i, SucceedText);
     } else {
       front.ShowPortStatus(i, FailedText);
-      CloseDevicePort();
+      CloseSessionPort(session);
       allErased = false;
     }
   }

@@ -4,6 +4,7 @@
 // question; never one whose last download failed without asking
 // (LastDownloadFailed).
 class FrontEnd;
+struct ScannerSession;
 struct PortList;
 
 inline constexpr wchar_t DeleteQuestionText[] =
@@ -17,4 +18,4 @@ inline constexpr wchar_t NotDeletedText[] = L"Not Deleted: Last Download Failed!
 // The erase: of the open scanner (listed nullptr) or of every listed one
 // (auto mode, each outcome in its "Status"). True when every scanner served
 // was erased.
-bool EraseScanners(FrontEnd& front, const PortList* listed);
+bool EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed);

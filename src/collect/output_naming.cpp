@@ -93,14 +93,14 @@ std::wstring DefaultOutputFolder() {
   return user.empty() || !IsFolder(program) || !FolderRefusesNewFiles(program) ? program : user;
 }
 
-bool MakeOutputFileName(FrontEnd& front, bool textType) {
+bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, bool textType) {
   // Only the default folder in Documents is made; a folder the user chose
   // and removed since is reported missing, as it always was.
   if (!OutputFolder.empty() && OutputFolder == UserOutputFolder()) MakeFolders(OutputFolder);
   IsAutoNaming = front.IsChosen(Choice::AutoNaming);
   if (IsAutoNaming) {
     std::wstring serial;
-    if (!QuerySerialNumber(serial, Reply::SerialNumberForFileName)) return false;
+    if (!QuerySerialNumber(session, serial, Reply::SerialNumberForFileName)) return false;
     const std::wstring prefix = AutoNamePrefix(serial);
     OutputFileName = prefix;
     FindNextFileNumber(textType);

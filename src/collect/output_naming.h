@@ -4,6 +4,7 @@
 #include <string>
 
 class FrontEnd;
+struct ScannerSession;
 
 inline constexpr std::size_t PathCapacity = 260;  // characters, with the terminating zero
 
@@ -16,7 +17,7 @@ extern int NextFileNumber;
 // Sets OutputFileName for one download, from "Auto Naming" and the typed name
 // as the front end has them, and shows it; textType true for TXT, false for
 // CSV. False when the serial number cannot be had or no name was typed.
-bool MakeOutputFileName(FrontEnd& front, bool textType);
+bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, bool textType);
 // A name the file system cannot misread, for automatic and custom names
 // alike: a character a name cannot hold or a control character becomes "_",
 // a device name (CON, NUL, COM1 ...) gets a "_" in front, trailing dots and

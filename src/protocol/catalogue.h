@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/scanner_session.h"
+
 namespace Command {
 inline constexpr char DownloadBarcodes[] = "$$%^0206";
 inline constexpr char ShowTimeStamp[] = "$$%^0300";
@@ -45,7 +47,7 @@ inline constexpr ReplyRead DefaultSeparator{24, 500, 20, false, true};
 }  // namespace Reply
 
 // A setting: the command, acknowledged by the scanner.
-bool SendSetting(const char* command);
+bool SendSetting(ScannerSession& session, const char* command);
 
 enum class QueryOutcome { Ok, SendFailed, ReplyFailed };
 
@@ -53,5 +55,5 @@ enum class QueryOutcome { Ok, SendFailed, ReplyFailed };
 // read by `read` into destination (room for read.maxPayload bytes, plus
 // MarkerLength without stripMarker, plus one for the zero that ends the payload).
 // On Ok, *length is the payload length (> 0) and destination[*length] is zero.
-QueryOutcome Query(const char* command, const ReplyRead& read, std::uint8_t* destination,
+QueryOutcome Query(ScannerSession& session, const char* command, const ReplyRead& read, std::uint8_t* destination,
                    std::size_t destinationCapacity, std::size_t* length);

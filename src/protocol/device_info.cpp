@@ -21,29 +21,29 @@ std::wstring PayloadText(const std::uint8_t* payload, std::size_t length) {
 }
 }  // namespace
 
-bool QuerySerialNumber(std::wstring& out) {
-  return QuerySerialNumber(out, Reply::SerialNumberForList);
+bool QuerySerialNumber(ScannerSession& session, std::wstring& out) {
+  return QuerySerialNumber(session, out, Reply::SerialNumberForList);
 }
 
-bool QuerySerialNumber(std::wstring& out, const ReplyRead& read) {
+bool QuerySerialNumber(ScannerSession& session, std::wstring& out, const ReplyRead& read) {
   std::vector<std::uint8_t> reply(read.maxPayload + (read.stripMarker ? 0 : MarkerLength) + 1, 0);
   std::size_t length = 0;
-  if (Query(Command::GetSerialNumber, read, reply.data(), reply.size(), &length) !=
+  if (Query(session, Command::GetSerialNumber, read, reply.data(), reply.size(), &length) !=
       QueryOutcome::Ok)
     return false;
   out = PayloadText(reply.data(), length);
   return true;
 }
 
-bool ReportDeviceInfo(FrontEnd& front) {
-  if (!CheckPortsOpen(front)) return false;
-  if (!WakeDevice()) {
+bool ReportDeviceInfo(ScannerSession& session, FrontEnd& front) {
+  if (!CheckPortsOpen(session, front)) return false;
+  if (!WakeDevice(session)) {
     ShowAppBox(front, L"Send '*' Failed!", BoxIconError);
     return false;
   }
   std::uint8_t reply[DeviceInfoBufferSize] = {};
   std::size_t length = 0;
-  switch (Query(Command::GetDeviceInfo, Reply::DeviceInfo, reply, sizeof reply, &length)) {
+  switch (Query(session, Command::GetDeviceInfo, Reply::DeviceInfo, reply, sizeof reply, &length)) {
     case QueryOutcome::SendFailed:
       ShowErrorBox(front, L"Get Device Info Error!");
       return false;

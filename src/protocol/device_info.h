@@ -2,17 +2,19 @@
 // Read-only queries about the scanner itself.
 #include <string>
 
+#include "protocol/scanner_session.h"
+
 class FrontEnd;
 
 // "Get Device Info": shows the open scanner's information, one group a line.
-bool ReportDeviceInfo(FrontEnd& front);
+bool ReportDeviceInfo(ScannerSession& session, FrontEnd& front);
 struct ReplyRead;
 
 // The scanner's serial number (port open, scanner woken), read with the device
 // list's read times. False on no reply. The text ends at a zero byte, if any.
-bool QuerySerialNumber(std::wstring& out);
+bool QuerySerialNumber(ScannerSession& session, std::wstring& out);
 // The same with other read times (file naming uses its own).
-bool QuerySerialNumber(std::wstring& out, const ReplyRead& read);
+bool QuerySerialNumber(ScannerSession& session, std::wstring& out, const ReplyRead& read);
 // One group ("...}" or "...};") a line, each ending with CR LF; text after the
 // last group is dropped.
 void FormatDeviceInfo(std::wstring& text);

@@ -7,6 +7,7 @@
 #include "common/pause.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
+#include "protocol/scanner_session.h"
 #include "transport/serial_link.h"
 
 namespace {
@@ -20,11 +21,12 @@ constexpr std::uint32_t AnswerGapMs = Reply::DefaultSeparator.intervalMs;
 
 class Download {
  public:
-  Download(const PlainSeparator& plain, const DownloadData& data, const DownloadLimits& limits)
-      : link_(ExchangeLink()),
+  Download(ScannerSession& session, const PlainSeparator& plain, const DownloadData& data)
+      : session_(session),
+        link_(*session.link),
         plain_(plain),
         data_(data),
-        limits_(limits),
+        limits_(session.limits),
         buffer_(PlainPieceBytes + 1, 0),
         cutter_(plain.separator, true) {}
 
@@ -33,10 +35,10 @@ class Download {
     start_ = SteadyMs();
     std::string answerBytes;
     const CommandAnswer answer =
-        SendCommandForAnswer(Command::DownloadBarcodes, CommandLength, &answerBytes);
+        SendCommandForAnswer(session_, Command::DownloadBarcodes, CommandLength, &answerBytes);
     if (answer == CommandAnswer::NotWritten) return {DownloadEnd::NotAccepted, 0};
     accepted_ = answer == CommandAnswer::Accepted;
-    if (!FramedMode) {
+    if (!session_.framed) {
       // What the acknowledgement's read took that was not the OK marker may
       // be the marker's start, with noise in front, or a late one.
       cutter_ = PlainDataCutter(plain_.separator, !accepted_);
@@ -45,7 +47,7 @@ class Download {
     }
     DownloadEnd end = Receive();
     // A download that did not finish still keeps the records it brought.
-    if (end != DownloadEnd::Complete && !FramedMode) FinishPlain();
+    if (end != DownloadEnd::Complete && !session_.framed) FinishPlain();
     return {end, bytes_};
   }
 
@@ -53,7 +55,7 @@ class Download {
   DownloadEnd Receive() {
     for (;;) {
       if (Overdue()) return DownloadEnd::TooLong;
-      std::optional<DownloadEnd> end = FramedMode ? FramedStep() : PlainStep();
+      std::optional<DownloadEnd> end = session_.framed ? FramedStep() : PlainStep();
       if (end) return *end;
     }
   }
@@ -89,7 +91,7 @@ class Download {
       if (n == 1 && lead != Ack) leadCount = 1;
     }
     auto* payload = buffer_.data();
-    FrameReceipt frame = ReceiveDataFrame(reinterpret_cast<std::uint8_t*>(payload), FramePayload,
+    FrameReceipt frame = ReceiveDataFrame(session_, reinterpret_cast<std::uint8_t*>(payload), FramePayload,
                                           WindowMs, GapMs, &lead, leadCount);
     // A frame that passed its check came whole, even if the port went away after it.
     const LinkFault fault = link_.TakeFault();
@@ -216,6 +218,7 @@ class Download {
     return ended;
   }
 
+  ScannerSession& session_;
   SerialLink& link_;
   const PlainSeparator& plain_;
   const DownloadData& data_;
@@ -237,9 +240,9 @@ class Download {
 };
 }  // namespace
 
-DownloadResult RunDownload(const PlainSeparator& plain, const DownloadData& data,
-                           const DownloadLimits& limits) {
-  return Download(plain, data, limits).Run();
+DownloadResult RunDownload(ScannerSession& session, const PlainSeparator& plain,
+                           const DownloadData& data) {
+  return Download(session, plain, data).Run();
 }
 
 PlainDataCutter::PlainDataCutter(std::string separator, bool markerFirst, std::size_t pieceBytes)

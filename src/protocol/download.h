@@ -26,15 +26,7 @@
 #include <functional>
 #include <string>
 
-// Far above any scanner's memory: a download past either bound has gone wrong
-// (a scanner that keeps sending, or keeps resending).
-inline constexpr std::uint64_t MaxDownloadBytes = 64ull << 20;
-inline constexpr std::uint64_t MaxDownloadMs = 10ull * 60 * 1000;
-
-struct DownloadLimits {
-  std::uint64_t maxBytes = MaxDownloadBytes;
-  std::uint64_t maxMs = MaxDownloadMs;
-};
+#include "protocol/scanner_session.h"
 
 // A plain piece and its separator fill one host read: 10,240 + 10 bytes.
 inline constexpr std::size_t PlainPieceBytes = 10250;
@@ -66,10 +58,10 @@ struct PlainSeparator {
   std::string answer;
 };
 
-// The download on the exchange's link, after the scanner was woken and
-// prepared (FramedMode says how it talks).
-DownloadResult RunDownload(const PlainSeparator& plain, const DownloadData& data,
-                           const DownloadLimits& limits = {});
+// The download on the session's link, after the scanner was woken and
+// prepared (session.framed says how it talks), within session.limits.
+DownloadResult RunDownload(ScannerSession& session, const PlainSeparator& plain,
+                           const DownloadData& data);
 
 // The plain download's bytes after its acknowledgement, turned into record text:
 // the OK marker found first (up to MaxStrayBytes of noise may stand in front

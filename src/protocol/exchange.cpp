@@ -1,15 +1,12 @@
 #include "protocol/exchange.h"
 
-#include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "common/pause.h"
-
-std::int32_t FramedMode = 0;
+#include "transport/port_discovery.h"
 
 namespace {
-std::atomic<FrontEnd*> CurrentFrontEnd{nullptr};
 
 constexpr std::size_t FrameOverhead = 11;     // header 6, length 2, trailer 2, XOR 1
 // A data frame's payload length stands in bytes 6 and 7.
@@ -26,22 +23,22 @@ std::uint8_t Xor(const std::uint8_t* bytes, std::size_t length) {
 }
 
 // The device acknowledgement: 5 bytes, of which only byte 2 counts.
-CommandAnswer ReadDeviceAnswer() {
+CommandAnswer ReadDeviceAnswer(ScannerSession& session) {
   std::uint8_t ack[6] = {};
-  std::size_t n = ExchangeLink().Read(ack, 5, AckWaitMs, 0);
+  std::size_t n = session.link->Read(ack, 5, AckWaitMs, 0);
   if (n < 3) return CommandAnswer::NoAnswer;
   return ack[2] == Ack ? CommandAnswer::Accepted : CommandAnswer::Refused;
 }
 
-bool ReadDeviceAck() { return ReadDeviceAnswer() == CommandAnswer::Accepted; }
+bool ReadDeviceAck(ScannerSession& session) {
+  return ReadDeviceAnswer(session) == CommandAnswer::Accepted;
+}
 
-bool WriteHostAck(bool valid) {
-  const std::uint8_t ack[6] = {0x02, 0x01, valid ? Ack : Nak, GetResponseMode(), 0x3B, 0x03};
-  return ExchangeLink().Write(ack, sizeof ack);
+bool WriteHostAck(ScannerSession& session, bool valid) {
+  const std::uint8_t ack[6] = {0x02, 0x01, valid ? Ack : Nak, session.responseMode, 0x3B, 0x03};
+  return session.link->Write(ack, sizeof ack);
 }
 }  // namespace
-
-void SetExchangeFrontEnd(FrontEnd* front) { CurrentFrontEnd.store(front); }
 
 std::size_t BuildCommandFrame(const std::uint8_t* command, std::size_t length, std::uint8_t* out,
                               std::size_t outCapacity) {
@@ -78,26 +75,34 @@ bool EndsWithMarker(const char* text, const char* marker) {
   return std::memcmp(text + length - MarkerLength, marker, MarkerLength) == 0;
 }
 
-bool WakeDevice() {
-  SerialLink& link = ExchangeLink();
+WakeAnswer WakeForAnswer(ScannerSession& session) {
+  SerialLink& link = *session.link;
   link.DiscardInput();
   const std::uint8_t wake = WakeByte;
-  if (!link.Write(&wake, 1)) return false;
+  if (!link.Write(&wake, 1)) return WakeAnswer::NotWritten;
   std::uint8_t answer = 0;
   std::size_t n = link.Read(&answer, 1, AckWaitMs, 0);
-  if (n == 0 || answer == Nak)
-    FramedMode = 0;
-  else if (answer == Ack)
-    FramedMode = 1;
-  return true;
+  if (n == 0 || answer == Nak) {
+    session.framed = 0;
+    return n == 0 ? WakeAnswer::Silent : WakeAnswer::Nak;
+  }
+  if (answer == Ack) {
+    session.framed = 1;
+    return WakeAnswer::Ack;
+  }
+  return WakeAnswer::Other;  // the mode stays as it was
+}
+
+bool WakeDevice(ScannerSession& session) {
+  return WakeForAnswer(session) != WakeAnswer::NotWritten;
 }
 
 namespace {
-bool WriteCommand(const char* command, std::size_t length) {
-  SerialLink& link = ExchangeLink();
+bool WriteCommand(ScannerSession& session, const char* command, std::size_t length) {
+  SerialLink& link = *session.link;
   link.DiscardInput();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(command);
-  if (FramedMode) {
+  if (session.framed) {
     std::vector<std::uint8_t> frame(length + FrameOverhead + 1, 0);
     std::size_t size = BuildCommandFrame(bytes, length, frame.data(), frame.size());
     return size != 0 && link.Write(frame.data(), size);
@@ -109,8 +114,8 @@ bool WriteCommand(const char* command, std::size_t length) {
 }
 
 // Plain: the acknowledgement is exactly the OK marker.
-CommandAnswer ReadPlainAnswer(std::string* answerBytes) {
-  SerialLink& link = ExchangeLink();
+CommandAnswer ReadPlainAnswer(ScannerSession& session, std::string* answerBytes) {
+  SerialLink& link = *session.link;
   char reply[MarkerLength + 1] = {};
   auto* ack = reinterpret_cast<std::uint8_t*>(reply);
   std::size_t n = link.Read(ack, MarkerLength, PlainAckTotalMs, PlainAckIntervalMs);
@@ -125,22 +130,23 @@ CommandAnswer ReadPlainAnswer(std::string* answerBytes) {
 }
 }  // namespace
 
-bool SendCommand(const char* command, std::size_t length, bool waitForAck) {
-  if (!waitForAck) return WriteCommand(command, length);
-  return SendCommandForAnswer(command, length) == CommandAnswer::Accepted;
+bool SendCommand(ScannerSession& session, const char* command, std::size_t length,
+                 bool waitForAck) {
+  if (!waitForAck) return WriteCommand(session, command, length);
+  return SendCommandForAnswer(session, command, length) == CommandAnswer::Accepted;
 }
 
-CommandAnswer SendCommandForAnswer(const char* command, std::size_t length,
-                                   std::string* answerBytes) {
+CommandAnswer SendCommandForAnswer(ScannerSession& session, const char* command,
+                                   std::size_t length, std::string* answerBytes) {
   if (answerBytes) answerBytes->clear();
-  if (!WriteCommand(command, length)) return CommandAnswer::NotWritten;
-  return FramedMode ? ReadDeviceAnswer() : ReadPlainAnswer(answerBytes);
+  if (!WriteCommand(session, command, length)) return CommandAnswer::NotWritten;
+  return session.framed ? ReadDeviceAnswer(session) : ReadPlainAnswer(session, answerBytes);
 }
 
-FrameReceipt ReceiveDataFrame(std::uint8_t* destination, std::size_t maxPayload,
+FrameReceipt ReceiveDataFrame(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload,
                               std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs,
                               const std::uint8_t* lead, std::size_t leadCount) {
-  SerialLink& link = ExchangeLink();
+  SerialLink& link = *session.link;
   const std::size_t most = maxPayload + FrameOverhead;
   std::vector<std::uint8_t> buffer(most + 1, 0);
   if (leadCount > most) leadCount = most;
@@ -162,20 +168,21 @@ FrameReceipt ReceiveDataFrame(std::uint8_t* destination, std::size_t maxPayload,
     // garbage) would put the read of the resent frame out of step.
     link.DiscardInput();
   }
-  if (!WriteHostAck(valid)) receipt.kind = FrameReceipt::AckUnsent;
+  if (!WriteHostAck(session, valid)) receipt.kind = FrameReceipt::AckUnsent;
   return receipt;
 }
 
-int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
-                 std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker) {
-  SerialLink& link = ExchangeLink();
-  if (FramedMode) {
+int ReceiveReply(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload,
+                 std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
+                 bool stripMarker) {
+  SerialLink& link = *session.link;
+  if (session.framed) {
     FrameReceipt frame =
-        ReceiveDataFrame(destination, maxPayload, totalTimeoutMs, intervalTimeoutMs);
+        ReceiveDataFrame(session, destination, maxPayload, totalTimeoutMs, intervalTimeoutMs);
     if (frame.kind == FrameReceipt::Nothing) return 0;
     if (frame.kind == FrameReceipt::AckUnsent) return ReplyRetry;
     // The scanner confirms a NAK as well as an ACK.
-    if (!bulk && !ReadDeviceAck()) return ReplyRetry;
+    if (!bulk && !ReadDeviceAck(session)) return ReplyRetry;
     return frame.kind == FrameReceipt::Taken ? static_cast<int>(frame.payload) : ReplyRetry;
   }
 
@@ -199,11 +206,11 @@ int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_
   return static_cast<int>(copy);
 }
 
-int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
+int ReceiveWholeReply(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload,
                       std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
                       bool stripMarker) {
   for (int attempt = 0; attempt <= MaxReplyRetries; ++attempt) {
-    int result = ReceiveReply(destination, maxPayload, totalTimeoutMs, intervalTimeoutMs, bulk,
+    int result = ReceiveReply(session, destination, maxPayload, totalTimeoutMs, intervalTimeoutMs, bulk,
                               stripMarker);
     // A refused frame that never comes again is lost, not the end of the data.
     if (attempt > 0 && result == 0) return ReplyGivenUp;
@@ -212,15 +219,22 @@ int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
   return ReplyGivenUp;
 }
 
-std::uint8_t GetResponseMode() {
-  FrontEnd* front = CurrentFrontEnd.load();
-  return front ? front->ResponseMode() : 0;
-}
-
-bool CheckPortsOpen(FrontEnd& front) {
-  if (ExchangeLink().IsOpen()) return true;
+bool CheckPortsOpen(const ScannerSession& session, FrontEnd& front) {
+  if (session.link->IsOpen()) return true;
   WarnNoOpenPort(front);
   return false;
 }
 
 void WarnNoOpenPort(FrontEnd& front) { front.ShowBox(L"Please Open Ports!", L"Tip", BoxIconWarning); }
+
+bool OpenSessionPort(ScannerSession& session, std::uint32_t number) {
+  const bool opened = session.link->Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
+  session.port = opened ? PortId{number, {}} : PortId{};
+  return opened;
+}
+
+void CloseSessionPort(ScannerSession& session) {
+  session.link->DiscardInput();
+  session.link->Close();
+  session.port = PortId{};
+}

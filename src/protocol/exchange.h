@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/front_end.h"
-#include "transport/device_port.h"
+#include "protocol/scanner_session.h"
 
 constexpr std::uint8_t Ack = 0x06;
 constexpr std::uint8_t Nak = 0x15;
@@ -25,15 +25,16 @@ constexpr char OkMarker[] = "\r\n$$%~OK\r\n";
 constexpr char ErMarker[] = "\r\n$$%~ER\r\n";
 constexpr std::size_t MarkerLength = 10;
 
-// 1 after the scanner answered the wake-up with ACK, 0 otherwise.
-extern std::int32_t FramedMode;
+// Every exchange runs on a session's link, in the mode its wake-up found
+// (session.framed), and acknowledges data with its response mode.
 
-// Where the exchange reads the "Response" choice of each host acknowledgement,
-// set where the program is put together. nullptr: none (None).
-void SetExchangeFrontEnd(FrontEnd* front);
-
-bool WakeDevice();
-bool SendCommand(const char* command, std::size_t length, bool waitForAck);
+// False when the wake-up byte could not be written. A scanner that answered
+// nothing counts as plain; WakeForAnswer tells it apart.
+bool WakeDevice(ScannerSession& session);
+// The same, telling whether any answer came.
+enum class WakeAnswer { NotWritten, Ack, Nak, Other, Silent };
+WakeAnswer WakeForAnswer(ScannerSession& session);
+bool SendCommand(ScannerSession& session, const char* command, std::size_t length, bool waitForAck);
 
 // How the scanner answered a command it was sent.
 enum class CommandAnswer {
@@ -45,7 +46,7 @@ enum class CommandAnswer {
 };
 // SendCommand with waitForAck, telling the answers apart. Plain: the bytes read
 // for the answer, which may be the start of what follows it, go to answerBytes.
-CommandAnswer SendCommandForAnswer(const char* command, std::size_t length,
+CommandAnswer SendCommandForAnswer(ScannerSession& session, const char* command, std::size_t length,
                                    std::string* answerBytes = nullptr);
 
 // One data frame of a download, read and acknowledged (host ACK or NAK). lead:
@@ -56,21 +57,20 @@ struct FrameReceipt {
   enum Kind { Nothing, Taken, Refused, AckUnsent } kind = Nothing;
   std::size_t payload = 0;
 };
-FrameReceipt ReceiveDataFrame(std::uint8_t* destination, std::size_t maxPayload,
+FrameReceipt ReceiveDataFrame(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload,
                               std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs,
                               const std::uint8_t* lead = nullptr, std::size_t leadCount = 0);
-int ReceiveReply(std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
+int ReceiveReply(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload, std::uint32_t totalTimeoutMs,
                  std::uint32_t intervalTimeoutMs, bool bulk, bool stripMarker);
 // ReceiveReply again while it says ReplyRetry, at most MaxReplyRetries times;
 // past that, or when nothing comes after a refused frame, the result is
 // ReplyGivenUp.
-int ReceiveWholeReply(std::uint8_t* destination, std::size_t maxPayload,
+int ReceiveWholeReply(ScannerSession& session, std::uint8_t* destination, std::size_t maxPayload,
                       std::uint32_t totalTimeoutMs, std::uint32_t intervalTimeoutMs, bool bulk,
                       bool stripMarker);
 
-std::uint8_t GetResponseMode();
-// Whether a port is open; otherwise the warning (WarnNoOpenPort), and false.
-bool CheckPortsOpen(FrontEnd& front);
+// Whether the session's port is open; otherwise the warning (WarnNoOpenPort), and false.
+bool CheckPortsOpen(const ScannerSession& session, FrontEnd& front);
 // "Please Open Ports!", the warning of an operation that needs an open port.
 void WarnNoOpenPort(FrontEnd& front);
 

@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <atomic>
 
-#include "transport/device_port.h"
-
-PortList PortNumbers;
-
 namespace {
 constexpr std::uint32_t HighestPort = 65536;
 
 std::atomic<PortDeviceSource*> DeviceSource{nullptr};
-std::atomic<std::uint32_t> OpenedPort{0};
 
 wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 
@@ -120,17 +115,4 @@ std::vector<ScannerPort> EnumerateScannerPorts() {
   return ports;
 }
 
-bool OpenDevicePort(std::uint32_t number) {
-  const bool opened = ExchangeLink().Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);
-  OpenedPort = opened ? number : 0;
-  return opened;
-}
 
-std::uint32_t OpenedPortNumber() { return OpenedPort.load(); }
-
-void CloseDevicePort() {
-  SerialLink& link = ExchangeLink();
-  link.DiscardInput();
-  link.Close();
-  OpenedPort = 0;
-}

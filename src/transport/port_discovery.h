@@ -1,7 +1,7 @@
 #pragma once
 // Finding the COM ports that belong to KT52 scanners (a USB virtual COM port
 // with the scanner's vendor and product id, or a Bluetooth Serial Port Profile
-// port), and opening and closing the one port in use.
+// port).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,7 +17,6 @@ struct PortList {
   std::uint32_t numbers[MaxPorts] = {};
   std::uint32_t count = 0;
 };
-extern PortList PortNumbers;
 
 // Line settings of every scanner port: 115200 baud, 8 data bits, one stop bit,
 // no parity, no flow control.
@@ -88,11 +87,3 @@ struct ScannerPort {
   bool bluetooth = false;
 };
 std::vector<ScannerPort> EnumerateScannerPorts();
-
-// Opens the exchange's port (DevicePort) on number with the scanner settings.
-bool OpenDevicePort(std::uint32_t number);
-// The COM number OpenDevicePort last opened, 0 once CloseDevicePort closed it.
-std::uint32_t OpenedPortNumber();
-// Drops what is waiting and closes the exchange's port: the end of each
-// port's turn in auto mode.
-void CloseDevicePort();

@@ -2,6 +2,7 @@
 
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/main_dialog.h"
@@ -55,16 +56,16 @@ void RefreshDeviceList(Controls& dialog) {
   for (std::uint32_t i = 0; i < PortNumbers.count; ++i) {
     std::uint32_t port = PortNumbers.numbers[i];
     dialog.ListInsertRow(IDC_DEVICE_LIST, static_cast<int>(i), L"COM" + std::to_wstring(port));
-    if (!OpenDevicePort(port)) {
+    if (!OpenSessionPort(DialogSession, port)) {
       SetPortStatus(dialog, i, L"Open Ports Failed!");
       continue;
     }
-    if (!WakeDevice()) {
+    if (!WakeDevice(DialogSession)) {
       SetPortStatus(dialog, i, L"Send '*' Failed!");
       continue;
     }
     std::wstring serial;
-    SetCell(dialog, i, ColumnSerialNumber, QuerySerialNumber(serial) ? serial : L"Get SN Failed!");
+    SetCell(dialog, i, ColumnSerialNumber, QuerySerialNumber(DialogSession, serial) ? serial : L"Get SN Failed!");
   }
   // The last port opened stays open until the next close.
 }

@@ -1,6 +1,5 @@
 #include "ui/main_dialog.h"
 
-#include "protocol/exchange.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/data_controls.h"
@@ -93,10 +92,6 @@ bool DispatchCommand(Controls& dialog, int id, int notification) {
 }
 
 void PrepareMainDialog(Controls& dialog) {
-  // The exchange reads the "Response" choice of each acknowledgement here.
-  static WindowFrontEnd exchangeWindow;
-  exchangeWindow.Attach(dialog);
-  SetExchangeFrontEnd(&exchangeWindow);
   // The normal, narrow layout.
   dialog.ResizeClient(NormalWidth, DialogHeight);
   // The hidden language list.

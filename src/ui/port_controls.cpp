@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "protocol/scanner_session.h"
 #include "transport/port_discovery.h"
+#include "ui/dialog_session.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -34,7 +36,7 @@ bool OpenSelectedPort(Controls& dialog) {
   // The selection indexes PortNumbers; an index past its count is no port.
   bool listed = selected >= 0 && static_cast<std::uint32_t>(selected) < PortNumbers.count;
   if (!listed || PortNumbers.numbers[selected] == 0 ||
-      !OpenDevicePort(PortNumbers.numbers[selected])) {
+      !OpenSessionPort(DialogSession, PortNumbers.numbers[selected])) {
     dialog.ShowMessage(L"Open Com Error!", L"Error", BoxIconError);
     return false;
   }
@@ -45,7 +47,7 @@ bool OpenSelectedPort(Controls& dialog) {
 }
 
 bool ClosePorts(Controls& dialog, bool keepControls) {
-  CloseDevicePort();
+  CloseSessionPort(DialogSession);
   if (!keepControls) {
     dialog.SetEnabled(IDC_PORT_LIST, true);
     dialog.SetEnabled(IDC_OPEN, true);

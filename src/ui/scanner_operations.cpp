@@ -9,6 +9,7 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/device_list.h"
+#include "ui/dialog_session.h"
 #include "ui/window_front_end.h"
 #include "ui/worker_job.h"
 
@@ -33,12 +34,12 @@ const PortList* ServedPorts() { return AutoMode ? &PortNumbers : nullptr; }
 
 void RunCollection(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  DownloadScanners(window, ServedPorts());
+  DownloadScanners(DialogScanner(dialog), window, ServedPorts());
 }
 
 void RunSetTime(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  SetScannerClocks(window, ServedPorts());
+  SetScannerClocks(DialogScanner(dialog), window, ServedPorts());
 }
 
 constexpr WorkerJob Collection{&RunCollection, &SetJobControls, IDC_GET_BARCODES};
@@ -47,17 +48,17 @@ constexpr WorkerJob SetTimeJob{&RunSetTime, &EnableClockControls, IDC_SET_TIME};
 
 bool ShowDeviceInfo(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return ReportDeviceInfo(window);
+  return ReportDeviceInfo(DialogScanner(dialog), window);
 }
 
 int GetDeviceTime(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return ReadScannerClock(window);
+  return ReadScannerClock(DialogScanner(dialog), window);
 }
 
 bool DeleteBarcodes(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return EraseScanners(window, ServedPorts());
+  return EraseScanners(DialogScanner(dialog), window, ServedPorts());
 }
 
 int ExportRecords(Controls& dialog) {

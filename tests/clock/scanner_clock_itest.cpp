@@ -15,6 +15,7 @@
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "support/memory_controls.h"
 #include "support/sim_process.h"
 #include "support/temp_folder.h"
@@ -53,7 +54,6 @@ class ClockWire : public ::testing::TestWithParam<kt52::Transport> {
   }
   void TearDown() override {
     DevicePort.Close();
-    SetExchangeFrontEnd(nullptr);
     PortNumbers = PortList{};
     FramedMode = 0;
     BarcodeExport.Reset();

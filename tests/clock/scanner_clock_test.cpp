@@ -1,5 +1,6 @@
 // "Get Time" and "Set Time" against simulated and scripted scanners, on virtual time.
 #include "clock/scanner_clock.h"
+#include "ui/dialog_session.h"
 
 #include <gtest/gtest.h>
 
@@ -264,7 +265,7 @@ TEST_F(SetTimeTest, ClosingDuringARunEndsItAfterThePortWithoutBoxes) {
   kt52::Kt52Device& com7 = Attach(7, {});
   StartAutoMode();
   GatedLink gated(link, 2);  // the first port's format command
-  SetExchangeLink(&gated);
+  DialogSession.link = &gated;
   ASSERT_EQ(1, StartSetTime(dialog));
   ASSERT_TRUE(gated.WaitUntilHeld());
   EXPECT_TRUE(IsWorkerJobRunning());

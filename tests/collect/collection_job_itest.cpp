@@ -31,6 +31,7 @@
 #include "support/program_state.h"
 #include "ui/scanner_operations.h"
 #include "ui/port_controls.h"
+#include "ui/dialog_session.h"
 
 namespace {
 class DownloadWire : public ::testing::Test {
@@ -280,7 +281,7 @@ class DownloadFaultWire : public DownloadWire,
 // record or in "Get Data Failed!" keeping what arrived, within its time.
 TEST_P(DownloadFaultWire, EndsInSuccessWithEveryRecordOrFailsKeepingWhatArrived) {
   const DownloadFault& fault = GetParam();
-  if (fault.endless) SetDownloadLimits({EndlessLimitBytes, MaxDownloadMs});
+  if (fault.endless) DialogSession.limits = {EndlessLimitBytes, MaxDownloadMs};
   Start(3, FaultyScanner(fault));
   PrepareWindow();
   ASSERT_TRUE(OpenSelectedPort(dialog));

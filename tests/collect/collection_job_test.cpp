@@ -1,6 +1,7 @@
 // "Get Barcodes" in manual and auto mode against simulated scanners.
 #include "collect/collection_job.h"
 #include "protocol/catalogue.h"
+#include "ui/dialog_session.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -42,14 +43,14 @@ class CollectionJobTest : public ScannerDesk {
     kt52::DeviceOptions options = Scanner("S1", 400);
     options.frameSize = 1000;
     OpenScanner(options);
-    SetExchangeLink(&gated);
+    DialogSession.link = &gated;
     ASSERT_TRUE(StartCollection(dialog));
     ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
     EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));
   }
   // The exchange on a scripted scanner behind the open port; "Save to file" off.
   void UseScriptedScanner(ScriptedLink& scripted) {
-    SetExchangeLink(&scripted);
+    DialogSession.link = &scripted;
     scripted.Open(3, 115200, 8, 0, 0, 0);
     dialog.SetEnabled(IDC_OPEN, false);
     dialog.SetChecked(IDC_SAVE_TO_FILE, false);
@@ -539,7 +540,7 @@ class DownloadFaultTest : public CollectionJobTest,
 
 TEST_P(DownloadFaultTest, EndsInSuccessWithEveryRecordOrFailsKeepingWhatArrived) {
   const DownloadFault& fault = GetParam();
-  if (fault.endless) SetDownloadLimits({EndlessLimitBytes, MaxDownloadMs});
+  if (fault.endless) DialogSession.limits = {EndlessLimitBytes, MaxDownloadMs};
   OpenScanner(FaultyScanner(fault));
   CollectionJob(dialog);
   const std::vector<std::wstring> boxes = MessageTexts();
@@ -557,18 +558,18 @@ class DefaultSeparatorReply : public ScriptedScannerTest {};
 TEST_F(DefaultSeparatorReply, IsTheTextAfterTheFirstColon) {
   std::string separator = "old";
   ScriptQueryReply(link, false, "Separator:;");
-  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  ASSERT_TRUE(QueryDefaultSeparator(DialogSession, separator));
   EXPECT_EQ(";", separator);
   ScriptQueryReply(link, false, "Separator:");
-  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  ASSERT_TRUE(QueryDefaultSeparator(DialogSession, separator));
   EXPECT_EQ("", separator);
   ScriptQueryReply(link, false, "none");
-  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  ASSERT_TRUE(QueryDefaultSeparator(DialogSession, separator));
   EXPECT_EQ("", separator);
   ScriptQueryReply(link, false, "a:b:c");
-  ASSERT_TRUE(QueryDefaultSeparator(separator));
+  ASSERT_TRUE(QueryDefaultSeparator(DialogSession, separator));
   EXPECT_EQ("b:c", separator);
-  EXPECT_FALSE(QueryDefaultSeparator(separator));  // no answer
+  EXPECT_FALSE(QueryDefaultSeparator(DialogSession, separator));  // no answer
 }
 
 TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
@@ -576,7 +577,7 @@ TEST_F(CollectionJobTest, WorkerRunsWhileTheWindowStaysUsable) {
   options.frameSize = 1000;
   OpenScanner(options);
   GatedLink gated(link, 8);  // inside the download
-  SetExchangeLink(&gated);
+  DialogSession.link = &gated;
   ASSERT_TRUE(StartCollection(dialog));
   ASSERT_TRUE(gated.WaitUntilHeld()) << "the download never reached the gated read";
   EXPECT_TRUE(IsCollectionRunning());

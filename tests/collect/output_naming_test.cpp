@@ -1,5 +1,6 @@
 // Output folder, automatic and custom file names, and the output file itself.
 #include "collect/output_naming.h"
+#include "ui/dialog_session.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,14 @@ class OutputNaming : public ScriptedScannerTest {
   // The name made for one download with the scanner answering serial.
   std::wstring AutoName(bool textType = true, const std::string& serial = "S1") {
     ScriptQueryReply(link, FramedMode != 0, serial);
-    EXPECT_TRUE(MakeOutputFileName(window, textType));
+    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, textType));
     return OutputFileName;
   }
   std::wstring CustomName(const std::wstring& typed, bool textType) {
     dialog.SetChecked(IDC_AUTO_NAMING, false);
     dialog.SetText(IDC_FILE_NAME, typed);
     OnFileNameEdited(dialog);
-    EXPECT_TRUE(MakeOutputFileName(window, textType));
+    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, textType));
     return OutputFileName;
   }
 
@@ -114,11 +115,11 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
     options.serialNumber = "KT52SIM7";
     SimulatedScannerLink scanner(options);
     ASSERT_TRUE(scanner.OpenPort(3));
-    SetExchangeLink(&scanner);
-    ASSERT_TRUE(WakeDevice());
-    EXPECT_TRUE(MakeOutputFileName(window, true));
+    DialogSession.link = &scanner;
+    ASSERT_TRUE(WakeDevice(DialogSession));
+    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, true));
     folder.Write(std::string(OutputFileName.begin(), OutputFileName.end()), "x\r\n");
-    SetExchangeLink(&link);
+    DialogSession.link = &link;
   }
   EXPECT_EQ(OutputFileName, L"KT52SIM7_20190102_002.txt");
 }
@@ -126,10 +127,10 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
 TEST_F(OutputNaming, NoSerialNumberMeansNoName) {
   OutputFileName = L"before.txt";
   dialog.SetText(IDC_FILE_NAME, L"before.txt");
-  EXPECT_FALSE(MakeOutputFileName(window, true));  // no reply at all
+  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, true));  // no reply at all
   FramedMode = 0;
   link.ReplyToNextWrite({ToBytes(std::string("S1") + ErMarker)});
-  EXPECT_FALSE(MakeOutputFileName(window, true));
+  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, true));
   EXPECT_EQ(dialog.GetText(IDC_FILE_NAME, PathCapacity), L"before.txt");
   EXPECT_TRUE(IsAutoNaming);
 }
@@ -186,7 +187,7 @@ TEST_F(OutputNaming, DefaultFolderIsOneTheUserCanWrite) {
 TEST_F(OutputNaming, EmptyCustomNameIsRefused) {
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"");
-  EXPECT_FALSE(MakeOutputFileName(window, true));
+  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, true));
   EXPECT_FALSE(IsAutoNaming);
 }
 

@@ -8,6 +8,8 @@
 #include "common/ansi_text.h"
 #include "common/front_end.h"
 #include "protocol/device_info.h"
+#include "protocol/scanner_session.h"
+#include "transport/serial_port.h"
 
 namespace {
 class PrintingFrontEnd final : public FrontEnd {
@@ -38,6 +40,8 @@ class PrintingFrontEnd final : public FrontEnd {
 
 int main() {
   PrintingFrontEnd front;
-  const bool shown = ReportDeviceInfo(front);
+  SerialPort port;
+  ScannerSession session{&port};
+  const bool shown = ReportDeviceInfo(session, front);
   return !shown && front.lastBox == L"Please Open Ports!" ? 0 : 1;
 }

@@ -33,21 +33,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   VirtualTimeScope time;
   ScriptedLink link;
+  ScannerSession session{&link};
   link.Open(1, 115200, 8, 0, 0, 0);
   const std::size_t first = cut < size ? cut : size;
   if (first) link.QueueNow(ScriptedLink::Bytes(data, data + first));
   if (size > first) link.QueueNow(ScriptedLink::Bytes(data + first, data + size));
-  SetExchangeLink(&link);
-  FramedMode = flags & 1;
+  session.link = &link;
+  session.framed = flags & 1;
   const bool bulk = flags & 2;
   const bool strip = flags & 4;
   const std::size_t maxPayload = PayloadSizes[(flags >> 3) % 6];
   const std::size_t room = maxPayload + (strip ? 0 : MarkerLength);
   std::vector<std::uint8_t> destination(room);
-  int n = ReceiveWholeReply(destination.data(), maxPayload, 500, 20, bulk, strip);
+  int n = ReceiveWholeReply(session, destination.data(), maxPayload, 500, 20, bulk, strip);
   Check(n <= static_cast<int>(room), "reply longer than its room");
   Check(n >= 0 || n == ReplyError || n == ReplyGivenUp || n == ReplyRetry, "unknown result");
-  SetExchangeLink(nullptr);
-  FramedMode = 0;
+  
+  session.framed = 0;
   return 0;
 }

@@ -26,11 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TempFolder folder;
   MemoryControls dialog;
   ScriptedLink link;
+  ScannerSession session{&link};
   ResetProgramState();
-  SetExchangeLink(&link);
+  session.link = &link;
   SetLocalTimeSource(&SecondOfJanuary2019);
   link.Open(1, 115200, 8, 0, 0, 0);
-  FramedMode = framed;
+  session.framed = framed;
   OutputFolder = folder.Wide();
   dialog.SetChecked(IDC_AUTO_NAMING, true);
 
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ScriptQueryReply(link, framed, reply);
   std::string separator;
-  if (QueryDefaultSeparator(separator) && separator.size() > DefaultSeparatorCapacity)
+  if (QueryDefaultSeparator(session, separator) && separator.size() > DefaultSeparatorCapacity)
     __builtin_trap();
 
   link.Close();

@@ -21,11 +21,12 @@ class SimulatedLinkTest : public ::testing::Test {
   // Opens the link, makes it the exchange's and wakes the scanner.
   void Start(SimulatedScannerLink& link) {
     ASSERT_TRUE(link.OpenPort(3));
-    SetExchangeLink(&link);
-    ASSERT_TRUE(WakeDevice());
+    session.link = &link;
+    ASSERT_TRUE(WakeDevice(session));
   }
 
   VirtualTimeScope time_;
+  ScannerSession session;
 };
 
 kt52::DeviceOptions PlainScanner() {
@@ -38,10 +39,10 @@ kt52::DeviceOptions PlainScanner() {
 TEST_F(SimulatedLinkTest, WakeUpChoosesTheTransport) {
   SimulatedScannerLink framed{kt52::DeviceOptions{}};
   Start(framed);
-  EXPECT_EQ(FramedMode, 1);
+  EXPECT_EQ(session.framed, 1);
   SimulatedScannerLink plain{PlainScanner()};
   Start(plain);
-  EXPECT_EQ(FramedMode, 0);
+  EXPECT_EQ(session.framed, 0);
 }
 
 TEST_F(SimulatedLinkTest, QueriesAndSettingsInBothModes) {
@@ -51,11 +52,11 @@ TEST_F(SimulatedLinkTest, QueriesAndSettingsInBothModes) {
     options.serialNumber = "SN-42";
     SimulatedScannerLink link(options);
     Start(link);
-    EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "SN-42");
-    EXPECT_TRUE(SendSetting(Command::TimeFormatEU));
-    EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "EU");
-    EXPECT_EQ(AskText(Command::GetTime, Reply::Time).substr(0, 10), "17/05/2024");
-    EXPECT_TRUE(SendSetting("$$%^112030/01/02,3;04:05:06"));
+    EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "SN-42");
+    EXPECT_TRUE(SendSetting(session, Command::TimeFormatEU));
+    EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "EU");
+    EXPECT_EQ(AskText(session, Command::GetTime, Reply::Time).substr(0, 10), "17/05/2024");
+    EXPECT_TRUE(SendSetting(session, "$$%^112030/01/02,3;04:05:06"));
     // Plain mode: the clock was set before the pause after the command.
     std::int64_t late = kt52::ToSeconds(link.Device().Clock()) -
                         kt52::ToSeconds({2030, 1, 2, 4, 5, 6});
@@ -67,7 +68,7 @@ TEST_F(SimulatedLinkTest, PlainCommandsCostTheirPausesInVirtualTime) {
   SimulatedScannerLink link{PlainScanner()};
   Start(link);
   std::uint64_t before = virtual_time::NowMs();
-  EXPECT_TRUE(SendSetting(Command::EraseBarcodes));
+  EXPECT_TRUE(SendSetting(session, Command::EraseBarcodes));
   EXPECT_EQ(virtual_time::NowMs() - before, 2000u);  // an exact OK marker ends the read at once
   // The scanner's clock ran along.
   EXPECT_EQ(link.Device().Clock(), (kt52::DeviceTime{2024, 5, 17, 9, 30, 2}));
@@ -77,11 +78,11 @@ TEST_F(SimulatedLinkTest, SilentScannerLeavesThePlainModeAndFailsItsQueries) {
   kt52::DeviceOptions options;
   options.silentAfter = 0;
   SimulatedScannerLink link(options);
-  FramedMode = 1;
+  session.framed = 1;
   Start(link);
-  EXPECT_EQ(FramedMode, 0);
+  EXPECT_EQ(session.framed, 0);
   std::uint64_t before = virtual_time::NowMs();
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   EXPECT_EQ(virtual_time::NowMs() - before, 3000u);  // two pauses and one read window
 }
 
@@ -90,13 +91,13 @@ TEST_F(SimulatedLinkTest, BrokenFrameIsResentAndTheBoundedRetryEndsAnEndlessOne)
   options.badXorFrame = 1;
   SimulatedScannerLink once(options);
   Start(once);
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
   EXPECT_EQ(once.Device().HostNaks(), 1u);
 
   options.badXorAlways = true;
   SimulatedScannerLink always(options);
   Start(always);
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   EXPECT_EQ(always.Device().HostNaks(), static_cast<std::size_t>(MaxReplyRetries) + 1);
 }
 
@@ -106,12 +107,12 @@ TEST_F(SimulatedLinkTest, DownloadArrivesWholeInBothModes) {
   options.frameSize = 2000;
   SimulatedScannerLink framed(options);
   Start(framed);
-  EXPECT_EQ(DownloadAll(), framed.Device().DownloadText());
+  EXPECT_EQ(DownloadAll(session), framed.Device().DownloadText());
 
   options.transport = kt52::Transport::Plain;
   SimulatedScannerLink plain(options);
   Start(plain);
-  EXPECT_EQ(DownloadAll(), plain.Device().PlainDownloadStream());
+  EXPECT_EQ(DownloadAll(session), plain.Device().PlainDownloadStream());
 }
 
 TEST_F(SimulatedLinkTest, ClosedLineEndsTheDownloadAndRefusesWrites) {
@@ -121,11 +122,11 @@ TEST_F(SimulatedLinkTest, ClosedLineEndsTheDownloadAndRefusesWrites) {
   options.closeAfter = 2;
   SimulatedScannerLink link(options);
   Start(link);
-  EXPECT_EQ(DownloadAll(), link.Device().DownloadText().substr(0, 1000));
-  EXPECT_FALSE(WakeDevice());
+  EXPECT_EQ(DownloadAll(session), link.Device().DownloadText().substr(0, 1000));
+  EXPECT_FALSE(WakeDevice(session));
   // Opening the port again does not plug the scanner back in.
   ASSERT_TRUE(link.OpenPort(3));
-  EXPECT_FALSE(WakeDevice());
+  EXPECT_FALSE(WakeDevice(session));
 }
 
 TEST_F(SimulatedLinkTest, SeveralScannersEachOnTheirOwnPort) {
@@ -136,16 +137,16 @@ TEST_F(SimulatedLinkTest, SeveralScannersEachOnTheirOwnPort) {
   second.serialNumber = "SECOND";
   link.AddScanner(3, first);
   link.AddScanner(12, second);
-  SetExchangeLink(&link);
+  session.link = &link;
 
   EXPECT_FALSE(link.OpenPort(5));
   EXPECT_FALSE(link.IsOpen());
   ASSERT_TRUE(link.OpenPort(12));
-  ASSERT_TRUE(WakeDevice());
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "SECOND");
+  ASSERT_TRUE(WakeDevice(session));
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "SECOND");
   ASSERT_TRUE(link.OpenPort(3));
-  ASSERT_TRUE(WakeDevice());
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "FIRST");
+  ASSERT_TRUE(WakeDevice(session));
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "FIRST");
   EXPECT_EQ(link.Device(12).Commands(), std::vector<std::string>{"$$%^5202"});
   EXPECT_EQ(link.OpenCount(), 2u);
 }

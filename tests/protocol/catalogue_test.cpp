@@ -17,12 +17,13 @@ class Catalogue : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetProgramState();
-    SetExchangeLink(&link);
+    session.link = &link;
     link.Open(3, 115200, 8, 0, 0, 0);
   }
   void TearDown() override { ResetProgramState(); }
   VirtualTimeScope time;
   ScriptedLink link;
+  ScannerSession session{&link};
 };
 
 TEST(CommandTable, EveryCommandIsEightBytesButSetTime) {
@@ -42,7 +43,7 @@ TEST_F(Catalogue, PlainQueryReadsWithItsOwnParameters) {
   link.ReplyToNextWrite({ToBytes(std::string("CH") + OkMarker)});
   std::uint8_t out[16];
   std::size_t n = 0;
-  EXPECT_EQ(QueryOutcome::Ok, Query(Command::GetTimeFormat, Reply::TimeFormat, out, sizeof out, &n));
+  EXPECT_EQ(QueryOutcome::Ok, Query(session, Command::GetTimeFormat, Reply::TimeFormat, out, sizeof out, &n));
   EXPECT_EQ(2u, n);
   EXPECT_STREQ("CH", reinterpret_cast<char*>(out));
   EXPECT_EQ(ToBytes("$$%^1004"), link.writes.at(0));
@@ -53,7 +54,7 @@ TEST_F(Catalogue, PlainQueryReadsWithItsOwnParameters) {
 }
 
 TEST_F(Catalogue, FramedQuerySizesItsReadToTheExpectedFrame) {
-  FramedMode = 1;
+  session.framed = 1;
   Bytes frame(30);
   const char time[] = "2024/05/06,07:08:09";
   frame.resize(BuildCommandFrame(reinterpret_cast<const std::uint8_t*>(time), 19, frame.data(),
@@ -62,7 +63,7 @@ TEST_F(Catalogue, FramedQuerySizesItsReadToTheExpectedFrame) {
   link.ReplyToNextWrite({{0x02, 0x01, Ack, 0x00, 0x03}});
   std::uint8_t out[20];
   std::size_t n = 0;
-  EXPECT_EQ(QueryOutcome::Ok, Query(Command::GetTime, Reply::Time, out, sizeof out, &n));
+  EXPECT_EQ(QueryOutcome::Ok, Query(session, Command::GetTime, Reply::Time, out, sizeof out, &n));
   EXPECT_EQ(19u, n);
   EXPECT_STREQ(time, reinterpret_cast<char*>(out));
   EXPECT_EQ(30u, link.readRequests.at(0).count + link.readRequests.at(1).count +
@@ -75,28 +76,28 @@ TEST_F(Catalogue, QueryReportsWhichStepFailed) {
   std::size_t n = 0;
   link.failWrites = true;
   EXPECT_EQ(QueryOutcome::SendFailed,
-            Query(Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
+            Query(session, Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
   link.failWrites = false;
   EXPECT_EQ(QueryOutcome::ReplyFailed,
-            Query(Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
+            Query(session, Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
   link.ReplyToNextWrite({ToBytes(std::string("x") + ErMarker)});
   EXPECT_EQ(QueryOutcome::ReplyFailed,
-            Query(Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
+            Query(session, Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
 }
 
 TEST_F(Catalogue, QueryRefusesADestinationTooSmallForItsReply) {
   std::uint8_t out[100];  // no room for the terminating zero
   std::size_t n = 0;
   EXPECT_EQ(QueryOutcome::ReplyFailed,
-            Query(Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
+            Query(session, Command::GetSerialNumber, Reply::SerialNumberForList, out, sizeof out, &n));
   EXPECT_TRUE(link.writes.empty());
 }
 
 TEST_F(Catalogue, SettingIsAcknowledged) {
   link.ReplyToNextWrite({ToBytes(OkMarker)});
-  EXPECT_TRUE(SendSetting(Command::EraseBarcodes));
+  EXPECT_TRUE(SendSetting(session, Command::EraseBarcodes));
   EXPECT_EQ(ToBytes("$$%^1200"), link.writes.at(0));
   link.ReplyToNextWrite({ToBytes(ErMarker)});
-  EXPECT_FALSE(SendSetting(Command::EraseBarcodes));
+  EXPECT_FALSE(SendSetting(session, Command::EraseBarcodes));
 }
 }  // namespace

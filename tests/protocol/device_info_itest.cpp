@@ -9,6 +9,7 @@
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "support/sim_process.h"
 #include "transport/serial_port.h"
 #include "ui/control_ids.h"
@@ -29,8 +30,7 @@ class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
     ASSERT_TRUE(sim->Started());
     ASSERT_TRUE(sim->LinkAsCom(com.Path(), 3));
     ASSERT_TRUE(port.Open(3, 115200, 8, 0, 0, FlowNone));
-    SetExchangeLink(&port);
-    UseWindowForExchange(dialog);
+    session.link = &port;
     FillResponseModeList(dialog);
     dialog.SetEnabled(IDC_OPEN, false);  // a port is open
   }
@@ -43,12 +43,13 @@ class DeviceInfoWire : public ::testing::TestWithParam<kt52::Transport> {
   ComFolder com;
   std::unique_ptr<SimProcess> sim;
   SerialPort port;
+  ScannerSession& session = DialogSession;  // the dialog's operations run on it
   MemoryControls dialog;
 };
 
 TEST_P(DeviceInfoWire, ShowsTheInformationAndReadsTheSerialNumber) {
   ASSERT_TRUE(ShowDeviceInfo(dialog));
-  EXPECT_EQ(FramedMode, GetParam() == kt52::Transport::Framed ? 1 : 0);
+  EXPECT_EQ(session.framed, GetParam() == kt52::Transport::Framed ? 1 : 0);
   auto messages = dialog.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, L"{Model:KT52};\r\n{SN:KT52WIRE9};\r\n{Firmware:3.1.7}\r\n");
@@ -56,7 +57,7 @@ TEST_P(DeviceInfoWire, ShowsTheInformationAndReadsTheSerialNumber) {
   EXPECT_EQ(messages[0].flags, unsigned{BoxIconInformation});
 
   std::wstring serial;
-  ASSERT_TRUE(QuerySerialNumber(serial));
+  ASSERT_TRUE(QuerySerialNumber(session, serial));
   EXPECT_EQ(serial, L"KT52WIRE9");
   EXPECT_TRUE(port.IsOpen());
 }

@@ -8,6 +8,7 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "support/scanner_script.h"
 #include "support/simulated_scanner_link.h"
 #include "support/virtual_time.h"
@@ -157,33 +158,33 @@ TEST_F(DeviceInfo, SerialNumberOfOneHundredCharactersIsReturnedWhole) {
   const std::string serial(100, 'K');
   for (bool framed : {true, false}) {
     SCOPED_TRACE(framed ? "framed" : "plain");
-    FramedMode = framed ? 1 : 0;
+    session.framed = framed ? 1 : 0;
     ScriptQueryReply(link, framed, serial);
     std::wstring out;
-    ASSERT_TRUE(QuerySerialNumber(out));
+    ASSERT_TRUE(QuerySerialNumber(session, out));
     EXPECT_EQ(out, std::wstring(100, L'K'));
   }
 }
 
 TEST_F(DeviceInfo, SerialNumberQueryFailsWithoutAReply) {
-  FramedMode = 1;
+  session.framed = 1;
   std::wstring out = L"unchanged";
-  EXPECT_FALSE(QuerySerialNumber(out));
+  EXPECT_FALSE(QuerySerialNumber(session, out));
   EXPECT_EQ(out, L"unchanged");
   ASSERT_EQ(link.writes.size(), 1u);
   EXPECT_EQ(link.writes[0], DataFrame(Command::GetSerialNumber));
 
-  FramedMode = 0;
+  session.framed = 0;
   link.ReplyToNextWrite({ToBytes(std::string("S1") + ErMarker)});
-  EXPECT_FALSE(QuerySerialNumber(out));
+  EXPECT_FALSE(QuerySerialNumber(session, out));
   EXPECT_TRUE(dialog.Messages().empty());
 }
 
 TEST_F(DeviceInfo, SerialNumberEndsAtAZeroByte) {
-  FramedMode = 1;
+  session.framed = 1;
   ScriptQueryReply(link, true, std::string("S1\0junk", 7));
   std::wstring out;
-  ASSERT_TRUE(QuerySerialNumber(out));
+  ASSERT_TRUE(QuerySerialNumber(session, out));
   EXPECT_EQ(out, L"S1");
 }
 
@@ -198,14 +199,14 @@ class DeviceInfoOnSimulator : public ::testing::TestWithParam<kt52::Transport> {
   }
   void TearDown() override { ResetProgramState(); }
   void Connect(SimulatedScannerLink& link) {
-    SetExchangeLink(&link);
-    UseWindowForExchange(dialog);
+    session.link = &link;
     FillResponseModeList(dialog);
     dialog.SetEnabled(IDC_OPEN, false);
     ASSERT_TRUE(link.OpenPort(3));
   }
 
   VirtualTimeScope time;
+  ScannerSession& session = DialogSession;  // the dialog's operations run on it
   kt52::DeviceOptions options;
   MemoryControls dialog;
 };
@@ -224,9 +225,9 @@ TEST_P(DeviceInfoOnSimulator, ShowsTheDeviceInformation) {
 TEST_P(DeviceInfoOnSimulator, ReadsTheSerialNumber) {
   SimulatedScannerLink link(options);
   Connect(link);
-  ASSERT_TRUE(WakeDevice());
+  ASSERT_TRUE(WakeDevice(session));
   std::wstring serial;
-  ASSERT_TRUE(QuerySerialNumber(serial));
+  ASSERT_TRUE(QuerySerialNumber(session, serial));
   EXPECT_EQ(serial, L"KT52SIM7");
 }
 

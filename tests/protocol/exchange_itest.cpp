@@ -57,20 +57,20 @@ class ExchangeWire : public ::testing::Test {
     ASSERT_TRUE(sim_->Started());
     ASSERT_TRUE(sim_->LinkAsCom(com_.Path(), 3));
     ASSERT_TRUE(port_.Open(3, 115200, 8, 0, 0, FlowNone));
-    SetExchangeLink(&port_);
-    ASSERT_TRUE(WakeDevice());
-    ASSERT_EQ(FramedMode, options.transport == kt52::Transport::Framed ? 1 : 0);
+    session.link = &port_;
+    ASSERT_TRUE(WakeDevice(session));
+    ASSERT_EQ(session.framed, options.transport == kt52::Transport::Framed ? 1 : 0);
   }
 
   // The three time formats and set-time, each seen in the scanner's answers.
   void ExpectClockSettingsTakeEffect() {
-    EXPECT_TRUE(SendSetting(Command::TimeFormatEU));
-    EXPECT_TRUE(SendSetting("$$%^112030/01/02,3;04:05:06"));
-    EXPECT_EQ(AskText(Command::GetTime, Reply::Time).substr(0, 17), "02/01/2030,04:05:");
-    EXPECT_TRUE(SendSetting(Command::TimeFormatUS));
-    EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "US");
-    EXPECT_TRUE(SendSetting(Command::TimeFormatCN));
-    EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "CH");
+    EXPECT_TRUE(SendSetting(session, Command::TimeFormatEU));
+    EXPECT_TRUE(SendSetting(session, "$$%^112030/01/02,3;04:05:06"));
+    EXPECT_EQ(AskText(session, Command::GetTime, Reply::Time).substr(0, 17), "02/01/2030,04:05:");
+    EXPECT_TRUE(SendSetting(session, Command::TimeFormatUS));
+    EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "US");
+    EXPECT_TRUE(SendSetting(session, Command::TimeFormatCN));
+    EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "CH");
   }
 
   // What a scanner with the test's records, separator and piece size sends
@@ -89,6 +89,7 @@ class ExchangeWire : public ::testing::Test {
   ComFolder com_;
   std::unique_ptr<SimProcess> sim_;
   SerialPort port_;
+  ScannerSession session{&port_};
   kt52::DeviceOptions options_;
 };
 }  // namespace
@@ -99,24 +100,24 @@ TEST_F(ExchangeWire, FramedEveryQueryAndSettingOfTheCatalogue) {
   options.serialNumber = "KT52-WIRE";
   Start(options);
 
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT52-WIRE");
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForFileName), "KT52-WIRE");
-  EXPECT_EQ(AskText(Command::GetDeviceInfo, Reply::DeviceInfo),
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "KT52-WIRE");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForFileName), "KT52-WIRE");
+  EXPECT_EQ(AskText(session, Command::GetDeviceInfo, Reply::DeviceInfo),
             "{Model:KT52};{SN:KT52-WIRE};{Firmware:3.1.7};{Records:6}");
-  EXPECT_EQ(AskText(Command::GetDefaultSeparator, Reply::DefaultSeparator), "Separator:END");
-  EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "CH");
-  EXPECT_EQ(AskText(Command::GetTime, Reply::Time).substr(0, 11), "2024/05/17,");
+  EXPECT_EQ(AskText(session, Command::GetDefaultSeparator, Reply::DefaultSeparator), "Separator:END");
+  EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "CH");
+  EXPECT_EQ(AskText(session, Command::GetTime, Reply::Time).substr(0, 11), "2024/05/17,");
 
   ExpectClockSettingsTakeEffect();
 
-  EXPECT_TRUE(SendSetting(Command::HideSerialNumber));
-  EXPECT_TRUE(SendSetting(Command::HideTimeStamp));
-  EXPECT_EQ(DownloadAll(), Expected({"$$%^1401", "$$%^0301"}));
-  EXPECT_TRUE(SendSetting(Command::ShowSerialNumber));
-  EXPECT_TRUE(SendSetting(Command::ShowTimeStamp));
-  EXPECT_EQ(DownloadAll(), Expected({}));
-  EXPECT_TRUE(SendSetting(Command::EraseBarcodes));
-  EXPECT_EQ(DownloadAll(), "");
+  EXPECT_TRUE(SendSetting(session, Command::HideSerialNumber));
+  EXPECT_TRUE(SendSetting(session, Command::HideTimeStamp));
+  EXPECT_EQ(DownloadAll(session), Expected({"$$%^1401", "$$%^0301"}));
+  EXPECT_TRUE(SendSetting(session, Command::ShowSerialNumber));
+  EXPECT_TRUE(SendSetting(session, Command::ShowTimeStamp));
+  EXPECT_EQ(DownloadAll(session), Expected({}));
+  EXPECT_TRUE(SendSetting(session, Command::EraseBarcodes));
+  EXPECT_EQ(DownloadAll(session), "");
 
   // The get-device-info command went over the wire as its 19-byte frame.
   const Bytes frame{0x7E, 0x01, 0x30, 0x30, 0x30, 0x30, 0x00, 0x08, 0x24, 0x24,
@@ -129,18 +130,18 @@ TEST_F(ExchangeWire, FramedRefusedSettingAndSilentScanner) {
   options.refused = {"1400"};
   options.silentAfter = 1;
   Start(options);
-  EXPECT_FALSE(SendSetting(Command::ShowSerialNumber));
+  EXPECT_FALSE(SendSetting(session, Command::ShowSerialNumber));
   // From now on the scanner is silent: the acknowledgement read waits out its
   // 3000 ms and the wake-up falls back to plain mode.
   Clock::time_point start = Clock::now();
-  EXPECT_FALSE(SendSetting(Command::HideSerialNumber));
+  EXPECT_FALSE(SendSetting(session, Command::HideSerialNumber));
   long elapsed = MsSince(start);
   EXPECT_GE(elapsed, 2990);
   EXPECT_LT(elapsed, 2 * 3000);
   start = Clock::now();
-  EXPECT_TRUE(WakeDevice());
+  EXPECT_TRUE(WakeDevice(session));
   elapsed = MsSince(start);
-  EXPECT_EQ(FramedMode, 0);
+  EXPECT_EQ(session.framed, 0);
   EXPECT_GE(elapsed, 2990);
   EXPECT_LT(elapsed, 2 * 3000);
 }
@@ -149,7 +150,7 @@ TEST_F(ExchangeWire, FramedBrokenFrameIsResentAndTheReplyRecovers) {
   kt52::DeviceOptions options = Framed();
   options.badXorFrame = 1;
   Start(options);
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak), 1u);
 }
 
@@ -159,11 +160,11 @@ TEST_F(ExchangeWire, FramedGarbageBeforeAReplyIsRefusedThenTheResendCounts) {
   Start(options);
   // The serial number read is larger than the frame, so garbage and frame
   // arrive in one read: refused, and the clean resend is taken.
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak), 1u);
   // A read sized exactly to the frame leaves the garbage's length of bytes
   // behind; they are dropped before the NAK, so the resend is read cleanly.
-  EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "CH");
+  EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "CH");
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak), 2u);
 }
 
@@ -174,7 +175,7 @@ TEST_F(ExchangeWire, FramedGarbageBeforeAFullDownloadFrameIsDroppedWithIt) {
   Start(options);
   // The first read holds the acknowledgement's last bytes and all but two
   // bytes of the first frame: refused, the two dropped, the resend read whole.
-  std::string received = DownloadAll();
+  std::string received = DownloadAll(session);
   EXPECT_EQ(received.size(), Expected({}).size());
   EXPECT_TRUE(received == Expected({})) << "download bytes differ";
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak), 1u);
@@ -186,7 +187,7 @@ TEST_F(ExchangeWire, FramedEndlesslyBrokenFramesEndAfterTheBoundedRetry) {
   options.badXorAlways = true;
   Start(options);
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   EXPECT_LT(MsSince(start), 10000);
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak),
             static_cast<std::size_t>(MaxReplyRetries) + 1);
@@ -198,7 +199,7 @@ TEST_F(ExchangeWire, FramedDownloadOfHundredsOfRecordsByteForByte) {
   options.frameSize = 4096;
   options.badXorFrame = 3;  // one frame in the middle comes broken and is sent again
   Start(options);
-  std::string received = DownloadAll();
+  std::string received = DownloadAll(session);
   EXPECT_EQ(received.size(), Expected({}).size());
   EXPECT_EQ(received, Expected({}));
   EXPECT_EQ(Occurrences(sim_->ReceivedBytes(), HostNak), 1u);
@@ -211,9 +212,9 @@ TEST_F(ExchangeWire, FramedLineClosedMidDownloadEndsWithoutHanging) {
   options.closeAfter = 2;
   Start(options);
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(DownloadAll(), Expected({}).substr(0, 2000));
+  EXPECT_EQ(DownloadAll(session), Expected({}).substr(0, 2000));
   EXPECT_LT(MsSince(start), 5000);
-  EXPECT_FALSE(WakeDevice());
+  EXPECT_FALSE(WakeDevice(session));
 }
 
 TEST_F(ExchangeWire, PlainQueriesAnswerWithTheirPayloads) {
@@ -222,11 +223,11 @@ TEST_F(ExchangeWire, PlainQueriesAnswerWithTheirPayloads) {
   options.separator = ";";
   options.dateFormat = kt52::DateFormat::US;
   Start(options);
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
-  EXPECT_EQ(AskText(Command::GetDeviceInfo, Reply::DeviceInfo), "{Model:KT52};{Ver:2};{X}");
-  EXPECT_EQ(AskText(Command::GetDefaultSeparator, Reply::DefaultSeparator), "Separator:;");
-  EXPECT_EQ(AskText(Command::GetTimeFormat, Reply::TimeFormat), "US");
-  EXPECT_EQ(AskText(Command::GetTime, Reply::Time).substr(0, 11), "05/17/2024,");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "KT5200001");
+  EXPECT_EQ(AskText(session, Command::GetDeviceInfo, Reply::DeviceInfo), "{Model:KT52};{Ver:2};{X}");
+  EXPECT_EQ(AskText(session, Command::GetDefaultSeparator, Reply::DefaultSeparator), "Separator:;");
+  EXPECT_EQ(AskText(session, Command::GetTimeFormat, Reply::TimeFormat), "US");
+  EXPECT_EQ(AskText(session, Command::GetTime, Reply::Time).substr(0, 11), "05/17/2024,");
   // Bare command text on the wire, nothing else but the wake-up.
   const Bytes bytes = sim_->ReceivedBytes();
   const std::string sent(bytes.begin(), bytes.end());
@@ -238,20 +239,20 @@ TEST_F(ExchangeWire, PlainDisplayItemsShapeTheDownloadAndEraseEmptiesIt) {
   options.generatedRecords = 1000;
   options.refused = {"0300"};
   Start(options);
-  EXPECT_TRUE(SendSetting(Command::HideSerialNumber));
-  EXPECT_FALSE(SendSetting(Command::ShowTimeStamp));  // refused: ER marker
-  EXPECT_TRUE(SendSetting(Command::HideTimeStamp));
-  std::string received = DownloadAll();
+  EXPECT_TRUE(SendSetting(session, Command::HideSerialNumber));
+  EXPECT_FALSE(SendSetting(session, Command::ShowTimeStamp));  // refused: ER marker
+  EXPECT_TRUE(SendSetting(session, Command::HideTimeStamp));
+  std::string received = DownloadAll(session);
   EXPECT_EQ(received, Expected({"$$%^1401", "$$%^0301"}, true));
   EXPECT_GT(received.size(), 10250u);  // more than one piece
-  EXPECT_TRUE(SendSetting(Command::EraseBarcodes));
-  EXPECT_EQ(DownloadAll(), "");
+  EXPECT_TRUE(SendSetting(session, Command::EraseBarcodes));
+  EXPECT_EQ(DownloadAll(session), "");
 }
 
 TEST_F(ExchangeWire, PlainClockAndDateFormatSettings) {
   Start(Plain());
   ExpectClockSettingsTakeEffect();
-  EXPECT_TRUE(SendSetting(Command::ShowSerialNumber));
+  EXPECT_TRUE(SendSetting(session, Command::ShowSerialNumber));
 }
 
 TEST_F(ExchangeWire, PlainSilentScannerFailsAQueryAfterItsWindow) {
@@ -260,7 +261,7 @@ TEST_F(ExchangeWire, PlainSilentScannerFailsAQueryAfterItsWindow) {
   options.silentAfter = 0;
   Start(options);
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(AskText(Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
+  EXPECT_EQ(AskText(session, Command::GetSerialNumber, Reply::SerialNumberForList), "<reply failed>");
   long elapsed = MsSince(start);
   EXPECT_GE(elapsed, 2990);  // two pauses and the 1000 ms read window
   EXPECT_LT(elapsed, 2 * 3000);

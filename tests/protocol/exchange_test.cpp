@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "ui/dialog_session.h"
 #include "support/scripted_link.h"
 #include "support/virtual_time.h"
 #include "ui/control_ids.h"
@@ -31,19 +32,19 @@ class Exchange : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetProgramState();
-    SetExchangeLink(&link);
-    UseWindowForExchange(dialog);
+    session.link = &link;
     FillResponseModeList(dialog);
     link.Open(3, 115200, 8, 0, 0, 0);
   }
   void TearDown() override { ResetProgramState(); }
-  void Framed() { FramedMode = 1; }
+  void Framed() { session.framed = 1; }
   int Receive(std::uint8_t* out, std::size_t max, bool bulk = false, bool strip = true) {
-    return ReceiveReply(out, max, 1000, 20, bulk, strip);
+    return ReceiveReply(session, out, max, 1000, 20, bulk, strip);
   }
 
   VirtualTimeScope time;
   ScriptedLink link;
+  ScannerSession session{&link};
   MemoryControls dialog;
 };
 
@@ -85,8 +86,8 @@ TEST(Markers, CountOnlyTheLastTenCharactersUpToTheFirstZero) {
 TEST_F(Exchange, WakeUpAnsweredWithAckSelectsFramedMode) {
   link.QueueNow({0x41, 0x42});  // stale bytes are dropped first
   link.ReplyToNextWrite({{Ack}});
-  EXPECT_TRUE(WakeDevice());
-  EXPECT_EQ(1, FramedMode);
+  EXPECT_TRUE(WakeDevice(session));
+  EXPECT_EQ(1, session.framed);
   EXPECT_EQ(2u, link.discardedBytes);
   ASSERT_EQ(1u, link.writes.size());
   EXPECT_EQ(Bytes{'*'}, link.writes[0]);
@@ -97,53 +98,53 @@ TEST_F(Exchange, WakeUpAnsweredWithAckSelectsFramedMode) {
 TEST_F(Exchange, WakeUpAnsweredWithNakOrSilenceSelectsPlainMode) {
   Framed();
   link.ReplyToNextWrite({{Nak}});
-  EXPECT_TRUE(WakeDevice());
-  EXPECT_EQ(0, FramedMode);
+  EXPECT_TRUE(WakeDevice(session));
+  EXPECT_EQ(0, session.framed);
 
   Framed();
   std::uint64_t before = virtual_time::NowMs();
-  EXPECT_TRUE(WakeDevice());  // silence is no failure
-  EXPECT_EQ(0, FramedMode);
+  EXPECT_TRUE(WakeDevice(session));  // silence is no failure
+  EXPECT_EQ(0, session.framed);
   EXPECT_EQ(3000u, virtual_time::NowMs() - before);
 }
 
 TEST_F(Exchange, WakeUpAnsweredWithOtherByteKeepsTheMode) {
   Framed();
   link.ReplyToNextWrite({{'?'}});
-  EXPECT_TRUE(WakeDevice());
-  EXPECT_EQ(1, FramedMode);
-  FramedMode = 0;
+  EXPECT_TRUE(WakeDevice(session));
+  EXPECT_EQ(1, session.framed);
+  session.framed = 0;
   link.ReplyToNextWrite({{'?'}});
-  EXPECT_TRUE(WakeDevice());
-  EXPECT_EQ(0, FramedMode);
+  EXPECT_TRUE(WakeDevice(session));
+  EXPECT_EQ(0, session.framed);
 }
 
 TEST_F(Exchange, WakeUpFailsOnlyWhenTheByteCannotBeWritten) {
   Framed();
   link.failWrites = true;
-  EXPECT_FALSE(WakeDevice());
-  EXPECT_EQ(1, FramedMode);
+  EXPECT_FALSE(WakeDevice(session));
+  EXPECT_EQ(1, session.framed);
 }
 
 TEST_F(Exchange, FramedSettingWaitsForTheDeviceAcknowledgement) {
   Framed();
   link.ReplyToNextWrite({DeviceAck});
-  EXPECT_TRUE(SendCommand("$$%^1200", 8, true));
+  EXPECT_TRUE(SendCommand(session, "$$%^1200", 8, true));
   ASSERT_EQ(1u, link.writes.size());
   EXPECT_EQ(Frame("$$%^1200"), link.writes[0]);
   EXPECT_EQ(5u, link.readRequests.back().count);
   EXPECT_EQ(3000u, link.readRequests.back().totalMs);
 
   link.ReplyToNextWrite({DeviceRefusal});
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
   link.ReplyToNextWrite({{0x02, 0x01}});  // too short to hold the verdict
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));  // nothing at all
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));  // nothing at all
 }
 
 TEST_F(Exchange, FramedQueryDoesNotWaitAndSendsNoPause) {
   Framed();
-  EXPECT_TRUE(SendCommand("$$%^5202", 8, false));
+  EXPECT_TRUE(SendCommand(session, "$$%^5202", 8, false));
   EXPECT_TRUE(link.readRequests.empty());
   EXPECT_EQ(0u, virtual_time::NowMs());
 }
@@ -151,13 +152,13 @@ TEST_F(Exchange, FramedQueryDoesNotWaitAndSendsNoPause) {
 TEST_F(Exchange, CommandThatCannotBeWrittenFails) {
   Framed();
   link.failWrites = true;
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
   EXPECT_TRUE(link.readRequests.empty());
 }
 
 TEST_F(Exchange, PlainCommandIsSentBareBetweenTwoPauses) {
   link.ReplyToNextWrite({ToBytes(OkMarker)});
-  EXPECT_TRUE(SendCommand("$$%^1200", 8, true));
+  EXPECT_TRUE(SendCommand(session, "$$%^1200", 8, true));
   ASSERT_EQ(1u, link.writes.size());
   EXPECT_EQ(ToBytes("$$%^1200"), link.writes[0]);
   EXPECT_EQ(2000u + 0u, virtual_time::NowMs());  // the OK arrived whole: no wait
@@ -168,27 +169,27 @@ TEST_F(Exchange, PlainCommandIsSentBareBetweenTwoPauses) {
 
 TEST_F(Exchange, PlainPausesAreTakenEvenWhenTheWriteFails) {
   link.failWrites = true;
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
   EXPECT_EQ(2000u, virtual_time::NowMs());
 }
 
 TEST_F(Exchange, PlainAcknowledgementMustBeExactlyTheOkMarker) {
   link.ReplyToNextWrite({ToBytes(ErMarker)});
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
   link.ReplyToNextWrite({ToBytes("\r\n$$%~OK")});
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
   link.ReplyToNextWrite({ToBytes("x\r\n$$%~OK\r\n")});  // the first 10 bytes are not the marker
-  EXPECT_FALSE(SendCommand("$$%^1200", 8, true));
+  EXPECT_FALSE(SendCommand(session, "$$%^1200", 8, true));
 }
 
 // A gap longer than the 20 ms interval inside the marker: the rest is still
 // the marker's, not the first bytes of the data behind it.
 TEST_F(Exchange, PlainAcknowledgementCutByAGapIsReadWhole) {
   link.ReplyToNextWrite({ToBytes("\r\n$$%~O"), ToBytes("K\r\nA,1\r")});
-  EXPECT_TRUE(SendCommand("$$%^0206", 8, true));
+  EXPECT_TRUE(SendCommand(session, "$$%^0206", 8, true));
   std::uint8_t out[64] = {};
-  ASSERT_EQ(4, ReceiveReply(out, 40, 500, 2000, true, false));
+  ASSERT_EQ(4, ReceiveReply(session, out, 40, 500, 2000, true, false));
   EXPECT_EQ(0, std::memcmp(out, "A,1\r", 4));
 }
 
@@ -225,12 +226,12 @@ TEST_F(FramedReply, ValidFrameGivesPayloadAndAck) {
 }
 
 TEST_F(FramedReply, HostAcknowledgementCarriesTheResponseChoice) {
-  dialog.ComboSelect(IDC_RESPONSE, 2);
+  session.responseMode = 2;
   Arrive(Frame("x"));
   std::uint8_t out[8] = {};
   EXPECT_EQ(1, Receive(out, 4));
   EXPECT_EQ(HostAck(Ack, 2), link.writes[0]);
-  dialog.ComboSelect(IDC_RESPONSE, 1);
+  session.responseMode = 1;
   Arrive(Frame("x"));
   EXPECT_EQ(1, Receive(out, 4));
   EXPECT_EQ(HostAck(Ack, 1), link.writes[1]);
@@ -286,7 +287,7 @@ TEST_F(FramedReply, RepliesNotTakenAreRetriedOrEmpty) {
 TEST_F(FramedReply, BulkReceiveDoesNotWaitForConfirmation) {
   link.QueueNow(Frame("A\r"));
   std::uint8_t out[32] = {};
-  EXPECT_EQ(2, ReceiveReply(out, 20, 500, 2000, true, false));
+  EXPECT_EQ(2, ReceiveReply(session, out, 20, 500, 2000, true, false));
   for (const auto& read : link.readRequests) EXPECT_NE(3000u, read.totalMs);
   EXPECT_EQ(HostAck(Ack, 0), link.writes[0]);
 }
@@ -298,7 +299,7 @@ TEST_F(FramedReply, WholeReplyReadsAgainAfterABrokenFrame) {
   link.ReplyToNextWrite({DeviceAck, Frame("SN001")});  // our NAK confirmed, the frame resent
   link.ReplyToNextWrite({DeviceAck});                  // our ACK confirmed
   std::uint8_t out[101] = {};
-  EXPECT_EQ(5, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+  EXPECT_EQ(5, ReceiveWholeReply(session, out, 100, 1000, 20, false, true));
   EXPECT_EQ(0, std::memcmp(out, "SN001", 5));
   ASSERT_EQ(2u, link.writes.size());
   EXPECT_EQ(HostAck(Nak, 0), link.writes[0]);
@@ -320,7 +321,7 @@ TEST_F(FramedReply, WholeReplyGivesUpOnABrokenFrameThatNeverComesRight) {
       }
     };
     std::uint8_t out[101] = {};
-    EXPECT_EQ(ReplyGivenUp, ReceiveWholeReply(out, 100, 1000, 20, false, true));
+    EXPECT_EQ(ReplyGivenUp, ReceiveWholeReply(session, out, 100, 1000, 20, false, true));
     EXPECT_EQ(resent ? MaxReplyRetries + 1u : 1u, link.writes.size());
   }
 }
@@ -339,7 +340,7 @@ TEST_F(FramedReply, WhatABrokenReadLeftIsDroppedSoTheResendIsReadCleanly) {
     link.writes.clear();
     for (const Bytes& burst : bursts) link.QueueNow(burst);
     std::uint8_t out[16] = {};
-    EXPECT_EQ(4, ReceiveWholeReply(out, 4, 500, 2000, true, false));
+    EXPECT_EQ(4, ReceiveWholeReply(session, out, 4, 500, 2000, true, false));
     EXPECT_EQ(0, std::memcmp(out, "A\rB\r", 4));
     EXPECT_EQ((std::vector<Bytes>{HostAck(Nak, 0), HostAck(Ack, 0)}), link.writes);
   }
@@ -392,7 +393,7 @@ TEST_F(FramedReply, DownloadReadsFrameByFrameAndEndsAtTheFirstEmptyWindow) {
     const std::uint64_t start = virtual_time::NowMs();
     std::string payload;
     std::uint8_t chunk[10241];
-    for (int n; (n = ReceiveWholeReply(chunk, 10240, 500, 2000, true, false)) > 0;)
+    for (int n; (n = ReceiveWholeReply(session, chunk, 10240, 500, 2000, true, false)) > 0;)
       payload.append(reinterpret_cast<char*>(chunk), static_cast<std::size_t>(n));
     std::string verdicts;
     for (const Bytes& w : link.writes) verdicts += w[2] == Ack ? 'A' : 'N';
@@ -456,7 +457,7 @@ TEST_F(Exchange, PlainBulkReadTakesWhatComesBackToBackUpToItsRoom) {
     const std::uint64_t start = virtual_time::NowMs();
     for (const std::string& expected : t.reads) {
       std::uint8_t out[64] = {};
-      ASSERT_EQ(static_cast<int>(expected.size()), ReceiveReply(out, 40, 500, 2000, true, false));
+      ASSERT_EQ(static_cast<int>(expected.size()), ReceiveReply(session, out, 40, 500, 2000, true, false));
       EXPECT_EQ(expected, std::string(reinterpret_cast<char*>(out), expected.size()));
     }
     EXPECT_EQ(t.ms, virtual_time::NowMs() - start);
@@ -468,20 +469,18 @@ TEST_F(Exchange, PlainBulkReadTakesWhatComesBackToBackUpToItsRoom) {
 TEST_F(Exchange, PlainBulkReplyNeverFillsMoreThanTheRoom) {
   std::vector<std::uint8_t> out(2);
   link.QueueNow(ToBytes("ABCDE"));
-  EXPECT_EQ(2, ReceiveReply(out.data(), 2, 500, 20, true, true));
+  EXPECT_EQ(2, ReceiveReply(session, out.data(), 2, 500, 20, true, true));
   EXPECT_EQ(0, std::memcmp(out.data(), "AB", 2));
 }
 
 TEST_F(Exchange, ResponseModeFollowsTheSelectedEntry) {
-  EXPECT_EQ(0, GetResponseMode());
+  EXPECT_EQ(0, DialogScanner(dialog).responseMode);
   dialog.ComboSelect(IDC_RESPONSE, 1);
-  EXPECT_EQ(1, GetResponseMode());
+  EXPECT_EQ(1, DialogScanner(dialog).responseMode);
   dialog.ComboSelect(IDC_RESPONSE, 2);
-  EXPECT_EQ(2, GetResponseMode());
+  EXPECT_EQ(2, DialogScanner(dialog).responseMode);
   dialog.ComboSelect(IDC_RESPONSE, -1);
-  EXPECT_EQ(0, GetResponseMode());
-  SetExchangeFrontEnd(nullptr);
-  EXPECT_EQ(0, GetResponseMode());
+  EXPECT_EQ(0, DialogScanner(dialog).responseMode);
 }
 
 TEST_F(Exchange, ResponseListOffersThreeChoicesWithNoneSelected) {
@@ -497,7 +496,7 @@ TEST_F(Exchange, ResponseListOffersThreeChoicesWithNoneSelected) {
 TEST_F(Exchange, PortCheckWarnsWhenNoPortIsOpen) {
   WindowFrontEnd window(dialog);
   link.Close();
-  EXPECT_FALSE(CheckPortsOpen(window));
+  EXPECT_FALSE(CheckPortsOpen(session, window));
   auto boxes = dialog.Messages();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(L"Please Open Ports!", boxes[0].text);
@@ -505,7 +504,7 @@ TEST_F(Exchange, PortCheckWarnsWhenNoPortIsOpen) {
   EXPECT_EQ(static_cast<unsigned>(BoxIconWarning), boxes[0].flags);
 
   link.Open(3, 115200, 8, 0, 0, 0);
-  EXPECT_TRUE(CheckPortsOpen(window));
+  EXPECT_TRUE(CheckPortsOpen(session, window));
   EXPECT_EQ(1u, dialog.Messages().size());
 }
 }  // namespace

@@ -5,17 +5,17 @@
 
 #include "protocol/exchange.h"
 
-std::string AskText(const char* command, const ReplyRead& read) {
+std::string AskText(ScannerSession& session, const char* command, const ReplyRead& read) {
   std::vector<std::uint8_t> buffer(read.maxPayload + MarkerLength + 1, 0);
   std::size_t length = 0;
-  QueryOutcome outcome = Query(command, read, buffer.data(), buffer.size(), &length);
+  QueryOutcome outcome = Query(session, command, read, buffer.data(), buffer.size(), &length);
   if (outcome == QueryOutcome::SendFailed) return "<send failed>";
   if (outcome == QueryOutcome::ReplyFailed) return "<reply failed>";
   return std::string(buffer.begin(), buffer.begin() + static_cast<long>(length));
 }
 
-std::string DownloadAll() {
-  SendSetting(Command::DownloadBarcodes);
+std::string DownloadAll(ScannerSession& session) {
+  SendSetting(session, Command::DownloadBarcodes);
   const ReplyRead& read = Reply::Download;
   std::vector<std::uint8_t> chunk(read.maxPayload + MarkerLength + 1);
   std::string all;
@@ -23,7 +23,7 @@ std::string DownloadAll() {
   // sending ends the download here instead of hanging the test.
   constexpr int MostChunks = 10000;
   for (int chunks = 0; chunks < MostChunks; ++chunks) {
-    int n = ReceiveWholeReply(chunk.data(), read.maxPayload, read.totalMs, read.intervalMs,
+    int n = ReceiveWholeReply(session, chunk.data(), read.maxPayload, read.totalMs, read.intervalMs,
                               read.bulk, read.stripMarker);
     if (n <= 0) break;
     all.append(chunk.begin(), chunk.begin() + n);

@@ -3,7 +3,7 @@
 // go, so the test can act while a job is under way:
 //
 //   GatedLink gated(link, 8);          // the 8th read with a time-out waits
-//   SetExchangeLink(&gated);
+//   DialogSession.link = &gated;
 //   StartCollection(dialog);
 //   ASSERT_TRUE(gated.WaitUntilHeld());
 //   ... the job is running ...

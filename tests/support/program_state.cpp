@@ -1,4 +1,5 @@
 #include "support/program_state.h"
+#include "ui/dialog_session.h"
 
 #include "clock/scanner_clock.h"
 #include "collect/collection_job.h"
@@ -15,10 +16,8 @@
 void ResetProgramState() {
   // A link a test put in place may be gone already: only the program's own
   // port is closed here; the test closes its link itself.
-  SetExchangeLink(nullptr);
-  SetExchangeFrontEnd(nullptr);
   DevicePort.Close();
-  FramedMode = 0;
+  DialogSession = ScannerSession{&DevicePort};
 
   SetPortDeviceSource(nullptr);
   PortNumbers = PortList{};
@@ -32,15 +31,8 @@ void ResetProgramState() {
   NextFileNumber = 1;
   BarcodeExport.Reset();
   ForgetDownloads();
-  SetDownloadLimits({});
 
   ShownTimeText.clear();
   SetLocalTimeSource(nullptr);
   SetWorkerStarter(nullptr);
-}
-
-void UseWindowForExchange(Controls& dialog) {
-  static WindowFrontEnd window;
-  window.Attach(dialog);
-  SetExchangeFrontEnd(&window);
 }

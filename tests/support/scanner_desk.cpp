@@ -1,4 +1,5 @@
 #include "support/scanner_desk.h"
+#include "ui/dialog_session.h"
 
 #include "ui/port_controls.h"
 
@@ -20,7 +21,7 @@ std::string Narrow(const std::wstring& text) { return std::string(text.begin(), 
 void PrepareDesk(SerialLink& link, const std::vector<PortDeviceRecord>* devices,
                  Controls& dialog, const TempFolder& folder) {
   ResetProgramState();
-  SetExchangeLink(&link);
+  DialogSession.link = &link;
   SetPortDeviceRecords(devices);
   SetLocalTimeSource(&SecondOfJanuary2019);
   PrepareMainDialog(dialog);

@@ -1,4 +1,5 @@
 #include "support/scanner_ports.h"
+#include "ui/dialog_session.h"
 
 #include "protocol/exchange.h"
 #include "support/program_state.h"
@@ -12,7 +13,7 @@ PortDeviceRecord UsbScanner(const std::wstring& portName) {
 
 ScannerPortsScope::ScannerPortsScope(ScriptedLink& link, const std::vector<PortDeviceRecord>& devices) {
   ResetProgramState();
-  SetExchangeLink(&link);
+  DialogSession.link = &link;
   SetPortDeviceRecords(&devices);
 }
 

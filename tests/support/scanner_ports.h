@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dialog_session.h"
 #include "support/scripted_link.h"
 #include "support/port_records.h"
 

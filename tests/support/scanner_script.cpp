@@ -1,4 +1,5 @@
 #include "support/scanner_script.h"
+#include "ui/dialog_session.h"
 
 #include "protocol/exchange.h"
 #include "support/program_state.h"
@@ -31,8 +32,7 @@ void ScriptQueryReply(ScriptedLink& link, bool framed, const std::string& payloa
 
 void ScriptedScannerTest::SetUp() {
   ResetProgramState();
-  SetExchangeLink(&link);
-  UseWindowForExchange(dialog);
+  DialogSession.link = &link;
   FillResponseModeList(dialog);
   link.Open(3, 115200, 8, 0, 0, 0);
   dialog.SetEnabled(IDC_OPEN, false);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ui/dialog_session.h"
 #include "support/scripted_link.h"
 #include "support/virtual_time.h"
 #include "support/memory_controls.h"
@@ -26,5 +27,6 @@ class ScriptedScannerTest : public ::testing::Test {
 
   VirtualTimeScope time;
   ScriptedLink link;
+  ScannerSession& session = DialogSession;  // the dialog's, on link
   MemoryControls dialog;
 };

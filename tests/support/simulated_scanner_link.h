@@ -16,7 +16,7 @@
 //   options.generatedRecords = 300;
 //   options.badXorFrame = 2;                    // any fault of DeviceOptions
 //   SimulatedScannerLink link(options);         // a scanner on every COM number
-//   SetExchangeLink(&link);
+//   DialogSession.link = &link;  (or a session of the test's own)
 //   ... run the operation ...
 //   link.Device().Commands();                   // what the scanner was sent
 //

@@ -1,6 +1,7 @@
 // Which devices count as scanner ports, how their names become numbers, and
 // the "Ports" group: the port list, "Open" and "Close".
 #include "transport/port_discovery.h"
+#include "ui/dialog_session.h"
 
 #include <gtest/gtest.h>
 
@@ -191,7 +192,6 @@ TEST(SortPortNumbers, SortsAscendingKeepingDuplicates) {
 class PortsGroup : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseWindowForExchange(dialog);
     dialog.SetEnabled(IDC_CLOSE, false);  // as the template creates it
   }
   std::vector<std::wstring> Items() {
@@ -277,7 +277,7 @@ TEST_F(PortsGroup, OpenAndCloseSwitchThePortControls) {
   EXPECT_TRUE(dialog.Messages().empty());
   // The open port is what the exchange takes as "a port is open".
   WindowFrontEnd window(dialog);
-  EXPECT_TRUE(CheckPortsOpen(window));
+  EXPECT_TRUE(CheckPortsOpen(DialogSession, window));
 
   link.QueueNow(ToBytes("left over"));
   EXPECT_TRUE(ClosePorts(dialog, false));
@@ -308,7 +308,7 @@ TEST_F(PortsGroup, OpenWithoutASelectionFails) {
 TEST_F(PortsGroup, CloseKeepingControlsLeavesThemAlone) {
   devices = {Usb(L"COM3")};
   FillPortList(dialog, true);
-  ASSERT_TRUE(OpenDevicePort(3));
+  ASSERT_TRUE(OpenSessionPort(DialogSession, 3));
   EXPECT_TRUE(ClosePorts(dialog, true));
   EXPECT_FALSE(link.IsOpen());
   ExpectIdle();  // untouched: still as the template made them

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/dialog_session.h"
 #include "support/scanner_desk.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"

@@ -27,6 +27,7 @@
 #include "kt52sim/kt52_device.h"
 #include "protocol/device_info.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "support/fixed_date.h"
 #include "support/hostile_records.h"
 #include "support/memory_controls.h"

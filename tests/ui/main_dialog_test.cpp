@@ -12,6 +12,7 @@
 #include "common/worker.h"
 #include "protocol/exchange.h"
 #include "settings/settings.h"
+#include "ui/dialog_session.h"
 #include "support/program_folder.h"
 #include "support/scanner_ports.h"
 #include "support/scanner_script.h"
@@ -91,12 +92,12 @@ TEST_F(MainDialog, BarcodeBoxHoldsAMegabyteOfText) {
 
 TEST_F(MainDialog, StartUpGivesTheExchangeThisWindow) {
   PrepareMainDialog(dialog);
-  EXPECT_EQ(0, GetResponseMode());
+  EXPECT_EQ(0, DialogScanner(dialog).responseMode);
   dialog.ComboSelect(IDC_RESPONSE, 2);
-  EXPECT_EQ(2, GetResponseMode());
+  EXPECT_EQ(2, DialogScanner(dialog).responseMode);
   // With no port open the exchange says so through this window.
   WindowFrontEnd window(dialog);
-  EXPECT_FALSE(CheckPortsOpen(window));
+  EXPECT_FALSE(CheckPortsOpen(DialogSession, window));
   ASSERT_EQ(1u, dialog.Messages().size());
   EXPECT_EQ(L"Please Open Ports!", dialog.Messages()[0].text);
 }

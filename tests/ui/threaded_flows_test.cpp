@@ -19,6 +19,7 @@
 #include "ui/main_dialog.h"
 #include "ui/worker_job.h"
 #include "ui/scanner_operations.h"
+#include "ui/dialog_session.h"
 
 namespace {
 enum class Job { Download, SetTime };
@@ -69,7 +70,7 @@ TEST_P(ThreadedFlows, RunToTheirEndWithTheWindowInUse) {
     OpenPortAt(0);
   }
   GatedLink gated(link, 2);
-  SetExchangeLink(&gated);
+  DialogSession.link = &gated;
   if (flow.job == Job::Download) {
     ASSERT_TRUE(StartCollection(dialog));
   } else {
@@ -105,7 +106,7 @@ TEST_P(ThreadedFlows, RunToTheirEndWithTheWindowInUse) {
   gated.Release();
   UseTheWindowUntilTheJobEnds();
   ASSERT_TRUE(WaitForWorkerJobEnd()) << "the job still runs after the deadline";
-  SetExchangeLink(&link);
+  DialogSession.link = &link;
   // Given back as the job found them: a port open, or auto mode.
   EXPECT_FALSE(dialog.IsEnabled(IDC_OPEN) || dialog.IsEnabled(IDC_PORT_LIST));
 

@@ -1,0 +1,16 @@
+#include "ui/dialog_session.h"
+
+#include "ui/window_front_end.h"
+
+// Built during static initialisation, before the window exists; its destructor
+// at exit closes a port still open.
+SerialPort DevicePort;
+ScannerSession DialogSession{&DevicePort};
+std::int32_t& FramedMode = DialogSession.framed;
+PortList PortNumbers;
+
+ScannerSession& DialogScanner(Controls& dialog) {
+  WindowFrontEnd window(dialog);
+  DialogSession.responseMode = window.ResponseMode();
+  return DialogSession;
+}
