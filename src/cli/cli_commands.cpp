@@ -212,7 +212,8 @@ struct ScannerLine {
   std::string serial;
   std::string outcome;
   bool succeeded = false;
-  std::uint64_t records = 0;
+  std::uint64_t records = 0;  // whole records in the file
+  std::vector<ScanRecord> taken;  // every record the download took
   std::string file;
   std::string archive;
   bool eraseAsked = false;
@@ -313,12 +314,13 @@ int OpenDatabase(const CliOptions& o, ScanDatabase& database, bool create) {
 
 // The download's records into the database, connecting again when an earlier
 // write lost the connection.
-void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::wstring& serial,
-                  StampDateOrder order, const CliPort& port, ScannerLine& line) {
+void StoreRecords(const CliOptions& o, ScanDatabase& database, const std::vector<ScanRecord>& records,
+                  const std::wstring& serial, StampDateOrder order, const CliPort& port,
+                  ScannerLine& line) {
   std::vector<ScanRow> rows;
-  for (int k = 0; k < BarcodeExport.RecordCount; ++k)
-    rows.push_back(RowOfRecord(BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
-                               BarcodeExport.Barcodes[k], serial, order));
+  for (const ScanRecord& r : records)
+    rows.push_back(RowOfRecord(AnsiToWide(r.serialNumber), AnsiToWide(r.timeStamp),
+                               AnsiToWide(r.barcode), serial, order));
   const DownloadOrigin origin{PathFromArgument(UtcNowText()), o.pcName, PathFromArgument(port.name)};
   DbResult result = database.IsOpen() ? DbResult{} : database.Open(o.database);
   if (result.Ok()) result = database.Store(rows, origin, line.added);
@@ -370,8 +372,9 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
     line.notErased = inUse ? "another program has the port open" : "the port could not be opened";
     return line;
   }
-  OutputFolder = FolderOrCurrent(o.choices.outDir);
-  CustomFileName = o.choices.name;
+  OutputNames names;
+  names.folder = FolderOrCurrent(o.choices.outDir);
+  names.customName = o.choices.name;
   // Each scanner stands on its own here: the erase below trusts only this
   // download's own checks.
   ForgetDownloads();
@@ -388,14 +391,14 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
-  DownloadScanners(session, front, nullptr, &run);
+  DownloadScanners(session, front, names, nullptr, &run);
   if (run.reports.empty()) {
     line.outcome = Words(front.LastBoxText());
     line.notErased = "the download did not start";
     CloseSessionPort(session);
     return line;
   }
-  const DownloadReport& report = run.reports.front();
+  DownloadReport& report = run.reports.front();
   line.outcome = Text(report.outcome);
   line.succeeded = report.succeeded;
   line.records = report.recordsInFile;
@@ -409,16 +412,9 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
       line.succeeded = false;
     }
   }
-  if (summary) {
-    std::vector<ScanRecord> records;
-    for (int k = 0; k < BarcodeExport.RecordCount; ++k)
-      records.push_back({WideToAnsi(BarcodeExport.SerialNumbers[k]),
-                         WideToAnsi(BarcodeExport.TimeStamps[k]),
-                         WideToAnsi(BarcodeExport.Barcodes[k])});
-    AddScans(*summary, records, OrderOf(dateFormat));
-  }
+  if (summary) AddScans(*summary, report.records, OrderOf(dateFormat));
   if (database && line.succeeded && line.records > 0)
-    StoreRecords(o, *database, serial, OrderOf(dateFormat), port, line);
+    StoreRecords(o, *database, report.records, serial, OrderOf(dateFormat), port, line);
   if (o.erase) {
     line.notErased = line.databaseError.empty() ? EraseDoubt(report)
                                                 : "the database did not take the records";
@@ -433,6 +429,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
       line.notErased = "the download did not finish";
     }
   }
+  line.taken = std::move(report.records);
   if (o.setClock) SetClockAfterDownload(session, front, dateFormat, line);
   CloseSessionPort(session);
   return line;
@@ -448,7 +445,7 @@ int CheckWorkbook(const CliOptions& o) {
 // A downloaded scanner's records into the run's workbook; false when it could not be written.
 bool AddToWorkbook(const CliOptions& o, RunWorkbook& workbook, const CliPort& port,
                    const ScannerLine& line) {
-  return workbook.AddDownload(PathFromArgument(port.name), o.pcName, line.order);
+  return workbook.AddDownload(line.taken, PathFromArgument(port.name), o.pcName, line.order);
 }
 
 // report --xlsx: the stored records (and their count) as a workbook.

@@ -9,7 +9,6 @@
 #include "cli/cli_options.h"
 #include "cli/cli_platform.h"
 #include "common/ansi_text.h"
-#include "export/export_store.h"
 #include "export/scan_database.h"
 
 namespace {
@@ -59,10 +58,11 @@ std::vector<std::vector<std::wstring>> CountLines(const std::vector<std::vector<
   return lines;
 }
 
-bool RunWorkbook::AddDownload(const std::wstring& port, const std::wstring& pc, StampDateOrder order) {
-  for (int k = 0; k < BarcodeExport.RecordCount; ++k)
-    scans_.push_back(ScanOfRecord(BarcodeExport.SerialNumbers[k], BarcodeExport.TimeStamps[k],
-                                  BarcodeExport.Barcodes[k], order, port, pc));
+bool RunWorkbook::AddDownload(const std::vector<ScanRecord>& records, const std::wstring& port,
+                              const std::wstring& pc, StampDateOrder order) {
+  for (const ScanRecord& r : records)
+    scans_.push_back(ScanOfRecord(AnsiToWide(r.serialNumber), AnsiToWide(r.timeStamp), AnsiToWide(r.barcode),
+                                  order, port, pc));
   return Write();
 }
 

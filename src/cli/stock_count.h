@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/expected_list.h"
+#include "common/scan_summary.h"
 #include "export/xlsx_workbook.h"
 
 // Reads --expected; -1 when it reads (or none was given), otherwise the exit
@@ -24,7 +25,8 @@ class RunWorkbook {
   // The records of the export store, from that port, their stamps read in
   // the scanner's date order; then the workbook. False, after saying why on
   // stderr, when it could not be written.
-  bool AddDownload(const std::wstring& port, const std::wstring& pc, StampDateOrder order);
+  bool AddDownload(const std::vector<ScanRecord>& records, const std::wstring& port,
+                   const std::wstring& pc, StampDateOrder order);
   // A row of report's columns (serial_number ... scanned_at).
   void AddStored(const std::vector<std::wstring>& row);
   bool Write();

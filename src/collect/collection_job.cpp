@@ -9,7 +9,6 @@
 #include "collect/record_format.h"
 #include "common/front_end.h"
 #include "common/output_file.h"
-#include "export/export_store.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 #include "transport/port_discovery.h"
@@ -22,6 +21,7 @@ enum class PortOutcome { Next, EndJob };
 struct Job {
   FrontEnd& front;
   ScannerSession& session;
+  OutputNames& names;
   const PortList* listed;  // nullptr: manual mode, the open port
   DownloadRun* run;        // gets a report of each scanner, when given
   PlainSeparator plain;    // the scanner's default separator and its answer
@@ -84,14 +84,14 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   ScannerSession& session = job.session;
-  IsAutoNaming = job.front.IsChosen(Choice::AutoNaming);
-  Settle(job, i, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!", true);
-  if (!job.manual() && IsAutoNaming) {
+  const bool autoNaming = job.names.autoNaming = job.front.IsChosen(Choice::AutoNaming);
+  Settle(job, i, autoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!", true);
+  if (!job.manual() && autoNaming) {
     job.front.ShowPortStatus(i, L"Get File Name Failed!");
     CloseSessionPort(session);
     return PortOutcome::Next;
   }
-  ShowErrorBox(job.front, IsAutoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
+  ShowErrorBox(job.front, autoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
   if (!job.manual()) CloseSessionPort(session);
   return PortOutcome::EndJob;
 }
@@ -115,7 +115,8 @@ struct DownloadOutcome {
 // The download: each run of data is formatted into the file and the store as
 // it comes and shown in the "Barcode Data" box. After a failed write the
 // download still runs to its end so the store gets every record.
-DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::string* received) {
+DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, DownloadReport& report,
+                         bool keepReceived) {
   RecordLayout layout;
   layout.unixLineFeeds = job.front.IsChosen(Choice::UnixLineFeeds);
   layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
@@ -131,7 +132,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   DownloadOutcome outcome;
   std::string text;
   const DownloadData take = [&](const char* bytes, std::size_t count) {
-    if (received) received->append(bytes, count);
+    if (keepReceived) report.received.append(bytes, count);
     CopyWithoutZeroBytes(bytes, count, text);
     if (text.empty()) return;
     outcome.anyText = true;
@@ -142,6 +143,7 @@ DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, std::strin
   outcome.end = RunDownload(job.session, job.plain, take).end;
   outcome.leftOpen = RecordLeftOpen(carry);
   outcome.altered = carry.separatorInFields;
+  report.records = std::move(carry.records);
   return outcome;
 }
 
@@ -178,8 +180,8 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   }
   const bool saveToFile = front.IsChosen(Choice::SaveToFile);
   const bool textType = front.IsChosen(Choice::TextFile);
-  if (saveToFile && !MakeOutputFileName(session, front, textType)) return ReportNamingFailure(job, i);
-  const std::wstring path = OutputFilePath();
+  if (saveToFile && !MakeOutputFileName(session, front, job.names, textType)) return ReportNamingFailure(job, i);
+  const std::wstring path = OutputFilePath(job.names);
 
   OutputFile file;
   if (saveToFile && !file.OpenForAppend(path)) {
@@ -198,19 +200,17 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
     report.filePath = path;
     report.fileStart = file.Length();
   }
-  const int recordsBefore = BarcodeExport.RecordCount;
   front.ClearReceived();
   if (!job.manual()) front.ShowPortStatus(i, L"Getting Data...");
   const DownloadOutcome got =
-      Download(job, saveToFile, file, job.run && job.run->keepReceived ? &report.received : nullptr);
+      Download(job, saveToFile, file, report, job.run && job.run->keepReceived);
   const bool quiet = front.IsClosing();  // the window is closing: no boxes
-  report.records = static_cast<std::uint64_t>(BarcodeExport.RecordCount - recordsBefore);
   report.bytesWritten = file.AppendedBytes();
   report.writtenHash = file.AppendedHash();
 
   const wchar_t* failure = FailureOf(got);
   const bool noData = !failure && !got.anyText;
-  report.recordsInFile = report.records;
+  report.recordsInFile = report.records.size();
   if (saveToFile) {
     if (file.Length() == 0) {
       CloseDroppingEmptyFile(front, file, path, saveToFile);
@@ -223,7 +223,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
       const bool there = FileHoldsWhatWasWritten(report, &digest);
       if (!closed || !there) {
         if (!failure) failure = WriteFailedText;
-        report.recordsInFile = std::min<std::uint64_t>(digest.lineFeeds, report.records);
+        report.recordsInFile = std::min<std::uint64_t>(digest.lineFeeds, report.records.size());
       }
     }
   }
@@ -250,9 +250,9 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
 }  // namespace
 
-void DownloadScanners(ScannerSession& session, FrontEnd& front, const PortList* listed,
-                      DownloadRun* run) {
-  Job job{front, session, listed, run, {}};
+void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& names,
+                      const PortList* listed, DownloadRun* run) {
+  Job job{front, session, names, listed, run, {}};
   std::uint32_t portCount = 1;
   if (job.manual()) {
     if (!CheckPortsOpen(session, front)) return;
@@ -265,7 +265,7 @@ void DownloadScanners(ScannerSession& session, FrontEnd& front, const PortList* 
   } else {
     portCount = listed->count;
   }
-  BarcodeExport.Reset();
+  if (run) run->started = true;
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i) {
     if (CollectPort(job, i) == PortOutcome::EndJob) return;
   }

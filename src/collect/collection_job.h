@@ -1,13 +1,16 @@
 #pragma once
 // "Get Barcodes": downloads every stored barcode record of the open scanner
-// (manual mode) or of every listed scanner (auto mode), into the output file,
-// the front end's received text and the export store, and says how it went.
+// (manual mode) or of every listed scanner (auto mode), into the output file
+// and the front end's received text, and says how it went: each scanner's
+// report holds the records it took.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "common/output_file.h"
+#include "collect/output_naming.h"
+#include "common/scan_summary.h"
 #include "protocol/download.h"
 
 class FrontEnd;
@@ -23,7 +26,7 @@ struct DownloadReport {
   std::uint32_t entry = 0;    // the listed port's entry; 0 for the open port
   std::wstring outcome;       // the words it ended with: "Save Data Succeed!", "No Data!", ...
   bool succeeded = false;     // every record saved (or got), or the scanner held none
-  std::uint64_t records = 0;  // stored by this download
+  std::vector<ScanRecord> records;  // every record it took, in order
   std::uint64_t recordsInFile = 0;  // whole records of it that the file holds
   std::wstring filePath;      // the output file; empty when none was opened
   std::uint64_t fileStart = 0;                 // its length before the download
@@ -33,6 +36,7 @@ struct DownloadReport {
 };
 struct DownloadRun {
   bool keepReceived = false;
+  bool started = false;  // the scanners were ready and the downloads began
   std::vector<DownloadReport> reports;  // one a scanner served, in order
 };
 
@@ -41,8 +45,8 @@ struct DownloadRun {
 // meanwhile lets the download under way finish (it is checked and saved as
 // any other); no further port is started and no more boxes are shown. run,
 // when given, gets a report of each scanner.
-void DownloadScanners(ScannerSession& session, FrontEnd& front, const PortList* listed,
-                      DownloadRun* run = nullptr);
+void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& names,
+                      const PortList* listed, DownloadRun* run = nullptr);
 
 // Whether the report's file, read back from the disk at its path, holds from
 // fileStart on exactly the bytes the download wrote (their count and hash).

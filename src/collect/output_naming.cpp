@@ -12,12 +12,6 @@
 #include "protocol/catalogue.h"
 #include "protocol/device_info.h"
 
-std::wstring OutputFolder;
-std::wstring OutputFileName;
-std::wstring CustomFileName;
-bool IsAutoNaming = true;
-int NextFileNumber = 1;
-
 namespace {
 const wchar_t* Extension(bool textType) { return textType ? L".txt" : L".csv"; }
 
@@ -93,43 +87,46 @@ std::wstring DefaultOutputFolder() {
   return user.empty() || !IsFolder(program) || !FolderRefusesNewFiles(program) ? program : user;
 }
 
-bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, bool textType) {
+bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, OutputNames& names,
+                        bool textType) {
   // Only the default folder in Documents is made; a folder the user chose
   // and removed since is reported missing, as it always was.
-  if (!OutputFolder.empty() && OutputFolder == UserOutputFolder()) MakeFolders(OutputFolder);
-  IsAutoNaming = front.IsChosen(Choice::AutoNaming);
-  if (IsAutoNaming) {
+  if (!names.folder.empty() && names.folder == UserOutputFolder()) MakeFolders(names.folder);
+  names.autoNaming = front.IsChosen(Choice::AutoNaming);
+  if (names.autoNaming) {
     std::wstring serial;
     if (!QuerySerialNumber(session, serial, Reply::SerialNumberForFileName)) return false;
     const std::wstring prefix = AutoNamePrefix(serial);
-    OutputFileName = prefix;
-    FindNextFileNumber(textType);
-    int number = NextFileNumber;
-    if (NextFileNumber < INT_MAX) ++NextFileNumber;
-    OutputFileName = prefix + Format(L"%03d", number) + Extension(textType);
+    names.fileName = prefix;
+    FindNextFileNumber(names, textType);
+    int number = names.nextNumber;
+    if (names.nextNumber < INT_MAX) ++names.nextNumber;
+    names.fileName = prefix + Format(L"%03d", number) + Extension(textType);
   } else {
     std::wstring name = front.TypedFileName(PathCapacity);
     if (name.empty()) return false;
     if (HasExtension(name, L".csv") || HasExtension(name, L".txt")) name.resize(name.size() - 4);
-    OutputFileName = SafeFileName(name) + Extension(textType);
+    names.fileName = SafeFileName(name) + Extension(textType);
   }
-  front.ShowFileName(OutputFileName);
+  front.ShowFileName(names.fileName);
   // The window remembers a custom name when its box changes; done here too so
   // the remembered name never depends on that.
-  if (!IsAutoNaming) CustomFileName = OutputFileName.substr(0, PathCapacity - 1);
+  if (!names.autoNaming) names.customName = names.fileName.substr(0, PathCapacity - 1);
   return true;
 }
 
-void FindNextFileNumber(bool textType) {
-  const std::wstring& prefix = OutputFileName;
+void FindNextFileNumber(OutputNames& names, bool textType) {
+  const std::wstring& prefix = names.fileName;
   std::uint32_t highest = 0;
-  for (const FolderEntry& entry : ListFolder(OutputFolder, Extension(textType))) {
+  for (const FolderEntry& entry : ListFolder(names.folder, Extension(textType))) {
     if (entry.isDirectory) continue;
     if (entry.name.compare(0, prefix.size(), prefix) != 0) continue;
     std::uint32_t number = 0;
     if (NumberAfterPrefix(entry.name, prefix.size(), number) && number > highest) highest = number;
   }
-  NextFileNumber = static_cast<int>(highest) + 1;
+  names.nextNumber = static_cast<int>(highest) + 1;
 }
 
-std::wstring OutputFilePath() { return OutputFolder + L"\\" + OutputFileName; }
+std::wstring OutputFilePath(const OutputNames& names) {
+  return names.folder + L"\\" + names.fileName;
+}

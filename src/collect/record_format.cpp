@@ -5,7 +5,6 @@
 
 #include "common/output_file.h"
 #include "common/ansi_text.h"
-#include "export/export_store.h"
 
 namespace {
 constexpr char RecordEnd = '\r';
@@ -121,12 +120,13 @@ bool FormatChunk(const RecordLayout& layout, const char* chunk, bool saveToFile,
         carry.separatorInFields = true;
         return;
       }
-      BarcodeExport.AppendAnsiRecord(fields.serial, fields.time, fields.barcode);
+      carry.records.push_back(
+          {std::string(fields.serial), std::string(fields.time), std::string(fields.barcode)});
       AppendLine(lines, fields, serialShown && !layout.serialLeftOut,
                  timeShown && !layout.timeLeftOut, separator, unixLineFeeds);
       return;
     }
-    BarcodeExport.AppendAnsiRecord({}, {}, record);
+    carry.records.push_back({{}, {}, std::string(record)});
     AppendLine(lines, RecordFields{{}, {}, record}, false, false, separator, unixLineFeeds);
   });
   if (!saveToFile || lines.empty()) return true;

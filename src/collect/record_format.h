@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/scan_summary.h"
+
 class OutputFile;
 
 // Pieces between delimiters, after one delimiter is appended to the text.
@@ -28,6 +30,8 @@ struct RecordCarry {
   // stamp: the separators were not where the data's shape put them, so the
   // record was altered. It and everything after it are left out.
   bool separatorInFields = false;
+  // Every record taken so far, its fields as the scanner sent them (8-bit).
+  std::vector<ScanRecord> records;
 };
 inline bool RecordLeftOpen(const RecordCarry& carry) { return !carry.pending.empty(); }
 
@@ -47,7 +51,7 @@ struct RecordLayout {
 };
 
 // Formats every complete record of the chunk (zero-terminated text) as the
-// layout says; appends to BarcodeExport; writes the lines to file (when
+// layout says; appends it to carry.records; writes the lines to file (when
 // saveToFile) in one write. False when the write failed.
 // A record that cannot be cut into its fields (a comma missing where a shown
 // field needs one, or longer than MaxSplitRecord) is not lost: it is written

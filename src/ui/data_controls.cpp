@@ -1,3 +1,4 @@
+#include "ui/dialog_session.h"
 #include "ui/data_controls.h"
 
 #include <string>

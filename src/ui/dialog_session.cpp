@@ -8,6 +8,12 @@ SerialPort DevicePort;
 ScannerSession DialogSession{&DevicePort};
 std::int32_t& FramedMode = DialogSession.framed;
 PortList PortNumbers;
+OutputNames DialogOutput;
+std::wstring& OutputFolder = DialogOutput.folder;
+std::wstring& OutputFileName = DialogOutput.fileName;
+std::wstring& CustomFileName = DialogOutput.customName;
+bool& IsAutoNaming = DialogOutput.autoNaming;
+int& NextFileNumber = DialogOutput.nextNumber;
 
 ScannerSession& DialogScanner(Controls& dialog) {
   WindowFrontEnd window(dialog);

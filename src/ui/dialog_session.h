@@ -4,6 +4,7 @@
 // together; the core is handed the session and never reaches for these.
 #include <cstdint>
 
+#include "collect/output_naming.h"
 #include "protocol/scanner_session.h"
 #include "transport/port_discovery.h"
 #include "transport/serial_port.h"
@@ -19,6 +20,13 @@ extern std::int32_t& FramedMode;
 // Scanner COM numbers in ascending order: entry i of the port combo box and
 // row i of the device list.
 extern PortList PortNumbers;
+// The output values, kept from one download to the next.
+extern OutputNames DialogOutput;
+extern std::wstring& OutputFolder;    // at start the program's own folder
+extern std::wstring& OutputFileName;  // name of the current or last download's file
+extern std::wstring& CustomFileName;  // last name typed while "Auto Naming" was off
+extern bool& IsAutoNaming;
+extern int& NextFileNumber;
 
 // DialogSession, with the "Response" choice the window shows now.
 ScannerSession& DialogScanner(Controls& dialog);

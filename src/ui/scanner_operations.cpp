@@ -32,9 +32,16 @@ constexpr int ClockSwitched[] = {IDC_DELETE_BARCODES, IDC_GET_BARCODES, IDC_FORM
 // The ports an operation serves: every listed one in auto mode, else the open one.
 const PortList* ServedPorts() { return AutoMode ? &PortNumbers : nullptr; }
 
+// The export store holds the records of the last run that began.
 void RunCollection(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  DownloadScanners(DialogScanner(dialog), window, ServedPorts());
+  DownloadRun run;
+  DownloadScanners(DialogScanner(dialog), window, DialogOutput, ServedPorts(), &run);
+  if (!run.started) return;
+  BarcodeExport.Reset();
+  for (const DownloadReport& report : run.reports)
+    for (const ScanRecord& r : report.records)
+      BarcodeExport.AppendAnsiRecord(r.serialNumber, r.timeStamp, r.barcode);
 }
 
 void RunSetTime(Controls& dialog) {

@@ -1,3 +1,4 @@
+#include "ui/dialog_session.h"
 #include "ui/settings_controls.h"
 
 #include "collect/output_naming.h"

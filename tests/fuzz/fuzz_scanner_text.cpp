@@ -32,18 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SetLocalTimeSource(&SecondOfJanuary2019);
   link.Open(1, 115200, 8, 0, 0, 0);
   session.framed = framed;
-  OutputFolder = folder.Wide();
+  OutputNames names;
+  names.folder = folder.Wide();
   dialog.SetChecked(IDC_AUTO_NAMING, true);
 
   ScriptQueryReply(link, framed, reply);
   WindowFrontEnd window(dialog);
-  if (MakeOutputFileName(window, true)) {
-    if (OutputFileName.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) __builtin_trap();
-    for (wchar_t c : OutputFileName)
+  if (Makenames.fileName(session, window, names, true)) {
+    if (names.fileName.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) __builtin_trap();
+    for (wchar_t c : names.fileName)
       if (c < 0x20) __builtin_trap();
     const std::wstring suffix = L"_20190102_001.txt";
-    if (OutputFileName.size() < suffix.size() ||
-        OutputFileName.compare(OutputFileName.size() - suffix.size(), suffix.size(), suffix) != 0)
+    if (names.fileName.size() < suffix.size() ||
+        names.fileName.compare(names.fileName.size() - suffix.size(), suffix.size(), suffix) != 0)
       __builtin_trap();
   }
 

@@ -5,6 +5,7 @@
 
 #include "collect/output_naming.h"
 #include "settings/settings.h"
+#include "ui/dialog_session.h"
 #include "support/memory_controls.h"
 #include "support/program_state.h"
 #include "ui/control_ids.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "collect/output_naming.h"
+#include "ui/dialog_session.h"
 #include "support/memory_controls.h"
 #include "support/program_folder.h"
 #include "support/resource_limit.h"
