@@ -30,7 +30,6 @@
 #include "transport/port_discovery.h"
 
 namespace {
-constexpr wchar_t NoData[] = L"No Data!";
 // Why a scanner that held no records is not erased; no failure.
 constexpr char NothingToErase[] = "nothing to erase";
 constexpr char DatabaseFailed[] = "Database Write Failed!";
@@ -91,16 +90,6 @@ void Print(const std::string& line) {
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-}
-
-// The box text up to its first line end: "Save Data Succeed!Barcodes in:..."
-// is said as its words.
-std::string Words(const std::wstring& box) {
-  std::wstring text = box;
-  const std::size_t path = text.find(L"Barcodes in:");
-  if (path != std::wstring::npos) text.resize(path);
-  const std::size_t end = text.find_first_of(L"\r\n");
-  return Text(end == std::wstring::npos ? text : text.substr(0, end));
 }
 
 // The ports asked for, every one of them a scanner port found now.
@@ -199,8 +188,9 @@ bool WriteArchive(const std::wstring& path, const std::string& bytes) {
 // download completed, its file was flushed and closed, and read back it
 // holds exactly what the download wrote of the records it received.
 std::string EraseDoubt(const DownloadReport& report) {
-  if (!report.succeeded) return "the download did not finish (" + Text(report.outcome) + ")";
-  if (report.outcome == NoData) return NothingToErase;
+  if (!report.succeeded)
+    return "the download did not finish (" + Text(OutcomeWords(report.outcome)) + ")";
+  if (report.outcome == Outcome::NoData) return NothingToErase;
   if (report.filePath.empty()) return "no file was written";
   if (!FileHoldsWhatWasWritten(report)) return "the file does not hold what the download wrote";
   return {};
@@ -346,10 +336,10 @@ void SetClockAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, cons
   }
   front.SetTypedTime("", dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU
                                                                                   : DateFormat::CN);
-  SetScannerClocks(session, front, nullptr);
-  line.clockSet = front.LastBoxText() == L"Set Time Succeed!";
+  const Outcome set = SetScannerClocks(session, front, nullptr);
+  line.clockSet = set == Outcome::SetTimeSucceed;
   if (!line.clockSet) {
-    line.clockNotSet = Words(front.LastBoxText());
+    line.clockNotSet = Text(OutcomeWords(set));
     line.succeeded = false;
   }
 }
@@ -392,14 +382,14 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
   DownloadScanners(session, front, names, nullptr, &run);
-  if (run.reports.empty()) {
-    line.outcome = Words(front.LastBoxText());
+  if (run.reports.empty()) {  // only when the port was not open
+    line.outcome = Text(OutcomeWords(Outcome::NoPortOpen));
     line.notErased = "the download did not start";
     CloseSessionPort(session);
     return line;
   }
   DownloadReport& report = run.reports.front();
-  line.outcome = Text(report.outcome);
+  line.outcome = Text(OutcomeWords(report.outcome));
   line.succeeded = report.succeeded;
   line.records = report.recordsInFile;
   line.file = Text(report.filePath);
@@ -420,9 +410,10 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                                                 : "the database did not take the records";
     if (line.succeeded && line.notErased.empty()) {
       front.AnswerQuestions(true);
-      line.erased = EraseScanners(session, front, nullptr);
+      const Outcome erase = EraseScanners(session, front, nullptr);
+      line.erased = erase == Outcome::DeleteSucceed;
       if (!line.erased) {
-        line.notErased = Words(front.LastBoxText());
+        line.notErased = Text(OutcomeWords(erase));
         line.succeeded = false;
       }
     } else if (line.notErased.empty()) {
@@ -553,8 +544,7 @@ bool SetClock(const CliOptions& o, ScannerSession& session, ConsoleFrontEnd& fro
       typed = TypedTimeInOrder(time, format);
   }
   front.SetTypedTime(typed, format);
-  SetScannerClocks(session, front, nullptr);
-  return front.LastBoxText() == L"Set Time Succeed!";
+  return SetScannerClocks(session, front, nullptr) == Outcome::SetTimeSucceed;
 }
 
 // Info, time and erase: one port, one operation, its boxes as lines.
@@ -592,7 +582,7 @@ int RunOnePort(const CliOptions& o) {
       break;
     case CliCommand::Erase:
       front.AnswerQuestions(true);
-      ok = EraseScanners(session, front, nullptr);
+      ok = EraseScanners(session, front, nullptr) == Outcome::DeleteSucceed;
       break;
     default:
       break;

@@ -16,7 +16,6 @@ constexpr std::uint32_t FormatToTimePauseMs = 100;
 
 constexpr wchar_t SendWakeFailed[] = L"Send '*' Failed!";
 
-constexpr wchar_t InputErrorText[] = L"Time Input Error,Please Follow the Format!";
 
 struct FormatName {
   DateFormat format;
@@ -76,65 +75,73 @@ bool TypedTime(FrontEnd& front, DateFormat format, std::string& text) {
 // The format command, the pause, the set-time command with the typed time or,
 // taken only now, the PC's; the failure text, or nullptr when both were
 // accepted.
-const wchar_t* SendTime(ScannerSession& session, DateFormat format, const std::string& typed) {
-  if (!SendSetting(session, NameOf(format).command)) return L"Set Time Format Failed!";
+Outcome SendTime(ScannerSession& session, DateFormat format, const std::string& typed) {
+  if (!SendSetting(session, NameOf(format).command)) return Outcome::SetTimeFormatFailed;
   Pause(FormatToTimePauseMs);
   // After the wake-up, the format command's pauses and its acknowledgement:
   // the scanner gets the time of this moment, not of the click.
   const std::string command = Command::SetTimePrefix + (typed.empty() ? FormatLocalTime() : typed);
   if (command.size() != SetTimeCommandLength ||
       !SendCommand(session, command.c_str(), command.size(), true))
-    return L"Set Time Failed!";
-  return nullptr;
+    return Outcome::SetTimeFailed;
+  return Outcome::SetTimeSucceed;
 }
 
 enum class PortOutcome { Next, EndRun };
 
-PortOutcome SetPortTime(ScannerSession& session, FrontEnd& front, const PortList* listed, DateFormat format,
+// The port's step of a run; its outcome goes to *outcome.
+PortOutcome SetPortTime(Outcome* outcome, ScannerSession& session, FrontEnd& front, const PortList* listed, DateFormat format,
                         std::uint32_t i) {
   std::string text;
   if (!TypedTime(front, format, text)) {
-    RunBox(front, InputErrorText, L"Error", BoxIconError);
+    *outcome = Outcome::TimeInputError;
+    RunBox(front, OutcomeWords(*outcome), L"Error", BoxIconError);
     return PortOutcome::EndRun;
   }
   if (listed) {
-    if (!OpenSessionPort(session, listed->numbers[i])) {
-      front.ShowPortStatus(i, L"Open Ports Failed!");
-      return PortOutcome::Next;
-    }
-    if (!WakeDevice(session)) {
-      front.ShowPortStatus(i, SendWakeFailed);
+    *outcome = !OpenSessionPort(session, listed->numbers[i]) ? Outcome::OpenPortsFailed
+               : !WakeDevice(session)                         ? Outcome::WakeFailed
+                                                              : Outcome::SetTimeSucceed;
+    if (*outcome != Outcome::SetTimeSucceed) {
+      front.ShowPortStatus(i, OutcomeWords(*outcome));
       return PortOutcome::Next;
     }
     front.ShowPortStatus(i, L"Setting Time...");
   }
-  const wchar_t* failure = SendTime(session, format, text);
+  *outcome = SendTime(session, format, text);
+  const bool set = *outcome == Outcome::SetTimeSucceed;
   if (!listed) {
-    if (failure)
-      RunBox(front, failure, L"Error", BoxIconError);
+    if (set)
+      RunBox(front, OutcomeWords(*outcome), L"Information", BoxIconInformation);
     else
-      RunBox(front, L"Set Time Succeed!", L"Information", BoxIconInformation);
-    return failure ? PortOutcome::EndRun : PortOutcome::Next;
+      RunBox(front, OutcomeWords(*outcome), L"Error", BoxIconError);
+    return set ? PortOutcome::Next : PortOutcome::EndRun;
   }
-  front.ShowPortStatus(i, failure ? failure : L"Set Time Succeed!");
+  front.ShowPortStatus(i, OutcomeWords(*outcome));
   CloseSessionPort(session);
   return PortOutcome::Next;
 }
 }  // namespace
 
-void SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed) {
+Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed) {
   std::uint32_t portCount = listed ? listed->count : 1;
   if (!listed) {
-    if (!CheckPortsOpen(session, front)) return;
+    if (!CheckPortsOpen(session, front)) return Outcome::NoPortOpen;
     if (!WakeDevice(session)) {
       if (!front.IsClosing()) ShowAppBox(front, SendWakeFailed, BoxIconError);
-      return;
+      return Outcome::WakeFailed;
     }
   }
   const DateFormat format = front.CheckedDateFormat();
+  Outcome overall = Outcome::SetTimeSucceed;
   // A close of the window ends the run after the current port.
-  for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i)
-    if (SetPortTime(session, front, listed, format, i) == PortOutcome::EndRun) return;
+  for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i) {
+    Outcome outcome = Outcome::SetTimeSucceed;
+    const PortOutcome next = SetPortTime(&outcome, session, front, listed, format, i);
+    if (outcome != Outcome::SetTimeSucceed) overall = outcome;
+    if (next == PortOutcome::EndRun) break;
+  }
+  return overall;
 }
 
 int ReadScannerClock(ScannerSession& session, FrontEnd& front) {

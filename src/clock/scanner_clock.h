@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "clock/time_text.h"
+#include "common/outcome.h"
 
 class FrontEnd;
 struct ScannerSession;
@@ -18,4 +19,6 @@ int ReadScannerClock(ScannerSession& session, FrontEnd& front);
 
 // One "Set Time" run: on the open scanner (listed nullptr), or on every listed
 // one in turn, each outcome in its "Status".
-void SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed);
+// SetTimeSucceed when every scanner served took the time; otherwise why the
+// (last) one did not.
+Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "collect/output_naming.h"
@@ -51,7 +52,7 @@ std::uint32_t PortOf(const Job& job, std::uint32_t i) {
 
 // How entry i's download ended: remembered for "Delete Barcodes", and
 // reported to whoever ran the job.
-void Settle(Job& job, std::uint32_t i, const wchar_t* outcome, bool failed,
+void Settle(Job& job, std::uint32_t i, Outcome outcome, bool failed,
             DownloadReport report = {}) {
   NoteDownload(PortOf(job, i), failed);
   if (!job.run) return;
@@ -62,19 +63,19 @@ void Settle(Job& job, std::uint32_t i, const wchar_t* outcome, bool failed,
 }
 
 // Wakes the scanner and prepares its records; on failure names what failed.
-bool PrepareScanner(Job& job, const wchar_t** failure) {
+bool PrepareScanner(Job& job, Outcome* failure) {
   ScannerSession& session = job.session;
   if (!WakeDevice(session)) {
-    *failure = L"Send '*' Failed!";
+    *failure = Outcome::WakeFailed;
     return false;
   }
   if (!SetDisplayItems(session, job.front)) {
-    *failure = L"Set KT52 Display Items Failed!";
+    *failure = Outcome::SetDisplayItemsFailed;
     return false;
   }
   if (!session.framed &&
       !QueryDefaultSeparator(session, job.plain.separator, &job.plain.answer)) {
-    *failure = L"Get KT52 Default Separator Failed!";
+    *failure = Outcome::GetSeparatorFailed;
     return false;
   }
   return true;
@@ -85,13 +86,14 @@ bool PrepareScanner(Job& job, const wchar_t** failure) {
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   ScannerSession& session = job.session;
   const bool autoNaming = job.names.autoNaming = job.front.IsChosen(Choice::AutoNaming);
-  Settle(job, i, autoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!", true);
+  const Outcome failure = autoNaming ? Outcome::GetFileNameFailed : Outcome::EnterFileName;
+  Settle(job, i, failure, true);
   if (!job.manual() && autoNaming) {
-    job.front.ShowPortStatus(i, L"Get File Name Failed!");
+    job.front.ShowPortStatus(i, OutcomeWords(failure));
     CloseSessionPort(session);
     return PortOutcome::Next;
   }
-  ShowErrorBox(job.front, autoNaming ? L"Get File Name Failed!" : L"Please Enter File Name!");
+  ShowErrorBox(job.front, OutcomeWords(failure));
   if (!job.manual()) CloseSessionPort(session);
   return PortOutcome::EndJob;
 }
@@ -159,22 +161,24 @@ void CloseDroppingEmptyFile(FrontEnd& front, OutputFile& file, const std::wstrin
   }
 }
 
-// What the download's end says to the user; nullptr for success or no data.
-// It is judged by what was received and stored, never by the window.
-const wchar_t* FailureOf(const DownloadOutcome& got) {
-  if (got.end != DownloadEnd::Complete || got.leftOpen || got.altered) return GetDataFailedText;
-  if (!got.written) return WriteFailedText;
-  return nullptr;
+// How the download failed; nothing for success or no data. It is judged by
+// what was received and stored, never by the window.
+std::optional<Outcome> FailureOf(const DownloadOutcome& got) {
+  // Not finished: the line failed, the scanner went silent or could not vouch
+  // for the end, the command was not taken, or text was left open.
+  if (got.end != DownloadEnd::Complete || got.leftOpen || got.altered) return Outcome::GetDataFailed;
+  if (!got.written) return Outcome::WriteFileFailed;
+  return std::nullopt;
 }
 
 PortOutcome CollectPort(Job& job, std::uint32_t i) {
   FrontEnd& front = job.front;
   ScannerSession& session = job.session;
   if (!job.manual()) {
-    const wchar_t* failure = L"Open Ports Failed!";
+    Outcome failure = Outcome::OpenPortsFailed;
     if (!OpenSessionPort(session, job.listed->numbers[i]) || !PrepareScanner(job, &failure)) {
       Settle(job, i, failure, true);
-      front.ShowPortStatus(i, failure);
+      front.ShowPortStatus(i, OutcomeWords(failure));
       return PortOutcome::Next;
     }
   }
@@ -185,12 +189,12 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
   OutputFile file;
   if (saveToFile && !file.OpenForAppend(path)) {
-    Settle(job, i, L"Open File Failed!", true);
+    Settle(job, i, Outcome::OpenFileFailed, true);
     if (job.manual()) {
-      ShowErrorBox(front, L"Open File Failed!");
+      ShowErrorBox(front, OutcomeWords(Outcome::OpenFileFailed));
       return PortOutcome::EndJob;
     }
-    front.ShowPortStatus(i, L"Open File Failed!");
+    front.ShowPortStatus(i, OutcomeWords(Outcome::OpenFileFailed));
     CloseSessionPort(session);
     return PortOutcome::Next;
   }
@@ -208,7 +212,7 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
   report.bytesWritten = file.AppendedBytes();
   report.writtenHash = file.AppendedHash();
 
-  const wchar_t* failure = FailureOf(got);
+  std::optional<Outcome> failure = FailureOf(got);
   const bool noData = !failure && !got.anyText;
   report.recordsInFile = report.records.size();
   if (saveToFile) {
@@ -222,29 +226,28 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
       FileDigest digest;
       const bool there = FileHoldsWhatWasWritten(report, &digest);
       if (!closed || !there) {
-        if (!failure) failure = WriteFailedText;
+        if (!failure) failure = Outcome::WriteFileFailed;
         report.recordsInFile = std::min<std::uint64_t>(digest.lineFeeds, report.records.size());
       }
     }
   }
-  const wchar_t* outcome = failure      ? failure
-                           : noData     ? L"No Data!"
-                           : saveToFile ? L"Save Data Succeed!"
-                                        : L"Get Data Succeed!";
-  Settle(job, i, outcome, failure != nullptr, std::move(report));
+  const Outcome outcome = failure      ? *failure
+                          : noData     ? Outcome::NoData
+                          : saveToFile ? Outcome::SaveDataSucceed
+                                       : Outcome::GetDataSucceed;
+  Settle(job, i, outcome, failure.has_value(), std::move(report));
   if (!job.manual()) {
-    front.ShowPortStatus(i, outcome);
+    front.ShowPortStatus(i, OutcomeWords(outcome));
     CloseSessionPort(session);
     return PortOutcome::Next;
   }
   if (quiet) return PortOutcome::EndJob;
   if (failure)
-    ShowErrorBox(front, failure);
-  else if (noData)
-    InformationBox(front, L"No Data!");
+    ShowErrorBox(front, OutcomeWords(*failure));
+  else if (saveToFile && !noData)
+    InformationBox(front, OutcomeWords(outcome) + std::wstring(L"Barcodes in:\r\n") + path);
   else
-    InformationBox(front, saveToFile ? L"Save Data Succeed!Barcodes in:\r\n" + path
-                                      : std::wstring(L"Get Data Succeed!"));
+    InformationBox(front, OutcomeWords(outcome));
   return PortOutcome::EndJob;
 }
 
@@ -256,10 +259,10 @@ void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& nam
   std::uint32_t portCount = 1;
   if (job.manual()) {
     if (!CheckPortsOpen(session, front)) return;
-    const wchar_t* failure = nullptr;
+    Outcome failure = Outcome::WakeFailed;
     if (!PrepareScanner(job, &failure)) {
       Settle(job, 0, failure, true);
-      ShowAppBox(front, failure, BoxIconError);
+      ShowAppBox(front, OutcomeWords(failure), BoxIconError);
       return;
     }
   } else {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/outcome.h"
 #include "common/output_file.h"
 #include "collect/output_naming.h"
 #include "common/scan_summary.h"
@@ -24,7 +25,7 @@ inline constexpr std::size_t DefaultSeparatorCapacity = 24;
 // One scanner's download, for a program that acts on how it went.
 struct DownloadReport {
   std::uint32_t entry = 0;    // the listed port's entry; 0 for the open port
-  std::wstring outcome;       // the words it ended with: "Save Data Succeed!", "No Data!", ...
+  Outcome outcome = Outcome::GetDataFailed;  // how it ended (OutcomeWords: what it says)
   bool succeeded = false;     // every record saved (or got), or the scanner held none
   std::vector<ScanRecord> records;  // every record it took, in order
   std::uint64_t recordsInFile = 0;  // whole records of it that the file holds
@@ -67,9 +68,3 @@ bool LastDownloadFailed(std::uint32_t port);
 // As at start: no port downloaded yet.
 void ForgetDownloads();
 
-// Texts of a failed write, in the style of the others.
-inline constexpr wchar_t WriteFailedText[] = L"Write File Failed!";
-// A download that did not finish: the line failed, the scanner went silent or
-// could not vouch for the end, the command was not taken, or text was left
-// open after the last record.
-inline constexpr wchar_t GetDataFailedText[] = L"Get Data Failed!";

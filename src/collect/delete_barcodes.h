@@ -3,6 +3,8 @@
 // mode) or in every listed scanner (auto mode), after a Yes/No/Cancel
 // question; never one whose last download failed without asking
 // (LastDownloadFailed).
+#include "common/outcome.h"
+
 class FrontEnd;
 struct ScannerSession;
 struct PortList;
@@ -13,9 +15,9 @@ inline constexpr wchar_t DeleteQuestionText[] =
 // its records were saved: manual mode asks first, auto mode leaves it.
 inline constexpr wchar_t LastDownloadFailedQuestion[] =
     L"The last download from this scanner failed.\r\n\r\nDelete its barcodes anyway?";
-inline constexpr wchar_t NotDeletedText[] = L"Not Deleted: Last Download Failed!";
 
 // The erase: of the open scanner (listed nullptr) or of every listed one
-// (auto mode, each outcome in its "Status"). True when every scanner served
-// was erased.
-bool EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed);
+// (auto mode, each outcome in its "Status"). DeleteSucceed when every scanner
+// served was erased; Cancelled when the user said no; otherwise why the (last)
+// scanner was not.
+Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed);

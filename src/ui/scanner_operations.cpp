@@ -65,7 +65,7 @@ int GetDeviceTime(Controls& dialog) {
 
 bool DeleteBarcodes(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return EraseScanners(DialogScanner(dialog), window, ServedPorts());
+  return EraseScanners(DialogScanner(dialog), window, ServedPorts()) == Outcome::DeleteSucceed;
 }
 
 int ExportRecords(Controls& dialog) {

@@ -301,7 +301,7 @@ TEST_F(CollectionJobTest, UnpluggedScannerFailsAndKeepsWhatArrived) {
   EXPECT_EQ(WindowsLines(complete), ReadOutput(AutoName("S1", 1)));
   EXPECT_EQ(static_cast<int>(std::count(complete.begin(), complete.end(), '\r')),
             BarcodeExport.RecordCount);
-  EXPECT_EQ((std::vector<std::wstring>{GetDataFailedText}), MessageTexts());
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
   EXPECT_TRUE(LastDownloadFailed(3));
 }
 
@@ -317,7 +317,7 @@ TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButIsNoFinishedDownlo
   ScriptWakeUp(scripted, true);                          // still there, and idle
   CollectionJob(dialog);
   EXPECT_EQ(L"NO-CR", dialog.GetText(IDC_BARCODE_DATA, 100));
-  EXPECT_EQ((std::vector<std::wstring>{GetDataFailedText}), MessageTexts());
+  EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
   EXPECT_EQ(0, BarcodeExport.RecordCount);
 }
 
@@ -377,7 +377,7 @@ TEST_F(CollectionJobTest, FailedWriteIsReportedAndKeepsWhatWasWritten) {
     CollectionJob(dialog);
   }
 
-  EXPECT_EQ((std::vector<std::wstring>{WriteFailedText}), MessageTexts());
+  EXPECT_EQ((std::vector<std::wstring>{L"Write File Failed!"}), MessageTexts());
   EXPECT_EQ(L"Error", dialog.Messages()[0].caption);
   std::string kept = ReadOutput(AutoName("S1", 1));
   EXPECT_FALSE(kept.empty());

@@ -125,12 +125,12 @@ TEST_F(DeleteBarcodesTest, AutoModeLeavesAScannerWhoseLastDownloadFailed) {
   kt52::Kt52Device& com7 = Attach(7, Holding(4));
   StartAutoMode();
   CollectionJob(dialog);
-  EXPECT_EQ((std::vector<std::wstring>{L"Save Data Succeed!", GetDataFailedText,
+  EXPECT_EQ((std::vector<std::wstring>{L"Save Data Succeed!", L"Get Data Failed!",
                                        L"Save Data Succeed!"}),
             Statuses());
   dialog.ClearMessages();
   EXPECT_FALSE(DeleteBarcodes(dialog));
-  EXPECT_EQ((std::vector<std::wstring>{L"Delete Barcodes Succeed!", NotDeletedText,
+  EXPECT_EQ((std::vector<std::wstring>{L"Delete Barcodes Succeed!", L"Not Deleted: Last Download Failed!",
                                        L"Delete Barcodes Succeed!"}),
             Statuses());
   EXPECT_TRUE(com3.Records().empty());
@@ -155,7 +155,7 @@ TEST_F(DeleteBarcodesTest, ManualModeAsksFirstWhenTheLastDownloadFailed) {
     Attach(3, silent);
     OpenPortAt(0);
     CollectionJob(dialog);
-    ASSERT_EQ(std::vector<std::wstring>{GetDataFailedText}, MessageTexts());
+    ASSERT_EQ(std::vector<std::wstring>{L"Get Data Failed!"}, MessageTexts());
     dialog.ClearMessages();
     Attach(3, Holding(300));  // back in range, with its records
     OpenPortAt(0);
