@@ -259,28 +259,25 @@ bool ApplyConfigFile(const std::wstring& path, CliChoices& c) {
   bytes.resize(SettingsReadLimit);
   file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(file.gcount()));
-  for (const std::wstring& line : SettingsLines(bytes)) {
-    for (const auto& [key, value] : SettingsLineKeys(line)) {
-      const bool on = SettingIsOn(value);
-      switch (key) {
-        case SettingsKey::IsText: c.csv = !on; break;
-        case SettingsKey::CustomFileName:
-          if (!value.empty()) c.name = value;
-          break;
-        case SettingsKey::IsAutoNaming: c.autoName = on; break;
-        case SettingsKey::FilePath:
-          if (!value.empty()) c.outDir = value;
-          break;
-        case SettingsKey::IsWindows: c.unixEnds = !on; break;
-        case SettingsKey::Separator: c.separator = PathText(value); break;
-        case SettingsKey::IsDisplaySN: c.showSerial = on; break;
-        case SettingsKey::IsDisplayDate: c.showTime = on; break;
-        case SettingsKey::TimeFormat:
-        case SettingsKey::Time:
-        case SettingsKey::IsSaveToFile:
-          break;  // the clock's choices, and files are always written here
-      }
-    }
-  }
+  // The clock's choices are not read, and files are always written here.
+  AppSettings s;
+  s.isText = !c.csv;
+  s.customFileName = c.name;
+  s.isAutoNaming = c.autoName;
+  s.filePath = c.outDir;
+  s.isWindows = !c.unixEnds;
+  const std::wstring separator = PathFromArgument(c.separator);
+  s.separator = separator;
+  s.isDisplaySN = c.showSerial;
+  s.isDisplayDate = c.showTime;
+  s = SettingsFromLines(SettingsLines(bytes), s);
+  c.csv = !s.isText;
+  c.name = s.customFileName;
+  c.autoName = s.isAutoNaming;
+  c.outDir = s.filePath;
+  c.unixEnds = !s.isWindows;
+  if (s.separator != separator) c.separator = PathText(s.separator);
+  c.showSerial = s.isDisplaySN;
+  c.showTime = s.isDisplayDate;
   return true;
 }

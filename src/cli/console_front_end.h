@@ -29,7 +29,6 @@ class ConsoleFrontEnd final : public FrontEnd {
   void SetTypedTime(const std::string& time, DateFormat format);
 
   const std::vector<ShownBox>& Boxes() const { return boxes_; }
-  std::wstring LastBoxText() const { return boxes_.empty() ? std::wstring() : boxes_.back().text; }
   const std::wstring& ShownTime() const { return shownTime_; }
   DateFormat ShownFormat() const { return shownFormat_; }
   void Forget() { boxes_.clear(); }

@@ -154,3 +154,29 @@ bool WriteConfig(const AppSettings& settings) {
   const std::wstring path = ConfigPath();
   return MakeFolders(FolderOf(path)) && ReplaceSettingsFile(path, EncodeSettings(settings));
 }
+
+AppSettings SettingsFromLines(const std::vector<std::wstring>& lines, AppSettings s) {
+  for (const std::wstring& line : lines) {
+    for (const auto& [key, value] : SettingsLineKeys(line)) {
+      const bool on = SettingIsOn(value);
+      switch (key) {
+        case SettingsKey::TimeFormat: s.timeFormat = value; break;
+        case SettingsKey::Time: s.time = value; break;
+        case SettingsKey::IsText: s.isText = on; break;
+        case SettingsKey::IsSaveToFile: s.isSaveToFile = on; break;
+        case SettingsKey::CustomFileName:
+          if (!value.empty()) s.customFileName = value;
+          break;
+        case SettingsKey::IsAutoNaming: s.isAutoNaming = on; break;
+        case SettingsKey::FilePath:
+          if (!value.empty()) s.filePath = value;
+          break;
+        case SettingsKey::IsWindows: s.isWindows = on; break;
+        case SettingsKey::Separator: s.separator = value; break;
+        case SettingsKey::IsDisplaySN: s.isDisplaySN = on; break;
+        case SettingsKey::IsDisplayDate: s.isDisplayDate = on; break;
+      }
+    }
+  }
+  return s;
+}

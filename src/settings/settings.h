@@ -53,6 +53,10 @@ enum class SettingsKey {
 // The keys a line of the file begins with ("Key = "), each with the rest of
 // the line as its value, in the order the reader tests them.
 std::vector<std::pair<SettingsKey, std::wstring>> SettingsLineKeys(const std::wstring& line);
+// The choices the file's lines hold, over defaults: a key that is missing,
+// and a folder or custom name that is empty, keep their defaults; a key given
+// twice takes its last value.
+AppSettings SettingsFromLines(const std::vector<std::wstring>& lines, AppSettings defaults);
 // A flag's value as _wtoi reads it (leading blanks, a sign, then digits up to
 // the first other character; none give 0): any non-zero number is on.
 bool SettingIsOn(const std::wstring& value);
