@@ -408,7 +408,7 @@ void ExportFigures() {
     store.AppendRecord(L"KT5200001", L"2024/05/16,09:30:00", std::to_wstring(6900000000000ll + k));
   auto start = Clock::now();
   WindowFrontEnd window(dialog);
-  const int result = store.Export(window);
+  const int result = store.Export(window, window.TickedColumns());
   const double seconds = SecondsSince(start);
   const bool success = result == 1 && dialog.Messages().size() == 1;
   std::printf("%d rows in %.3f s: %.0f rows/s%s (workbook on %s)\n", Rows, seconds, Rows / seconds,

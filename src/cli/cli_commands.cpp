@@ -334,9 +334,9 @@ void SetClockAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, cons
     line.clockNotSet = "the download did not finish";
     return;
   }
-  front.SetTypedTime("", dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU
-                                                                                  : DateFormat::CN);
-  const Outcome set = SetScannerClocks(session, front, nullptr);
+  ClockChoices clock;  // no time typed: the PC's
+  clock.format = dateFormat == "US" ? DateFormat::US : dateFormat == "EU" ? DateFormat::EU : DateFormat::CN;
+  const Outcome set = SetScannerClocks(session, front, clock, nullptr);
   line.clockSet = set == Outcome::SetTimeSucceed;
   if (!line.clockSet) {
     line.clockNotSet = Text(OutcomeWords(set));
@@ -381,7 +381,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   }
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
-  DownloadScanners(session, front, names, nullptr, &run);
+  DownloadScanners(session, front, front.ChosenForDownload(), names, nullptr, &run);
   if (run.reports.empty()) {  // only when the port was not open
     line.outcome = Text(OutcomeWords(Outcome::NoPortOpen));
     line.notErased = "the download did not start";
@@ -543,8 +543,8 @@ bool SetClock(const CliOptions& o, ScannerSession& session, ConsoleFrontEnd& fro
     if (!typed.empty() && ParseTimeInput(typed, DateFormat::CN, time))
       typed = TypedTimeInOrder(time, format);
   }
-  front.SetTypedTime(typed, format);
-  return SetScannerClocks(session, front, nullptr) == Outcome::SetTimeSucceed;
+  return SetScannerClocks(session, front, ClockChoices{typed, format}, nullptr) ==
+         Outcome::SetTimeSucceed;
 }
 
 // Info, time and erase: one port, one operation, its boxes as lines.

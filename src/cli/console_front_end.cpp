@@ -20,11 +20,6 @@ void ConsoleFrontEnd::ShowProgress(const std::string& label, bool shown) {
   progress_ = shown;
 }
 
-void ConsoleFrontEnd::SetTypedTime(const std::string& time, DateFormat format) {
-  typedTime_ = time;
-  format_ = format;
-}
-
 void ConsoleFrontEnd::ClearReceived() {
   EndProgressLine();
   receivedBytes_ = 0;
@@ -48,28 +43,18 @@ void ConsoleFrontEnd::EndProgressLine() {
   progressShown_ = false;
 }
 
-bool ConsoleFrontEnd::IsChosen(Choice choice) {
-  switch (choice) {
-    case Choice::SaveToFile: return true;  // the command line always writes its files
-    case Choice::TextFile: return !choices_.csv;
-    case Choice::UnixLineFeeds: return choices_.unixEnds;
-    case Choice::AutoNaming: return choices_.autoName;
-    case Choice::ShowSerialNumber: return choices_.showSerial;
-    case Choice::ShowTimeStamp: return choices_.showTime;
-  }
-  return false;
-}
-
-std::string ConsoleFrontEnd::SeparatorText(std::size_t capacity) {
-  return choices_.separator.substr(0, capacity ? capacity - 1 : 0);
-}
-
-std::wstring ConsoleFrontEnd::TypedFileName(std::size_t capacity) {
-  return choices_.name.substr(0, capacity ? capacity - 1 : 0);
-}
-
-std::string ConsoleFrontEnd::TypedTime(std::size_t capacity) {
-  return typedTime_.substr(0, capacity ? capacity - 1 : 0);
+DownloadChoices ConsoleFrontEnd::ChosenForDownload() const {
+  DownloadChoices c;
+  c.saveToFile = true;  // the command line always writes its files
+  c.textFile = !choices_.csv;
+  c.unixLineFeeds = choices_.unixEnds;
+  c.autoNaming = choices_.autoName;
+  c.showSerialNumber = choices_.showSerial;
+  c.showTimeStamp = choices_.showTime;
+  c.wholeRecords = choices_.wholeRecords;
+  c.separatorText = choices_.separator;
+  c.typedFileName = choices_.name;
+  return c;
 }
 
 bool ConsoleFrontEnd::IsClosing() { return StopRequested.load(); }

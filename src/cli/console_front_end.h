@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "collect/download_choices.h"
 #include "common/front_end.h"
 
 struct ShownBox {
@@ -25,8 +26,8 @@ class ConsoleFrontEnd final : public FrontEnd {
   void AnswerQuestions(bool yes) { answerYes_ = yes; }
   // The label progress lines begin with (the port), and whether they are shown.
   void ShowProgress(const std::string& label, bool shown);
-  // A time to set, typed on the command line; the format it is in.
-  void SetTypedTime(const std::string& time, DateFormat format);
+  // The download choices the options and --config make.
+  DownloadChoices ChosenForDownload() const;
 
   const std::vector<ShownBox>& Boxes() const { return boxes_; }
   const std::wstring& ShownTime() const { return shownTime_; }
@@ -41,14 +42,6 @@ class ConsoleFrontEnd final : public FrontEnd {
   void ShowFileName(const std::wstring&) override {}
   void ShowDateFormat(DateFormat format) override { shownFormat_ = format; }
   void ShowTime(const std::wstring& text) override { shownTime_ = text; }
-  bool IsChosen(Choice choice) override;
-  bool NeedsWholeRecords() override { return choices_.wholeRecords; }
-  std::string SeparatorText(std::size_t capacity) override;
-  std::wstring TypedFileName(std::size_t capacity) override;
-  std::string TypedTime(std::size_t capacity) override;
-  DateFormat CheckedDateFormat() override { return format_; }
-  std::vector<std::wstring> TickedColumns() override { return {L"SN", L"Time", L"Data"}; }
-  std::uint8_t ResponseMode() override { return 0; }
   bool IsClosing() override;
 
  private:
@@ -59,8 +52,6 @@ class ConsoleFrontEnd final : public FrontEnd {
   std::vector<ShownBox> boxes_;
   std::wstring shownTime_;
   DateFormat shownFormat_ = DateFormat::CN;
-  std::string typedTime_;
-  DateFormat format_ = DateFormat::CN;
   std::string progressLabel_;
   bool progress_ = false;
   bool progressShown_ = false;

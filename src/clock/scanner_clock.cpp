@@ -62,8 +62,9 @@ bool AskClock(ScannerSession& session, FrontEnd& front, const char* command, con
 // The time text of a time the user typed, or empty text for the PC's time
 // (nothing typed in this session: a time Lumet showed itself would set the
 // scanner back). False when the typed time is not valid.
-bool TypedTime(FrontEnd& front, DateFormat format, std::string& text) {
-  const std::string typed = front.TypedTime(TimeBoxCapacity);
+bool TypedTime(const ClockChoices& choices, std::string& text) {
+  const std::string typed = choices.typedTime.substr(0, TimeBoxCapacity - 1);
+  const DateFormat format = choices.format;
   text.clear();
   if (typed.empty()) return true;
   CalendarTime time;
@@ -90,10 +91,10 @@ Outcome SendTime(ScannerSession& session, DateFormat format, const std::string& 
 enum class PortOutcome { Next, EndRun };
 
 // The port's step of a run; its outcome goes to *outcome.
-PortOutcome SetPortTime(Outcome* outcome, ScannerSession& session, FrontEnd& front, const PortList* listed, DateFormat format,
-                        std::uint32_t i) {
+PortOutcome SetPortTime(Outcome* outcome, ScannerSession& session, FrontEnd& front,
+                        const ClockChoices& choices, const PortList* listed, std::uint32_t i) {
   std::string text;
-  if (!TypedTime(front, format, text)) {
+  if (!TypedTime(choices, text)) {
     *outcome = Outcome::TimeInputError;
     RunBox(front, OutcomeWords(*outcome), L"Error", BoxIconError);
     return PortOutcome::EndRun;
@@ -108,7 +109,7 @@ PortOutcome SetPortTime(Outcome* outcome, ScannerSession& session, FrontEnd& fro
     }
     front.ShowPortStatus(i, L"Setting Time...");
   }
-  *outcome = SendTime(session, format, text);
+  *outcome = SendTime(session, choices.format, text);
   const bool set = *outcome == Outcome::SetTimeSucceed;
   if (!listed) {
     if (set)
@@ -123,7 +124,8 @@ PortOutcome SetPortTime(Outcome* outcome, ScannerSession& session, FrontEnd& fro
 }
 }  // namespace
 
-Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed) {
+Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const ClockChoices& choices,
+                         const PortList* listed) {
   std::uint32_t portCount = listed ? listed->count : 1;
   if (!listed) {
     if (!CheckPortsOpen(session, front)) return Outcome::NoPortOpen;
@@ -132,12 +134,11 @@ Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortLis
       return Outcome::WakeFailed;
     }
   }
-  const DateFormat format = front.CheckedDateFormat();
   Outcome overall = Outcome::SetTimeSucceed;
   // A close of the window ends the run after the current port.
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts && !front.IsClosing(); ++i) {
     Outcome outcome = Outcome::SetTimeSucceed;
-    const PortOutcome next = SetPortTime(&outcome, session, front, listed, format, i);
+    const PortOutcome next = SetPortTime(&outcome, session, front, choices, listed, i);
     if (outcome != Outcome::SetTimeSucceed) overall = outcome;
     if (next == PortOutcome::EndRun) break;
   }

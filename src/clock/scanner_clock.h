@@ -3,6 +3,7 @@
 // shows them; "Set Time" sends the checked format and the typed time (or the
 // PC's, when none was typed) to the open scanner or to every listed one.
 #include <cstddef>
+#include <string>
 
 #include "clock/time_text.h"
 #include "common/outcome.h"
@@ -17,8 +18,16 @@ inline constexpr std::size_t TimeBoxCapacity = 100;
 // "Get Time", on the open scanner. 1 on success, 0 otherwise (a box says why).
 int ReadScannerClock(ScannerSession& session, FrontEnd& front);
 
+// What "Set Time" sends, as chosen when the run starts.
+struct ClockChoices {
+  // The time the user typed in this session (8-bit, at most TimeBoxCapacity - 1
+  // bytes); empty for the PC's time at the moment it is sent.
+  std::string typedTime;
+  DateFormat format = DateFormat::CN;  // the checked date format
+};
+
 // One "Set Time" run: on the open scanner (listed nullptr), or on every listed
-// one in turn, each outcome in its "Status".
-// SetTimeSucceed when every scanner served took the time; otherwise why the
-// (last) one did not.
-Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const PortList* listed);
+// one in turn, each outcome in its "Status". SetTimeSucceed when every scanner
+// served took the time; otherwise why the (last) one did not.
+Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const ClockChoices& choices,
+                         const PortList* listed);

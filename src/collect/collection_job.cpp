@@ -15,12 +15,12 @@
 #include "transport/port_discovery.h"
 
 namespace {
-constexpr std::size_t SeparatorTextCapacity = 100;  // the "Separator:" box, read as 8-bit text
 
 enum class PortOutcome { Next, EndJob };
 
 struct Job {
   FrontEnd& front;
+  const DownloadChoices& choices;
   ScannerSession& session;
   OutputNames& names;
   const PortList* listed;  // nullptr: manual mode, the open port
@@ -69,7 +69,7 @@ bool PrepareScanner(Job& job, Outcome* failure) {
     *failure = Outcome::WakeFailed;
     return false;
   }
-  if (!SetDisplayItems(session, job.front)) {
+  if (!SetDisplayItems(session, job.choices)) {
     *failure = Outcome::SetDisplayItemsFailed;
     return false;
   }
@@ -85,7 +85,7 @@ bool PrepareScanner(Job& job, Outcome* failure) {
 // job goes on. An empty custom name ends even an auto-mode job.
 PortOutcome ReportNamingFailure(Job& job, std::uint32_t i) {
   ScannerSession& session = job.session;
-  const bool autoNaming = job.names.autoNaming = job.front.IsChosen(Choice::AutoNaming);
+  const bool autoNaming = job.names.autoNaming = job.choices.autoNaming;
   const Outcome failure = autoNaming ? Outcome::GetFileNameFailed : Outcome::EnterFileName;
   Settle(job, i, failure, true);
   if (!job.manual() && autoNaming) {
@@ -120,11 +120,12 @@ struct DownloadOutcome {
 DownloadOutcome Download(Job& job, bool saveToFile, OutputFile& file, DownloadReport& report,
                          bool keepReceived) {
   RecordLayout layout;
-  layout.unixLineFeeds = job.front.IsChosen(Choice::UnixLineFeeds);
-  layout.separatorText = job.front.SeparatorText(SeparatorTextCapacity);
-  const bool whole = job.front.NeedsWholeRecords();
-  const bool serialChosen = job.front.IsChosen(Choice::ShowSerialNumber);
-  const bool timeChosen = job.front.IsChosen(Choice::ShowTimeStamp);
+  const DownloadChoices& chosen = job.choices;
+  layout.unixLineFeeds = chosen.unixLineFeeds;
+  layout.separatorText = chosen.separatorText.substr(0, SeparatorTextCapacity - 1);
+  const bool whole = chosen.wholeRecords;
+  const bool serialChosen = chosen.showSerialNumber;
+  const bool timeChosen = chosen.showTimeStamp;
   layout.serialShown = serialChosen || whole;
   layout.timeShown = timeChosen || whole;
   layout.serialLeftOut = !serialChosen && whole;
@@ -182,9 +183,9 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
       return PortOutcome::Next;
     }
   }
-  const bool saveToFile = front.IsChosen(Choice::SaveToFile);
-  const bool textType = front.IsChosen(Choice::TextFile);
-  if (saveToFile && !MakeOutputFileName(session, front, job.names, textType)) return ReportNamingFailure(job, i);
+  const bool saveToFile = job.choices.saveToFile;
+  if (saveToFile && !MakeOutputFileName(session, front, job.names, job.choices))
+    return ReportNamingFailure(job, i);
   const std::wstring path = OutputFilePath(job.names);
 
   OutputFile file;
@@ -253,9 +254,9 @@ PortOutcome CollectPort(Job& job, std::uint32_t i) {
 
 }  // namespace
 
-void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& names,
-                      const PortList* listed, DownloadRun* run) {
-  Job job{front, session, names, listed, run, {}};
+void DownloadScanners(ScannerSession& session, FrontEnd& front, const DownloadChoices& choices,
+                      OutputNames& names, const PortList* listed, DownloadRun* run) {
+  Job job{front, choices, session, names, listed, run, {}};
   std::uint32_t portCount = 1;
   if (job.manual()) {
     if (!CheckPortsOpen(session, front)) return;
@@ -281,13 +282,13 @@ bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest) {
   return readBack && read.length == report.bytesWritten && read.hash == report.writtenHash;
 }
 
-bool SetDisplayItems(ScannerSession& session, FrontEnd& front) {
-  const bool whole = front.NeedsWholeRecords();
-  const char* serial = whole || front.IsChosen(Choice::ShowSerialNumber) ? Command::ShowSerialNumber
-                                                                         : Command::HideSerialNumber;
+bool SetDisplayItems(ScannerSession& session, const DownloadChoices& choices) {
+  const bool whole = choices.wholeRecords;
+  const char* serial = whole || choices.showSerialNumber ? Command::ShowSerialNumber
+                                                         : Command::HideSerialNumber;
   if (!SendSetting(session, serial)) return false;
-  const char* time = whole || front.IsChosen(Choice::ShowTimeStamp) ? Command::ShowTimeStamp
-                                                                     : Command::HideTimeStamp;
+  const char* time = whole || choices.showTimeStamp ? Command::ShowTimeStamp
+                                                    : Command::HideTimeStamp;
   return SendSetting(session, time);
 }
 

@@ -10,6 +10,7 @@
 
 #include "common/outcome.h"
 #include "common/output_file.h"
+#include "collect/download_choices.h"
 #include "collect/output_naming.h"
 #include "common/scan_summary.h"
 #include "protocol/download.h"
@@ -46,8 +47,8 @@ struct DownloadRun {
 // meanwhile lets the download under way finish (it is checked and saved as
 // any other); no further port is started and no more boxes are shown. run,
 // when given, gets a report of each scanner.
-void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& names,
-                      const PortList* listed, DownloadRun* run = nullptr);
+void DownloadScanners(ScannerSession& session, FrontEnd& front, const DownloadChoices& choices,
+                      OutputNames& names, const PortList* listed, DownloadRun* run = nullptr);
 
 // Whether the report's file, read back from the disk at its path, holds from
 // fileStart on exactly the bytes the download wrote (their count and hash).
@@ -55,7 +56,7 @@ void DownloadScanners(ScannerSession& session, FrontEnd& front, OutputNames& nam
 bool FileHoldsWhatWasWritten(const DownloadReport& report, FileDigest* digest = nullptr);
 
 // Tells the scanner to show or hide serial number and time stamp, as chosen.
-bool SetDisplayItems(ScannerSession& session, FrontEnd& front);
+bool SetDisplayItems(ScannerSession& session, const DownloadChoices& choices);
 // Plain mode: the scanner's default separator, the text after the first ":"
 // of its answer (empty without one); the whole answer in *answer.
 bool QueryDefaultSeparator(ScannerSession& session, std::string& separator,

@@ -88,11 +88,12 @@ std::wstring DefaultOutputFolder() {
 }
 
 bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, OutputNames& names,
-                        bool textType) {
+                        const DownloadChoices& choices) {
+  const bool textType = choices.textFile;
   // Only the default folder in Documents is made; a folder the user chose
   // and removed since is reported missing, as it always was.
   if (!names.folder.empty() && names.folder == UserOutputFolder()) MakeFolders(names.folder);
-  names.autoNaming = front.IsChosen(Choice::AutoNaming);
+  names.autoNaming = choices.autoNaming;
   if (names.autoNaming) {
     std::wstring serial;
     if (!QuerySerialNumber(session, serial, Reply::SerialNumberForFileName)) return false;
@@ -103,7 +104,7 @@ bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, OutputNames& n
     if (names.nextNumber < INT_MAX) ++names.nextNumber;
     names.fileName = prefix + Format(L"%03d", number) + Extension(textType);
   } else {
-    std::wstring name = front.TypedFileName(PathCapacity);
+    std::wstring name = choices.typedFileName.substr(0, PathCapacity - 1);
     if (name.empty()) return false;
     if (HasExtension(name, L".csv") || HasExtension(name, L".txt")) name.resize(name.size() - 4);
     names.fileName = SafeFileName(name) + Extension(textType);

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "collect/download_choices.h"
+
 class FrontEnd;
 struct ScannerSession;
 
@@ -18,12 +20,12 @@ struct OutputNames {
   int nextNumber = 1;
 };
 
-// Sets names.fileName for one download, from "Auto Naming" and the typed name
-// as the front end has them (the serial number asked of the session's
-// scanner), and shows it; textType true for TXT, false for CSV. False when
-// the serial number cannot be had or no name was typed.
+// Sets names.fileName for one download, from "Auto Naming", the typed name
+// and the file type chosen (the serial number asked of the session's
+// scanner), and shows it. False when the serial number cannot be had or no
+// name was typed.
 bool MakeOutputFileName(ScannerSession& session, FrontEnd& front, OutputNames& names,
-                        bool textType);
+                        const DownloadChoices& choices);
 // A name the file system cannot misread, for automatic and custom names
 // alike: a character a name cannot hold or a control character becomes "_",
 // a device name (CON, NUL, COM1 ...) gets a "_" in front, trailing dots and

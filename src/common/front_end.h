@@ -1,6 +1,8 @@
 #pragma once
-// What an operation says to the user and asks of them, in its own words: the
-// one way the core reaches whoever runs it. The dialog implements it over its
+// What an operation tells the user and asks of them, in its own words: the
+// one way the core reaches whoever runs it. What the user chose comes in as
+// values (DownloadChoices, ClockChoices, the export's columns), never as
+// questions asked here. The dialog implements it over its
 // window (ui/window_front_end.h); another program can print and answer from
 // its options. The calls may come from a worker thread.
 #include <cstddef>
@@ -38,9 +40,6 @@ struct SaveFileRequest {
 // Caption of the program's own boxes (those with no title of their own).
 inline constexpr wchar_t AppCaption[] = L"Lumet";
 
-// The download choices the user makes.
-enum class Choice { SaveToFile, TextFile, UnixLineFeeds, AutoNaming, ShowSerialNumber, ShowTimeStamp };
-
 class FrontEnd {
  public:
   virtual ~FrontEnd() = default;
@@ -61,24 +60,6 @@ class FrontEnd {
   virtual void ShowDateFormat(DateFormat format) = 0;
   virtual void ShowTime(const std::wstring& text) = 0;
 
-  // The user's choices, read at the moment an operation needs each.
-  virtual bool IsChosen(Choice choice) = 0;
-  // Whether a download must get serial number and time stamp with every
-  // record whatever was chosen (a program that stores them elsewhere): the
-  // scanner is asked for both, and the file still leaves out what was not chosen.
-  virtual bool NeedsWholeRecords() { return false; }
-  // The separator text (8-bit, at most capacity - 1 bytes).
-  virtual std::string SeparatorText(std::size_t capacity) = 0;
-  // The file name typed for "Auto Naming" off (at most capacity - 1 characters).
-  virtual std::wstring TypedFileName(std::size_t capacity) = 0;
-  // A time the user typed in this session (8-bit, at most capacity - 1
-  // bytes); empty when none was typed.
-  virtual std::string TypedTime(std::size_t capacity) = 0;
-  virtual DateFormat CheckedDateFormat() = 0;
-  // The export's chosen column names, in slot order, of the ticked slots.
-  virtual std::vector<std::wstring> TickedColumns() = 0;
-  // How the scanner tells that the host took its data: 0 None, 1 Beep, 2 Vibration.
-  virtual std::uint8_t ResponseMode() = 0;
   // The window is closing: operations end at their next safe point and show no more boxes.
   virtual bool IsClosing() = 0;
 };

@@ -26,10 +26,11 @@ class ExportODBC {
                         std::wstring& values, int k);
 
   // The workbook export (workbook_writer.cpp): the whole export behind the
-  // "Export" button, with the columns the front end has ticked, 1 when it
+  // "Export" button, with the ticked column names (the window is modal
+  // meanwhile, so they stand as they were clicked with), 1 when it
   // ended with "Success！"; the installed Excel driver's description, empty
   // when there is none; the save dialog, false when cancelled.
-  int Export(FrontEnd& front);
+  int Export(FrontEnd& front, const std::vector<std::wstring>& ticked);
   std::wstring FindExcelDriver();
   bool ChooseWorkbookPath(FrontEnd& front, std::wstring& path);
 

@@ -117,7 +117,7 @@ bool ExportODBC::ChooseWorkbookPath(FrontEnd& front, std::wstring& path) {
   return true;
 }
 
-int ExportODBC::Export(FrontEnd& front) {
+int ExportODBC::Export(FrontEnd& front, const std::vector<std::wstring>& ticked) {
   std::wstring driver = FindExcelDriver();
   if (driver.empty()) {
     Say(front, L"Please Install Microsoft Excel Driver!");
@@ -131,9 +131,6 @@ int ExportODBC::Export(FrontEnd& front) {
   OdbcConnection database;
   DbResult result = database.OpenSilently(WritingConnectString(driver, path));
   if (!result.Ok()) return WriteFailed(front, result);
-  // The ticked columns as they stand when the writing begins; the window
-  // cannot change them meanwhile (the question below is modal).
-  const std::vector<std::wstring> ticked = front.TickedColumns();
   std::wstring chosenColumns = ColumnDefinitionList(ticked);
   if (!SheetColumns.empty() && SheetColumns != chosenColumns) {
     int answer = Say(front,

@@ -36,7 +36,8 @@ const PortList* ServedPorts() { return AutoMode ? &PortNumbers : nullptr; }
 void RunCollection(Controls& dialog) {
   WindowFrontEnd window(dialog);
   DownloadRun run;
-  DownloadScanners(DialogScanner(dialog), window, DialogOutput, ServedPorts(), &run);
+  DownloadScanners(DialogScanner(dialog), window, window.ChosenForDownload(), DialogOutput,
+                   ServedPorts(), &run);
   if (!run.started) return;
   BarcodeExport.Reset();
   for (const DownloadReport& report : run.reports)
@@ -46,7 +47,7 @@ void RunCollection(Controls& dialog) {
 
 void RunSetTime(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  SetScannerClocks(DialogScanner(dialog), window, ServedPorts());
+  SetScannerClocks(DialogScanner(dialog), window, window.ChosenForClock(), ServedPorts());
 }
 
 constexpr WorkerJob Collection{&RunCollection, &SetJobControls, IDC_GET_BARCODES};
@@ -70,7 +71,7 @@ bool DeleteBarcodes(Controls& dialog) {
 
 int ExportRecords(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return BarcodeExport.Export(window);
+  return BarcodeExport.Export(window, window.TickedColumns());
 }
 
 void SetJobControls(Controls& dialog, bool enable) {

@@ -2,6 +2,7 @@
 
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
+#include "collect/output_naming.h"
 #include "export/export_store.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -16,18 +17,6 @@ namespace {
 constexpr std::size_t ChoiceBufferSize = 10;
 // The "Response" choice is read through a buffer of this many characters.
 constexpr std::size_t ResponseTextChars = 20;
-
-int ChoiceId(Choice choice) {
-  switch (choice) {
-    case Choice::SaveToFile: return IDC_SAVE_TO_FILE;
-    case Choice::TextFile: return IDC_TYPE_TXT;
-    case Choice::UnixLineFeeds: return IDC_LINE_UNIX;
-    case Choice::AutoNaming: return IDC_AUTO_NAMING;
-    case Choice::ShowSerialNumber: return IDC_SHOW_SERIAL_NUMBER;
-    case Choice::ShowTimeStamp: return IDC_SHOW_TIME_STAMP;
-  }
-  return 0;
-}
 
 int FormatId(DateFormat format) {
   switch (format) {
@@ -73,26 +62,28 @@ void WindowFrontEnd::ShowTime(const std::wstring& text) {
   NoteShownTime(*dialog_);
 }
 
-bool WindowFrontEnd::IsChosen(Choice choice) { return dialog_->IsChecked(ChoiceId(choice)); }
-
-std::string WindowFrontEnd::SeparatorText(std::size_t capacity) {
-  return dialog_->GetTextAnsi(IDC_SEPARATOR, capacity);
-}
-
-std::wstring WindowFrontEnd::TypedFileName(std::size_t capacity) {
-  return dialog_->GetText(IDC_FILE_NAME, capacity);
+DownloadChoices WindowFrontEnd::ChosenForDownload() {
+  DownloadChoices c;
+  c.saveToFile = dialog_->IsChecked(IDC_SAVE_TO_FILE);
+  c.textFile = dialog_->IsChecked(IDC_TYPE_TXT);
+  c.unixLineFeeds = dialog_->IsChecked(IDC_LINE_UNIX);
+  c.autoNaming = dialog_->IsChecked(IDC_AUTO_NAMING);
+  c.showSerialNumber = dialog_->IsChecked(IDC_SHOW_SERIAL_NUMBER);
+  c.showTimeStamp = dialog_->IsChecked(IDC_SHOW_TIME_STAMP);
+  c.separatorText = dialog_->GetTextAnsi(IDC_SEPARATOR, SeparatorTextCapacity);
+  c.typedFileName = dialog_->GetText(IDC_FILE_NAME, PathCapacity);
+  return c;
 }
 
 // The box is empty, or still holds what Lumet put there (a saved time
 // restored at start, the answer of "Get Time"): no time was typed.
-std::string WindowFrontEnd::TypedTime(std::size_t capacity) {
-  std::string typed = dialog_->GetTextAnsi(IDC_TIME_BOX, capacity);
-  return typed == ShownTimeText ? std::string() : typed;
-}
-
-DateFormat WindowFrontEnd::CheckedDateFormat() {
-  return SelectedDateFormat(dialog_->IsChecked(IDC_FORMAT_US), dialog_->IsChecked(IDC_FORMAT_EU),
-                            dialog_->IsChecked(IDC_FORMAT_CN));
+ClockChoices WindowFrontEnd::ChosenForClock() {
+  ClockChoices c;
+  c.typedTime = dialog_->GetTextAnsi(IDC_TIME_BOX, TimeBoxCapacity);
+  if (c.typedTime == ShownTimeText) c.typedTime.clear();
+  c.format = SelectedDateFormat(dialog_->IsChecked(IDC_FORMAT_US), dialog_->IsChecked(IDC_FORMAT_EU),
+                                dialog_->IsChecked(IDC_FORMAT_CN));
+  return c;
 }
 
 // The column choices of the ticked slots, in slot order, read afresh from the

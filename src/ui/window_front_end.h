@@ -4,6 +4,8 @@
 // behaves as it always did.
 #include <string>
 
+#include "clock/scanner_clock.h"
+#include "collect/download_choices.h"
 #include "common/front_end.h"
 
 class Controls;
@@ -22,14 +24,13 @@ class WindowFrontEnd final : public FrontEnd {
   void ShowFileName(const std::wstring& name) override;
   void ShowDateFormat(DateFormat format) override;
   void ShowTime(const std::wstring& text) override;
-  bool IsChosen(Choice choice) override;
-  std::string SeparatorText(std::size_t capacity) override;
-  std::wstring TypedFileName(std::size_t capacity) override;
-  std::string TypedTime(std::size_t capacity) override;
-  DateFormat CheckedDateFormat() override;
-  std::vector<std::wstring> TickedColumns() override;
-  std::uint8_t ResponseMode() override;
   bool IsClosing() override;
+
+  // What the window shows chosen now, for the operations to take as values.
+  DownloadChoices ChosenForDownload();
+  ClockChoices ChosenForClock();
+  std::vector<std::wstring> TickedColumns();
+  std::uint8_t ResponseMode();
 
  private:
   Controls* dialog_ = nullptr;

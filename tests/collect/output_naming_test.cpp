@@ -34,15 +34,22 @@ class OutputNaming : public ScriptedScannerTest {
   // The name made for one download with the scanner answering serial.
   std::wstring AutoName(bool textType = true, const std::string& serial = "S1") {
     ScriptQueryReply(link, FramedMode != 0, serial);
-    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, DialogOutput, textType));
+    EXPECT_TRUE(MakeName(textType));
     return OutputFileName;
   }
   std::wstring CustomName(const std::wstring& typed, bool textType) {
     dialog.SetChecked(IDC_AUTO_NAMING, false);
     dialog.SetText(IDC_FILE_NAME, typed);
     OnFileNameEdited(dialog);
-    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, DialogOutput, textType));
+    EXPECT_TRUE(MakeName(textType));
     return OutputFileName;
+  }
+
+  // The name as a download started now would make it, in TXT or CSV.
+  bool MakeName(bool textType) {
+    DownloadChoices choices = window.ChosenForDownload();
+    choices.textFile = textType;
+    return MakeOutputFileName(DialogSession, window, DialogOutput, choices);
   }
 
   TempFolder folder;
@@ -117,7 +124,7 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
     ASSERT_TRUE(scanner.OpenPort(3));
     DialogSession.link = &scanner;
     ASSERT_TRUE(WakeDevice(DialogSession));
-    EXPECT_TRUE(MakeOutputFileName(DialogSession, window, DialogOutput, true));
+    EXPECT_TRUE(MakeName(true));
     folder.Write(std::string(OutputFileName.begin(), OutputFileName.end()), "x\r\n");
     DialogSession.link = &link;
   }
@@ -127,10 +134,10 @@ TEST_F(OutputNaming, SimulatedScannerNamesTheFileInBothTransports) {
 TEST_F(OutputNaming, NoSerialNumberMeansNoName) {
   OutputFileName = L"before.txt";
   dialog.SetText(IDC_FILE_NAME, L"before.txt");
-  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, DialogOutput, true));  // no reply at all
+  EXPECT_FALSE(MakeName(true));  // no reply at all
   FramedMode = 0;
   link.ReplyToNextWrite({ToBytes(std::string("S1") + ErMarker)});
-  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, DialogOutput, true));
+  EXPECT_FALSE(MakeName(true));
   EXPECT_EQ(dialog.GetText(IDC_FILE_NAME, PathCapacity), L"before.txt");
   EXPECT_TRUE(IsAutoNaming);
 }
@@ -187,7 +194,7 @@ TEST_F(OutputNaming, DefaultFolderIsOneTheUserCanWrite) {
 TEST_F(OutputNaming, EmptyCustomNameIsRefused) {
   dialog.SetChecked(IDC_AUTO_NAMING, false);
   dialog.SetText(IDC_FILE_NAME, L"");
-  EXPECT_FALSE(MakeOutputFileName(DialogSession, window, DialogOutput, true));
+  EXPECT_FALSE(MakeName(true));
   EXPECT_FALSE(IsAutoNaming);
 }
 

@@ -38,9 +38,9 @@ TEST(ParallelSessions, TwoScannersOnTwoThreadsEachGetTheirOwnRecordsAndFile) {
     ASSERT_TRUE(desk.link.OpenPort(3));
   }
   std::thread other([&] {
-    DownloadScanners(desks[1].session, desks[1].front, desks[1].names, nullptr, &desks[1].run);
+    DownloadScanners(desks[1].session, desks[1].front, {}, desks[1].names, nullptr, &desks[1].run);
   });
-  DownloadScanners(desks[0].session, desks[0].front, desks[0].names, nullptr, &desks[0].run);
+  DownloadScanners(desks[0].session, desks[0].front, {}, desks[0].names, nullptr, &desks[0].run);
   other.join();
 
   for (Desk& desk : desks) {

@@ -27,13 +27,6 @@ class PrintingFrontEnd final : public FrontEnd {
   void ShowFileName(const std::wstring&) override {}
   void ShowDateFormat(DateFormat) override {}
   void ShowTime(const std::wstring&) override {}
-  bool IsChosen(Choice) override { return false; }
-  std::string SeparatorText(std::size_t) override { return {}; }
-  std::wstring TypedFileName(std::size_t) override { return {}; }
-  std::string TypedTime(std::size_t) override { return {}; }
-  DateFormat CheckedDateFormat() override { return DateFormat::CN; }
-  std::vector<std::wstring> TickedColumns() override { return {}; }
-  std::uint8_t ResponseMode() override { return 0; }
   bool IsClosing() override { return false; }
 };
 }  // namespace

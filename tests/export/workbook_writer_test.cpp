@@ -34,7 +34,7 @@ namespace {
 // The export with the window as its front end, as the "Export" button runs it.
 int ExportWith(ExportODBC& store, Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return store.Export(window);
+  return store.Export(window, window.TickedColumns());
 }
 constexpr wchar_t ExcelDriver[] = L"Microsoft Excel Driver (*.xls, *.xlsx, *.xlsm, *.xlsb)";
 const std::wstring WriteError = L"Error\uFF1A";

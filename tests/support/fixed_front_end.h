@@ -1,6 +1,6 @@
 #pragma once
-// A front end whose choices are fixed and which shows nothing: what a program
-// without a window gives a download. Safe to use from one thread each.
+// A front end that shows nothing and says Yes: what a program without a
+// window gives an operation. Safe to use from one thread each.
 #include <string>
 
 #include "common/front_end.h"
@@ -18,14 +18,6 @@ class FixedFrontEnd final : public FrontEnd {
   void ShowFileName(const std::wstring&) override {}
   void ShowDateFormat(DateFormat) override {}
   void ShowTime(const std::wstring&) override {}
-  // Files saved as TXT with Windows line ends, named automatically, both fields shown.
-  bool IsChosen(Choice choice) override { return choice != Choice::UnixLineFeeds; }
-  std::string SeparatorText(std::size_t) override { return ","; }
-  std::wstring TypedFileName(std::size_t) override { return {}; }
-  std::string TypedTime(std::size_t) override { return {}; }
-  DateFormat CheckedDateFormat() override { return DateFormat::CN; }
-  std::vector<std::wstring> TickedColumns() override { return {}; }
-  std::uint8_t ResponseMode() override { return 0; }
   bool IsClosing() override { return false; }
 
   std::wstring lastBox;
