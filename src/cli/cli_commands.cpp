@@ -365,9 +365,6 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   OutputNames names;
   names.folder = FolderOrCurrent(o.choices.outDir);
   names.customName = o.choices.name;
-  // Each scanner stands on its own here: the erase below trusts only this
-  // download's own checks.
-  ForgetDownloads();
   std::wstring serial;
   std::string dateFormat = "CH";
   if (WakeDevice(session)) {
@@ -410,7 +407,9 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
                                                 : "the database did not take the records";
     if (line.succeeded && line.notErased.empty()) {
       front.AnswerQuestions(true);
-      const Outcome erase = EraseScanners(session, front, nullptr);
+      // Each scanner stands on its own here: the erase trusts only this
+      // download's own checks (EraseDoubt), so no history is kept.
+      const Outcome erase = EraseScanners(session, front, DownloadHistory{}, nullptr);
       line.erased = erase == Outcome::DeleteSucceed;
       if (!line.erased) {
         line.notErased = Text(OutcomeWords(erase));
@@ -582,7 +581,7 @@ int RunOnePort(const CliOptions& o) {
       break;
     case CliCommand::Erase:
       front.AnswerQuestions(true);
-      ok = EraseScanners(session, front, nullptr) == Outcome::DeleteSucceed;
+      ok = EraseScanners(session, front, DownloadHistory{}, nullptr) == Outcome::DeleteSucceed;
       break;
     default:
       break;

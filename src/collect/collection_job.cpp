@@ -33,30 +33,17 @@ void InformationBox(FrontEnd& front, const std::wstring& text) {
   front.ShowBox(text, L"Information", BoxIconInformation);
 }
 
-// The ports whose last download of this session failed.
-std::mutex FailedPortsLock;
-std::set<std::uint32_t> FailedPorts;
-
-void NoteDownload(std::uint32_t port, bool failed) {
-  std::lock_guard<std::mutex> lock(FailedPortsLock);
-  if (failed)
-    FailedPorts.insert(port);
-  else
-    FailedPorts.erase(port);
-}
-
 // The port a step of this job serves: entry i in auto mode, the open one otherwise.
 std::uint32_t PortOf(const Job& job, std::uint32_t i) {
   return job.manual() ? job.session.port.number : job.listed->numbers[i];
 }
 
-// How entry i's download ended: remembered for "Delete Barcodes", and
-// reported to whoever ran the job.
+// How entry i's download ended, reported to whoever ran the job.
 void Settle(Job& job, std::uint32_t i, Outcome outcome, bool failed,
             DownloadReport report = {}) {
-  NoteDownload(PortOf(job, i), failed);
   if (!job.run) return;
   report.entry = i;
+  report.port = PortOf(job, i);
   report.outcome = outcome;
   report.succeeded = !failed;
   job.run->reports.push_back(std::move(report));
@@ -306,12 +293,22 @@ bool QueryDefaultSeparator(ScannerSession& session, std::string& separator, std:
   return true;
 }
 
-bool LastDownloadFailed(std::uint32_t port) {
-  std::lock_guard<std::mutex> lock(FailedPortsLock);
-  return FailedPorts.count(port) != 0;
+void DownloadHistory::Note(const DownloadRun& run) {
+  std::lock_guard<std::mutex> hold(lock_);
+  for (const DownloadReport& report : run.reports) {
+    if (report.succeeded)
+      failed_.erase(report.port);
+    else
+      failed_.insert(report.port);
+  }
 }
 
-void ForgetDownloads() {
-  std::lock_guard<std::mutex> lock(FailedPortsLock);
-  FailedPorts.clear();
+void DownloadHistory::Forget() {
+  std::lock_guard<std::mutex> hold(lock_);
+  failed_.clear();
+}
+
+bool DownloadHistory::LastFailed(std::uint32_t port) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return failed_.count(port) != 0;
 }

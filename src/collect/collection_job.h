@@ -5,6 +5,8 @@
 // report holds the records it took.
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ inline constexpr std::size_t DefaultSeparatorCapacity = 24;
 // One scanner's download, for a program that acts on how it went.
 struct DownloadReport {
   std::uint32_t entry = 0;    // the listed port's entry; 0 for the open port
+  std::uint32_t port = 0;     // its COM number (0: a port named by path)
   Outcome outcome = Outcome::GetDataFailed;  // how it ended (OutcomeWords: what it says)
   bool succeeded = false;     // every record saved (or got), or the scanner held none
   std::vector<ScanRecord> records;  // every record it took, in order
@@ -62,10 +65,21 @@ bool SetDisplayItems(ScannerSession& session, const DownloadChoices& choices);
 bool QueryDefaultSeparator(ScannerSession& session, std::string& separator,
                            std::string* answer = nullptr);
 
-// Whether the last download from COM<port> in this session failed (any
-// failure text). False for a port not downloaded in this session, or whose
-// last download succeeded or found no data.
-bool LastDownloadFailed(std::uint32_t port);
-// As at start: no port downloaded yet.
-void ForgetDownloads();
+// The ports whose last download failed, kept by whoever runs downloads: the
+// erase asks before erasing such a scanner, or leaves it. Safe to share
+// between the thread that downloads and the one that erases.
+class DownloadHistory {
+ public:
+  // Each report of the run: its port failed, or did not.
+  void Note(const DownloadRun& run);
+  // Whether the last download from COM<port> failed (any failure). False for
+  // a port not downloaded yet, or whose last download succeeded or found no data.
+  bool LastFailed(std::uint32_t port) const;
+  // As at start: no port downloaded yet.
+  void Forget();
+
+ private:
+  mutable std::mutex lock_;
+  std::set<std::uint32_t> failed_;
+};
 

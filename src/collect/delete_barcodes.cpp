@@ -24,7 +24,8 @@ std::optional<Outcome> ReachListedScanner(ScannerSession& session, FrontEnd& fro
 }
 }  // namespace
 
-Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed) {
+Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const DownloadHistory& history,
+                      const PortList* listed) {
   const bool manual = listed == nullptr;
   std::uint32_t portCount = manual ? 1 : listed->count;
   if (manual) {
@@ -34,7 +35,7 @@ Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* 
       ShowAppBox(front, OutcomeWords(Outcome::WakeFailed), BoxIconError);
       return Outcome::WakeFailed;
     }
-    if (LastDownloadFailed(session.port.number) &&
+    if (history.LastFailed(session.port.number) &&
         front.ShowBox(LastDownloadFailedQuestion, L"Warning", BoxYesNo | BoxIconWarning) !=
             AnswerYes)
       return Outcome::Cancelled;
@@ -44,7 +45,7 @@ Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* 
 
   Outcome overall = Outcome::DeleteSucceed;
   for (std::uint32_t i = 0; i < portCount && i < MaxPorts; ++i) {
-    if (!manual && LastDownloadFailed(listed->numbers[i])) {
+    if (!manual && history.LastFailed(listed->numbers[i])) {
       front.ShowPortStatus(i, OutcomeWords(Outcome::NotDeleted));  // its records may be all it has
       overall = Outcome::NotDeleted;
       continue;

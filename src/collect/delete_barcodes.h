@@ -2,9 +2,10 @@
 // "Delete Barcodes": erases every barcode stored in the open scanner (manual
 // mode) or in every listed scanner (auto mode), after a Yes/No/Cancel
 // question; never one whose last download failed without asking
-// (LastDownloadFailed).
+// (DownloadHistory).
 #include "common/outcome.h"
 
+class DownloadHistory;
 class FrontEnd;
 struct ScannerSession;
 struct PortList;
@@ -20,4 +21,5 @@ inline constexpr wchar_t LastDownloadFailedQuestion[] =
 // (auto mode, each outcome in its "Status"). DeleteSucceed when every scanner
 // served was erased; Cancelled when the user said no; otherwise why the (last)
 // scanner was not.
-Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const PortList* listed);
+Outcome EraseScanners(ScannerSession& session, FrontEnd& front, const DownloadHistory& history,
+                      const PortList* listed);

@@ -3,9 +3,6 @@
 #include <limits>
 #include <utility>
 
-
-ExportODBC BarcodeExport;
-
 namespace {
 // A value between single quotes, its own quotes doubled so the statement
 // keeps its shape and the sheet gets the text as stored.

@@ -42,7 +42,6 @@ class ExportODBC {
   std::wstring SheetColumns;
 };
 
-extern ExportODBC BarcodeExport;
 
 // "[N1] longTEXT, [N2] longTEXT, ..." for the column names in order: the
 // sheet's column definitions, as chosen in the slots or as a sheet has them.

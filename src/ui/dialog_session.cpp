@@ -8,6 +8,8 @@ SerialPort DevicePort;
 ScannerSession DialogSession{&DevicePort};
 std::int32_t& FramedMode = DialogSession.framed;
 PortList PortNumbers;
+ExportODBC BarcodeExport;
+DownloadHistory DialogHistory;
 OutputNames DialogOutput;
 std::wstring& OutputFolder = DialogOutput.folder;
 std::wstring& OutputFileName = DialogOutput.fileName;

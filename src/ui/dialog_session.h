@@ -4,7 +4,9 @@
 // together; the core is handed the session and never reaches for these.
 #include <cstdint>
 
+#include "collect/collection_job.h"
 #include "collect/output_naming.h"
+#include "export/export_store.h"
 #include "protocol/scanner_session.h"
 #include "transport/port_discovery.h"
 #include "transport/serial_port.h"
@@ -20,6 +22,10 @@ extern std::int32_t& FramedMode;
 // Scanner COM numbers in ascending order: entry i of the port combo box and
 // row i of the device list.
 extern PortList PortNumbers;
+// The ports whose last download failed, for "Delete Barcodes".
+extern DownloadHistory DialogHistory;
+// The records of the last download run, for the workbook export.
+extern ExportODBC BarcodeExport;
 // The output values, kept from one download to the next.
 extern OutputNames DialogOutput;
 extern std::wstring& OutputFolder;    // at start the program's own folder

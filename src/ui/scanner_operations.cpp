@@ -38,6 +38,7 @@ void RunCollection(Controls& dialog) {
   DownloadRun run;
   DownloadScanners(DialogScanner(dialog), window, window.ChosenForDownload(), DialogOutput,
                    ServedPorts(), &run);
+  DialogHistory.Note(run);
   if (!run.started) return;
   BarcodeExport.Reset();
   for (const DownloadReport& report : run.reports)
@@ -66,7 +67,8 @@ int GetDeviceTime(Controls& dialog) {
 
 bool DeleteBarcodes(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return EraseScanners(DialogScanner(dialog), window, ServedPorts()) == Outcome::DeleteSucceed;
+  return EraseScanners(DialogScanner(dialog), window, DialogHistory, ServedPorts()) ==
+         Outcome::DeleteSucceed;
 }
 
 int ExportRecords(Controls& dialog) {

@@ -7,6 +7,7 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/device_list.h"
+#include "ui/dialog_session.h"
 #include "ui/worker_job.h"
 
 std::string ShownTimeText;

@@ -302,7 +302,7 @@ TEST_F(CollectionJobTest, UnpluggedScannerFailsAndKeepsWhatArrived) {
   EXPECT_EQ(static_cast<int>(std::count(complete.begin(), complete.end(), '\r')),
             BarcodeExport.RecordCount);
   EXPECT_EQ((std::vector<std::wstring>{L"Get Data Failed!"}), MessageTexts());
-  EXPECT_TRUE(LastDownloadFailed(3));
+  EXPECT_TRUE(DialogHistory.LastFailed(3));
 }
 
 TEST_F(CollectionJobTest, DataWithoutACompleteRecordIsShownButIsNoFinishedDownload) {
@@ -547,7 +547,7 @@ TEST_P(DownloadFaultTest, EndsInSuccessWithEveryRecordOrFailsKeepingWhatArrived)
   ASSERT_EQ(1u, boxes.size());
   const std::wstring file = AutoName("F1", 1);
   ExpectDownloadProperty(fault, boxes[0], OutputExists(file) ? ReadOutput(file) : "");
-  EXPECT_EQ(!fault.succeeds, LastDownloadFailed(3));
+  EXPECT_EQ(!fault.succeeds, DialogHistory.LastFailed(3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, DownloadFaultTest, ::testing::ValuesIn(DownloadFaults()),
@@ -603,7 +603,7 @@ TEST_F(CollectionJobTest, ClosingDuringADownloadLetsItFinishAndThenCloses) {
   EXPECT_TRUE(MessageTexts().empty());
   EXPECT_EQ(WindowsLines(link.Device(3).DownloadText()), ReadOutput(AutoName("S1", 1)));
   EXPECT_EQ(400, BarcodeExport.RecordCount);
-  EXPECT_FALSE(LastDownloadFailed(3));
+  EXPECT_FALSE(DialogHistory.LastFailed(3));
   EXPECT_EQ("", programFolder.Read("Config.ini"));  // as start-up made it
   EXPECT_TRUE(DispatchCommand(dialog, CloseCommandId, 0));  // the posted close
   EXPECT_EQ(CloseDialogResult, dialog.DialogResult());

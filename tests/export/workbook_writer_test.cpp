@@ -16,6 +16,7 @@
 
 #include "export/export_store.h"
 #include "export/workbook_writer.h"
+#include "ui/dialog_session.h"
 #include "support/memory_controls.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"

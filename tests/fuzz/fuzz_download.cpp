@@ -15,6 +15,7 @@
 #include "common/local_time.h"
 #include "export/export_store.h"
 #include "protocol/exchange.h"
+#include "ui/dialog_session.h"
 #include "support/fixed_date.h"
 #include "support/hostile_records.h"
 #include "support/memory_controls.h"

@@ -1,3 +1,4 @@
+#include "ui/dialog_session.h"
 #include "support/download_faults.h"
 
 #include <gtest/gtest.h>

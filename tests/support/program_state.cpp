@@ -30,7 +30,7 @@ void ResetProgramState() {
   IsAutoNaming = true;
   NextFileNumber = 1;
   BarcodeExport.Reset();
-  ForgetDownloads();
+  DialogHistory.Forget();
 
   ShownTimeText.clear();
   SetLocalTimeSource(nullptr);
