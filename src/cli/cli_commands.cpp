@@ -500,12 +500,12 @@ int RunList(const CliOptions& o) {
       if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
         serial = opened == PortOpen::InUse ? PortInUse : OpenFailed;
         anyInUse = anyInUse || opened == PortOpen::InUse;
-      } else if (!WakeDevice(session)) {
-        serial = "Send '*' Failed!";
+      } else if (const ScannerIdentity scanner = IdentifyScanner(session); !scanner.woken) {
+        serial = Text(OutcomeWords(Outcome::WakeFailed));
       } else {
-        mode = session.framed ? "framed" : "plain";
-        std::wstring sn;
-        serial = QuerySerialNumber(session, sn) ? Text(sn) : "Get SN Failed!";
+        mode = scanner.framed ? "framed" : "plain";
+        serial = Text(scanner.serial ? *scanner.serial
+                                     : OutcomeWords(Outcome::GetSerialNumberFailed));
       }
       CloseSessionPort(session);
     }

@@ -21,6 +21,7 @@ constexpr OutcomeRow OutcomeTable[] = {
     {Outcome::GetDataFailed, L"Get Data Failed!"},
     {Outcome::DeleteFailed, L"Delete Barcodes Failed!"},
     {Outcome::NotDeleted, L"Not Deleted: Last Download Failed!"},
+    {Outcome::GetSerialNumberFailed, L"Get SN Failed!"},
     {Outcome::SetTimeFormatFailed, L"Set Time Format Failed!"},
     {Outcome::SetTimeFailed, L"Set Time Failed!"},
     {Outcome::TimeInputError, L"Time Input Error,Please Follow the Format!"},

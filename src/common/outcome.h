@@ -23,6 +23,7 @@ enum class Outcome {
   GetDataFailed,
   DeleteFailed,
   NotDeleted,
+  GetSerialNumberFailed,
   SetTimeFormatFailed,
   SetTimeFailed,
   TimeInputError,

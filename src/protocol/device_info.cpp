@@ -35,6 +35,18 @@ bool QuerySerialNumber(ScannerSession& session, std::wstring& out, const ReplyRe
   return true;
 }
 
+ScannerIdentity IdentifyScanner(ScannerSession& session) {
+  ScannerIdentity identity;
+  const WakeAnswer answer = WakeForAnswer(session);
+  identity.woken = answer != WakeAnswer::NotWritten;
+  if (!identity.woken) return identity;
+  identity.answered = answer != WakeAnswer::Silent;
+  identity.framed = session.framed != 0;
+  std::wstring serial;
+  if (QuerySerialNumber(session, serial)) identity.serial = serial;
+  return identity;
+}
+
 bool ReportDeviceInfo(ScannerSession& session, FrontEnd& front) {
   if (!CheckPortsOpen(session, front)) return false;
   if (!WakeDevice(session)) {

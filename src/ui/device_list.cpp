@@ -57,15 +57,16 @@ void RefreshDeviceList(Controls& dialog) {
     std::uint32_t port = PortNumbers.numbers[i];
     dialog.ListInsertRow(IDC_DEVICE_LIST, static_cast<int>(i), L"COM" + std::to_wstring(port));
     if (!OpenSessionPort(DialogSession, port)) {
-      SetPortStatus(dialog, i, L"Open Ports Failed!");
+      SetPortStatus(dialog, i, OutcomeWords(Outcome::OpenPortsFailed));
       continue;
     }
-    if (!WakeDevice(DialogSession)) {
-      SetPortStatus(dialog, i, L"Send '*' Failed!");
+    const ScannerIdentity scanner = IdentifyScanner(DialogSession);
+    if (!scanner.woken) {
+      SetPortStatus(dialog, i, OutcomeWords(Outcome::WakeFailed));
       continue;
     }
-    std::wstring serial;
-    SetCell(dialog, i, ColumnSerialNumber, QuerySerialNumber(DialogSession, serial) ? serial : L"Get SN Failed!");
+    SetCell(dialog, i, ColumnSerialNumber,
+            scanner.serial ? *scanner.serial : OutcomeWords(Outcome::GetSerialNumberFailed));
   }
   // The last port opened stays open until the next close.
 }
