@@ -10,6 +10,7 @@
 #include "cli/cli_platform.h"
 #include "cli/clock_check.h"
 #include "cli/console_front_end.h"
+#include "cli/console_text.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
@@ -50,7 +51,7 @@ class JsonLine {
       if (c == '"' || c == '\\') {
         text_ += '\\';
         text_ += static_cast<char>(c);
-      } else if (c < 0x20) {
+      } else if (c < 0x20 || c == 0x7F) {
         char escape[8];
         std::snprintf(escape, sizeof escape, "\\u%04x", c);
         text_ += escape;
@@ -87,11 +88,14 @@ class JsonLine {
   std::string text_ = "{";
 };
 
-void Print(const std::string& line) {
+// Records as stored, byte for byte: CSV quotes their line ends itself.
+void PrintExact(const std::string& line) {
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
+
+void Print(const std::string& line) { PrintExact(OneLine(line)); }
 
 // The box text up to its first line end: "Save Data Succeed!Barcodes in:..."
 // is said as its words.
@@ -598,13 +602,7 @@ int RunOnePort(const CliOptions& o) {
   for (const ShownBox& box : front.Boxes()) {
     if (o.command == CliCommand::TimeGet && ok) break;  // said above, as one line
     if (o.command == CliCommand::Erase && (box.flags & 0x0F) != BoxOk) continue;  // the question
-    // A box's CR LF line ends as the console's.
-    std::string text;
-    for (char c : Text(box.text))
-      if (c != '\r') text += c;
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (o.command != CliCommand::Info || !ok) text.insert(0, port.name + ": ");
-    Print(text);
+    Print(BoxLine(port.name, Text(box.text)));
   }
   return ok ? ExitSucceeded : ExitFailed;
 }
@@ -666,7 +664,7 @@ int RunReport(const CliOptions& o) {
       if (k) line += ',';
       line += CsvField(Text(row[k]));
     }
-    Print(line);
+    PrintExact(line);
   };
   if (!o.xlsxFile.empty()) return ReportWorkbook(o, database, expected);
   // Counted against a list, the counts are all read first.

@@ -36,6 +36,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     std::string out;  // what stdout holds ({out}: the output folder, {today}: YYYYMMDD)
     bool nothingSent;
     std::function<void(CliWire&)> then = {};
+    std::function<void(CliWire&)> before = {};  // after the scanners are plugged
   } rows[] = {
       {"list", true, {"list"}, 0, "/dev/ttyACM0 usb framed KTA\n/dev/ttyACM1 usb plain KTB\n", false},
       {"list --json", true, {"list", "--json"}, 0,
@@ -73,7 +74,10 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
        "/dev/ttyACM0: Delete Barcodes Succeed!\n", false,
        [](CliWire& t) { EXPECT_EQ("0", t.sims["ttyACM0"]->State("records")); }},
       {"info", true, {"info", "--port", "/dev/ttyACM0"}, 0,
-       "{Model:KT52};\n{SN:KTA};\n{Firmware:3.1.7};\n{Records:3}\n", false},
+       "/dev/ttyACM0: {Model:KT52}; {SN:KTA}; {Firmware:3.1.7}; {Records:3}\n", false},
+      {"a serial number holding line ends and escapes", false, {"list"}, 0,
+       "/dev/ttyACM0 usb framed K\\x0d\\x0aT\\x1b[2J\n", false, {},
+       [](CliWire& t) { t.Plug("ttyACM0", Scanner("K\r\nT\x1b[2J", 1)); }},
       {"time get", true, {"time", "get", "--port", "/dev/ttyACM1"}, 0, "", false,
        [](CliWire&) {}},
       {"time set", true, {"time", "set", "--port", "/dev/ttyACM0", "2020/02/29,23:59:58"}, 0,
@@ -96,6 +100,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
       Plug("ttyACM0", Scanner("KTA", 3));
       Plug("ttyACM1", Scanner("KTB", 2, kt52::Transport::Plain));
     }
+    if (row.before) row.before(*this);
     std::vector<std::string> arguments;
     for (const std::string& a : row.arguments) arguments.push_back(Filled(a, Out()));
     const CliResult result = Run(arguments);
