@@ -153,7 +153,8 @@ std::wstring FolderOrCurrent(const std::wstring& folder) {
 int CheckFolders(const CliOptions& o) {
   for (const std::wstring* folder : {&o.choices.outDir, &o.archiveDir}) {
     if (folder == &o.archiveDir && folder->empty()) continue;
-    if (FolderTakesFiles(FolderOrCurrent(*folder))) continue;
+    // A folder not there yet is made, as mkdir -p would.
+    if (MakeFolders(FolderOrCurrent(*folder)) && FolderTakesFiles(FolderOrCurrent(*folder))) continue;
     std::fprintf(stderr, "cannot write files in %s\n", Text(FolderOrCurrent(*folder)).c_str());
     return ExitUsage;
   }
