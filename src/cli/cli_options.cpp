@@ -231,6 +231,11 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (csv) c.csv = true;
   if (unixEnds) c.unixEnds = true;
   if (!separator.empty()) c.separator = separator;
+  if (c.separator.size() > MaxSeparatorBytes) {
+    message = "--separator holds at most " + std::to_string(MaxSeparatorBytes) + " bytes, not " +
+              std::to_string(c.separator.size());
+    return ExitUsage;
+  }
   if (noSerial) c.showSerial = false;
   if (noTime) c.showTime = false;
   if (!c.autoName && c.name.empty()) {

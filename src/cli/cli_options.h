@@ -1,5 +1,6 @@
 #pragma once
 // lumet-cli's command line: its commands and options, read with CLI11.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ struct CliOptions {
   std::string serviceUser;                  // service install --user (default LocalSystem)
   std::string servicePassword;              // service install --password
 };
+
+// The longest --separator: what the download reads of its "Separator:" box.
+// A longer one is refused, never cut.
+inline constexpr std::size_t MaxSeparatorBytes = 99;
 
 // The exit statuses.
 inline constexpr int ExitSucceeded = 0;

@@ -33,6 +33,8 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"download", "--all", "--port", "COM3"}, 2},        // both
       {{"download", "--port", "COM3", "--port", "COM4"}, -1},
       {{"download", "--all", "--name", ""}, -1},           // an empty name is no name
+      {{"download", "--all", "--separator", std::string(99, ';')}, -1},
+      {{"download", "--all", "--separator", std::string(100, ';')}, 2},  // never cut
       {{"time", "set", "--port", "COM3", "--format", "JP"}, 2},
       {{"time", "set", "--port", "COM3", "--format", "US", "12/31/2019,23:59:59"}, -1},
       {{"time", "set", "--port", "COM3", "2019/02/29,00:00:00"}, 2},  // no such day
