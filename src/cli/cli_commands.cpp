@@ -514,12 +514,14 @@ int RunList(const CliOptions& o) {
       if (const PortOpen opened = OpenCliPort(port); opened != PortOpen::Opened) {
         serial = opened == PortOpen::InUse ? PortInUse : OpenFailed;
         anyInUse = anyInUse || opened == PortOpen::InUse;
-      } else if (!WakeDevice()) {
+      } else if (const WakeReply wake = WakeDeviceReply(); wake == WakeReply::NotWritten) {
         serial = "Send '*' Failed!";
       } else {
-        mode = FramedMode ? "framed" : "plain";
         std::wstring sn;
-        serial = QuerySerialNumber(sn) ? Text(sn) : "Get SN Failed!";
+        const bool answered = QuerySerialNumber(sn);
+        const bool silent = !answered && wake == WakeReply::Silent;  // to the wake-up too
+        mode = silent ? "" : FramedMode ? "framed" : "plain";
+        serial = answered ? Text(sn) : silent ? "no answer" : "Get SN Failed!";
       }
       CloseDevicePort();
     }

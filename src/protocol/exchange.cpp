@@ -78,18 +78,20 @@ bool EndsWithMarker(const char* text, const char* marker) {
   return std::memcmp(text + length - MarkerLength, marker, MarkerLength) == 0;
 }
 
-bool WakeDevice() {
+bool WakeDevice() { return WakeDeviceReply() != WakeReply::NotWritten; }
+
+WakeReply WakeDeviceReply() {
   SerialLink& link = ExchangeLink();
   link.DiscardInput();
   const std::uint8_t wake = WakeByte;
-  if (!link.Write(&wake, 1)) return false;
+  if (!link.Write(&wake, 1)) return WakeReply::NotWritten;
   std::uint8_t answer = 0;
   std::size_t n = link.Read(&answer, 1, AckWaitMs, 0);
   if (n == 0 || answer == Nak)
     FramedMode = 0;
   else if (answer == Ack)
     FramedMode = 1;
-  return true;
+  return n == 0 ? WakeReply::Silent : WakeReply::Answered;
 }
 
 namespace {

@@ -33,6 +33,11 @@ extern std::int32_t FramedMode;
 void SetExchangeFrontEnd(FrontEnd* front);
 
 bool WakeDevice();
+// WakeDevice, telling also whether any byte came back. Silence is no failure
+// (a plain scanner may answer so); with no answer to the next command either,
+// nothing is there to answer.
+enum class WakeReply { NotWritten, Silent, Answered };
+WakeReply WakeDeviceReply();
 bool SendCommand(const char* command, std::size_t length, bool waitForAck);
 
 // How the scanner answered a command it was sent.

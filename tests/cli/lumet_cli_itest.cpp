@@ -43,6 +43,13 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
        "{\"port\":\"/dev/ttyACM0\",\"kind\":\"usb\",\"mode\":\"framed\",\"serial\":\"KTA\"}\n"
        "{\"port\":\"/dev/ttyACM1\",\"kind\":\"usb\",\"mode\":\"plain\",\"serial\":\"KTB\"}\n",
        false},
+      {"list on a scanner that answers nothing", false, {"list"}, 0, "/dev/ttyACM0 usb - no answer\n",
+       false, {},
+       [](CliWire& t) {
+         kt52::DeviceOptions silent = Scanner("KTS", 1);
+         silent.silentAfter = 0;
+         t.Plug("ttyACM0", silent);
+       }},
       {"list --no-query", true, {"list", "--no-query"}, 0, "/dev/ttyACM0 usb\n/dev/ttyACM1 usb\n",
        true},
       {"list with no scanner", false, {"list"}, 3, "", true},

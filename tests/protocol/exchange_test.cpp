@@ -105,6 +105,13 @@ TEST_F(Exchange, WakeUpAnsweredWithNakOrSilenceSelectsPlainMode) {
   EXPECT_TRUE(WakeDevice());  // silence is no failure
   EXPECT_EQ(0, FramedMode);
   EXPECT_EQ(3000u, virtual_time::NowMs() - before);
+
+  // ... but it is told apart from an answer.
+  Framed();
+  EXPECT_EQ(WakeReply::Silent, WakeDeviceReply());
+  EXPECT_EQ(0, FramedMode);
+  link.ReplyToNextWrite({{Nak}});
+  EXPECT_EQ(WakeReply::Answered, WakeDeviceReply());
 }
 
 TEST_F(Exchange, WakeUpAnsweredWithOtherByteKeepsTheMode) {
@@ -122,6 +129,7 @@ TEST_F(Exchange, WakeUpFailsOnlyWhenTheByteCannotBeWritten) {
   Framed();
   link.failWrites = true;
   EXPECT_FALSE(WakeDevice());
+  EXPECT_EQ(WakeReply::NotWritten, WakeDeviceReply());
   EXPECT_EQ(1, FramedMode);
 }
 
