@@ -11,6 +11,7 @@
 #include "cli/clock_check.h"
 #include "cli/console_front_end.h"
 #include "cli/console_text.h"
+#include "cli/port_choice.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
@@ -18,7 +19,6 @@
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
 #include "common/ansi_text.h"
-#include "common/ascii_fold.h"
 #include "common/local_time.h"
 #include "common/output_file.h"
 #include "common/scan_summary.h"
@@ -105,33 +105,6 @@ std::string Words(const std::wstring& box) {
   if (path != std::wstring::npos) text.resize(path);
   const std::size_t end = text.find_first_of(L"\r\n");
   return Text(end == std::wstring::npos ? text : text.substr(0, end));
-}
-
-// The ports asked for, every one of them a scanner port found now.
-int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
-  const std::vector<CliPort> found = FindCliPorts();
-  if (o.all) {
-    chosen = found;
-    if (!chosen.empty()) return -1;
-    std::fprintf(stderr, "no scanner found\n");
-    return ExitNoScanner;
-  }
-  for (const std::string& name : o.ports) {
-    bool known = false;
-    for (const CliPort& port : found) {
-      if (!SameFoldedAscii(port.name, name)) continue;
-      chosen.push_back(port);
-      known = true;
-      break;
-    }
-    if (known) continue;
-    std::string list;
-    for (const CliPort& port : found) list += (list.empty() ? "" : ", ") + port.name;
-    std::fprintf(stderr, "unknown port %s (scanner ports found: %s)\n", name.c_str(),
-                 list.empty() ? "none" : list.c_str());
-    return ExitUsage;
-  }
-  return -1;
 }
 
 // Whether files can be made in the folder: one is made and removed again,

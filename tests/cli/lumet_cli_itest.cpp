@@ -37,6 +37,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     bool nothingSent;
     std::function<void(CliWire&)> then = {};
     std::function<void(CliWire&)> before = {};  // after the scanners are plugged
+    std::string err = {};                        // what stderr holds, among the rest
   } rows[] = {
       {"list", true, {"list"}, 0, "/dev/ttyACM0 usb framed KTA\n/dev/ttyACM1 usb plain KTB\n", false},
       {"list --json", true, {"list", "--json"}, 0,
@@ -73,6 +74,22 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
        false},
       {"an output folder that takes no file", true,
        {"download", "--all", "--out", "{out}/list.csv/folder"}, 2, "", true},
+      {"the same port twice is one scanner", true,
+       {"download", "--port", "/dev/ttyACM1", "--port", "/dev/ttyACM1", "--out", "{out}/twice"}, 0,
+       "/dev/ttyACM1 KTB: Save Data Succeed!, 2 records in {out}/twice/KTB_{today}_001.txt\n", false},
+      {"a tty not listed as a scanner's is used as named", false,
+       {"download", "--port", "/dev/ttyUSB7", "--out", "{out}/unlisted"}, 0,
+       "/dev/ttyUSB7 KTU: Save Data Succeed!, 2 records in {out}/unlisted/KTU_{today}_001.txt\n",
+       false, {},
+       [](CliWire& t) {
+         t.Plug("ttyUSB7", Scanner("KTU", 2));
+         std::filesystem::remove(t.tree.At("sys/class/tty/ttyUSB7"));
+       },
+       "/dev/ttyUSB7 is not listed as a scanner port"},
+      {"a port that is no terminal", true, {"download", "--port", "/dev/ttyS9", "--out", "{out}"}, 2,
+       "", true, {}, [](CliWire& t) { t.tree.Write("dev/ttyS9", "a file"); }, "not a serial port"},
+      {"a port that names nothing, with no scanner", false, {"info", "--port", "/dev/ttyACM9"}, 3, "",
+       true, {}, {}, "no scanner found"},
       {"an unknown option", true, {"download", "--all", "--fast"}, 2, "", true},
       {"a time in the wrong format", true, {"time", "set", "--port", "/dev/ttyACM0", "2019-01-02"},
        2, "", true},
@@ -125,6 +142,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     if (row.exit >= 2) {
       EXPECT_FALSE(result.err.empty()) << "no word on stderr";
     }
+    EXPECT_NE(std::string::npos, result.err.find(row.err)) << result.err;
     if (std::string(row.name) == "an expected list with a line it cannot read") {
       EXPECT_NE(std::string::npos, result.err.find("line 3: the quantity is not a whole number"))
           << result.err;
