@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli_scanners.h"
 #include "common/output_file.h"
 #include "collect/record_format.h"
 #include "export/export_store.h"
@@ -460,11 +461,13 @@ void ScanDatabaseFigures(std::size_t rowCount) {
 
 int main(int argc, char** argv) {
   std::size_t mostRecords = 100000;
+  std::size_t scannerRecords = 1000;  // a few seconds for one scanner at 115200 baud
   bool downloads = true;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--no-download") downloads = false;
     if (a == "--most-records" && i + 1 < argc) mostRecords = std::strtoul(argv[++i], nullptr, 10);
+    if (a == "--scanner-records" && i + 1 < argc) scannerRecords = std::strtoul(argv[++i], nullptr, 10);
   }
 #ifdef LUMET_EXCEL_SHIM
   const std::filesystem::path odbc = OdbcFolder();
@@ -474,6 +477,7 @@ int main(int argc, char** argv) {
   MemoryFigures();
   FormattingTable();
   if (downloads) DownloadTable(RoundTripSeconds(), mostRecords);
+  if (downloads) CliScannersFigures(scannerRecords);
 #ifdef LUMET_EXCEL_SHIM
   ExportFigures();
 #else

@@ -10,6 +10,8 @@
 #include "cli/cli_platform.h"
 #include "cli/clock_check.h"
 #include "cli/console_front_end.h"
+#include "cli/console_text.h"
+#include "cli/port_choice.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
@@ -17,7 +19,6 @@
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
 #include "common/ansi_text.h"
-#include "common/ascii_fold.h"
 #include "common/local_time.h"
 #include "common/output_file.h"
 #include "common/scan_summary.h"
@@ -49,7 +50,7 @@ class JsonLine {
       if (c == '"' || c == '\\') {
         text_ += '\\';
         text_ += static_cast<char>(c);
-      } else if (c < 0x20) {
+      } else if (c < 0x20 || c == 0x7F) {
         char escape[8];
         std::snprintf(escape, sizeof escape, "\\u%04x", c);
         text_ += escape;
@@ -86,38 +87,14 @@ class JsonLine {
   std::string text_ = "{";
 };
 
-void Print(const std::string& line) {
+// Records as stored, byte for byte: CSV quotes their line ends itself.
+void PrintExact(const std::string& line) {
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
-// The ports asked for, every one of them a scanner port found now.
-int ChoosePorts(const CliOptions& o, std::vector<CliPort>& chosen) {
-  const std::vector<CliPort> found = FindCliPorts();
-  if (o.all) {
-    chosen = found;
-    if (!chosen.empty()) return -1;
-    std::fprintf(stderr, "no scanner found\n");
-    return ExitNoScanner;
-  }
-  for (const std::string& name : o.ports) {
-    bool known = false;
-    for (const CliPort& port : found) {
-      if (!SameFoldedAscii(port.name, name)) continue;
-      chosen.push_back(port);
-      known = true;
-      break;
-    }
-    if (known) continue;
-    std::string list;
-    for (const CliPort& port : found) list += (list.empty() ? "" : ", ") + port.name;
-    std::fprintf(stderr, "unknown port %s (scanner ports found: %s)\n", name.c_str(),
-                 list.empty() ? "none" : list.c_str());
-    return ExitUsage;
-  }
-  return -1;
-}
+void Print(const std::string& line) { PrintExact(OneLine(line)); }
 
 // Whether files can be made in the folder: one is made and removed again,
 // named for this run, as another lumet-cli may be probing the same folder.
@@ -138,7 +115,8 @@ std::wstring FolderOrCurrent(const std::wstring& folder) {
 int CheckFolders(const CliOptions& o) {
   for (const std::wstring* folder : {&o.choices.outDir, &o.archiveDir}) {
     if (folder == &o.archiveDir && folder->empty()) continue;
-    if (FolderTakesFiles(FolderOrCurrent(*folder))) continue;
+    // A folder not there yet is made, as mkdir -p would.
+    if (MakeFolders(FolderOrCurrent(*folder)) && FolderTakesFiles(FolderOrCurrent(*folder))) continue;
     std::fprintf(stderr, "cannot write files in %s\n", Text(FolderOrCurrent(*folder)).c_str());
     return ExitUsage;
   }
@@ -503,9 +481,12 @@ int RunList(const CliOptions& o) {
       } else if (const ScannerIdentity scanner = IdentifyScanner(session); !scanner.woken) {
         serial = Text(OutcomeWords(Outcome::WakeFailed));
       } else {
-        mode = scanner.framed ? "framed" : "plain";
-        serial = Text(scanner.serial ? *scanner.serial
-                                     : OutcomeWords(Outcome::GetSerialNumberFailed));
+        // Silent to the wake-up and to the question too: nothing is there to answer.
+        const bool silent = !scanner.answered && !scanner.serial;
+        mode = silent ? "" : scanner.framed ? "framed" : "plain";
+        serial = scanner.serial ? Text(*scanner.serial)
+                 : silent       ? "no answer"
+                                : Text(OutcomeWords(Outcome::GetSerialNumberFailed));
       }
       CloseSessionPort(session);
     }
@@ -590,13 +571,7 @@ int RunOnePort(const CliOptions& o) {
   for (const ShownBox& box : front.Boxes()) {
     if (o.command == CliCommand::TimeGet && ok) break;  // said above, as one line
     if (o.command == CliCommand::Erase && (box.flags & 0x0F) != BoxOk) continue;  // the question
-    // A box's CR LF line ends as the console's.
-    std::string text;
-    for (char c : Text(box.text))
-      if (c != '\r') text += c;
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (o.command != CliCommand::Info || !ok) text.insert(0, port.name + ": ");
-    Print(text);
+    Print(BoxLine(port.name, Text(box.text)));
   }
   return ok ? ExitSucceeded : ExitFailed;
 }
@@ -658,7 +633,7 @@ int RunReport(const CliOptions& o) {
       if (k) line += ',';
       line += CsvField(Text(row[k]));
     }
-    Print(line);
+    PrintExact(line);
   };
   if (!o.xlsxFile.empty()) return ReportWorkbook(o, database, expected);
   // Counted against a list, the counts are all read first.

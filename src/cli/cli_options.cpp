@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "cli/cli_platform.h"
 #include "clock/time_text.h"
@@ -26,6 +27,14 @@ bool ReadSince(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i)
     if (layout[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != layout[i]) return false;
   return true;
+}
+
+// "Usage: lumet-cli time [OPTIONS] get|set": the subcommands by name, not
+// as "SUBCOMMAND", on a formatter of the command's own.
+void NameSubcommands(CLI::App& command, const std::string& names) {
+  auto formatter = std::make_shared<CLI::Formatter>();
+  formatter->label("SUBCOMMAND", names);
+  command.formatter(formatter);
 }
 
 // The dialog's choices as options of a download command.
@@ -98,6 +107,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
 
   CLI::App* time = app.add_subcommand("time", "a scanner's clock");
   time->require_subcommand(1, 1);
+  NameSubcommands(*time, "get|set");
   CLI::App* timeGet = time->add_subcommand("get", "read the clock and the date format");
   timeGet->add_option("--port", port, "the scanner's port")->required();
   std::string format;
@@ -124,6 +134,7 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
 
   CLI::App* service = app.add_subcommand("service", "the Windows collection service \"Lumet collection\"");
   service->require_subcommand(1, 1);
+  NameSubcommands(*service, "install|uninstall");
   CLI::App* serviceInstall = service->add_subcommand(
       "install", "register and start the service, running watch with the options that follow "
                  "(--out DIR required; watch --help lists them)");
@@ -231,6 +242,11 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   if (csv) c.csv = true;
   if (unixEnds) c.unixEnds = true;
   if (!separator.empty()) c.separator = separator;
+  if (c.separator.size() > MaxSeparatorBytes) {
+    message = "--separator holds at most " + std::to_string(MaxSeparatorBytes) + " bytes, not " +
+              std::to_string(c.separator.size());
+    return ExitUsage;
+  }
   if (noSerial) c.showSerial = false;
   if (noTime) c.showTime = false;
   if (!c.autoName && c.name.empty()) {

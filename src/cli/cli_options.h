@@ -1,8 +1,10 @@
 #pragma once
 // lumet-cli's command line: its commands and options, read with CLI11.
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "collect/download_choices.h"
 #include "common/date_format.h"
 
 // The download choices the dialog offers, as the options (or --config) give them.
@@ -51,6 +53,10 @@ struct CliOptions {
   std::string serviceUser;                  // service install --user (default LocalSystem)
   std::string servicePassword;              // service install --password
 };
+
+// The longest --separator: what the download reads of its "Separator:" box.
+// A longer one is refused, never cut.
+inline constexpr std::size_t MaxSeparatorBytes = SeparatorTextCapacity - 1;
 
 // The exit statuses.
 inline constexpr int ExitSucceeded = 0;

@@ -18,6 +18,13 @@ struct CliPort {
 };
 
 std::vector<CliPort> FindCliPorts();
+// A port named on the command line, looked up as given: Missing when there
+// is no such device, NotSerial when it is something else (a file, a folder),
+// Found (port filled in) when it is a terminal, or a COM port that opens or
+// that another program holds. Under LUMET_SYSFS_ROOT an absolute name is
+// looked up in that tree's /dev.
+enum class NamedPort { Missing, NotSerial, Found };
+NamedPort FindNamedPort(const std::string& name, CliPort& port);
 // Opens the port on link with the scanner settings, for this program alone.
 PortOpen OpenCliPort(SerialPort& link, const CliPort& port);
 

@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +26,25 @@ std::vector<CliPort> FindCliPorts() {
   for (const TtyPort& tty : FindScannerTtys(root))
     ports.push_back({tty.path, TtyOpenPath(root, tty), tty.kind == TtyKind::Bluetooth});
   return ports;
+}
+
+NamedPort FindNamedPort(const std::string& name, CliPort& port) {
+  if (name.empty() || name.find('\0') != std::string::npos) return NamedPort::Missing;
+  const std::string path = name[0] == '/' ? TtyOpenPath(SysfsRoot(), TtyPort{name}) : name;
+  struct stat about {};
+  if (::stat(path.c_str(), &about) != 0) return NamedPort::Missing;
+  if (!S_ISCHR(about.st_mode)) return NamedPort::NotSerial;
+  // Opened without waiting for a carrier, and not kept: the download opens
+  // it again, for itself alone. A tty another program holds exclusively is a
+  // terminal all the same, and its download says "Port In Use".
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno != EBUSY) return NamedPort::NotSerial;
+  termios settings{};
+  const bool terminal = fd < 0 || ::tcgetattr(fd, &settings) == 0;
+  if (fd >= 0) ::close(fd);
+  if (!terminal) return NamedPort::NotSerial;
+  port = {name, path, false};
+  return NamedPort::Found;
 }
 
 std::wstring PathFromArgument(const std::string& argument) { return WideName(argument.c_str()); }

@@ -18,6 +18,32 @@ std::vector<CliPort> FindCliPorts() {
   return ports;
 }
 
+// "COM12" or "\\.\COM12"; also a virtual port's own name ("CNCA0"). ASCII
+// only, as device names are, so the open path is the same in UTF-8.
+NamedPort FindNamedPort(const std::string& name, CliPort& port) {
+  constexpr std::size_t LongestName = 260;
+  if (name.empty() || name.size() > LongestName) return NamedPort::Missing;
+  for (unsigned char c : name)
+    if (c < 0x21 || c > 0x7E) return NamedPort::Missing;
+  const std::string path = name.rfind("\\\\.\\", 0) == 0 ? name : "\\\\.\\" + name;
+  const std::wstring wide(path.begin(), path.end());
+  // Opened unshared and closed at once: the download opens it again.
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return NamedPort::Missing;
+  } else {
+    DCB settings = {};
+    settings.DCBlength = sizeof settings;
+    const bool serial = GetFileType(handle) == FILE_TYPE_CHAR && GetCommState(handle, &settings);
+    CloseHandle(handle);
+    if (!serial) return NamedPort::NotSerial;
+  }
+  port = {name, path, false};
+  return NamedPort::Found;
+}
+
 std::wstring PathFromArgument(const std::string& argument) { return AnsiToWide(argument); }
 
 std::string PathText(const std::wstring& path) { return WideToAnsi(path); }

@@ -166,7 +166,9 @@ bool FileTakesWrites(const std::wstring& path) {
 
 bool MakeFolders(const std::wstring& folder) {
   if (folder.empty() || IsFolder(folder)) return !folder.empty();
-  const std::wstring parent = FolderOf(folder);
-  if (!parent.empty() && parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
+  // A folder given on the command line is written with "/".
+  const std::size_t cut = folder.find_last_of(L"\\/");
+  const std::wstring parent = cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut);
+  if (!parent.empty() && !IsFolder(parent) && !MakeFolders(parent)) return false;
   return ::mkdir(NativePath(folder).c_str(), 0755) == 0 || IsFolder(folder);
 }

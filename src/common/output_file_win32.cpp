@@ -181,7 +181,9 @@ bool FileTakesWrites(const std::wstring& path) {
 
 bool MakeFolders(const std::wstring& folder) {
   if (folder.empty() || IsFolder(folder)) return !folder.empty();
-  const std::wstring parent = FolderOf(folder);
-  if (!parent.empty() && parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
+  // "D:/Scans/new" is as good a path as "D:\Scans\new".
+  const std::size_t cut = folder.find_last_of(L"\\/");
+  const std::wstring parent = cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut);
+  if (!parent.empty() && !IsFolder(parent) && !MakeFolders(parent)) return false;
   return CreateDirectoryW(folder.c_str(), nullptr) || IsFolder(folder);
 }

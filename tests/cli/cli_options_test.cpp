@@ -11,13 +11,15 @@
 #include "support/temp_folder.h"
 
 namespace {
-int Parse(std::vector<std::string> words, CliOptions& options) {
+int Parse(std::vector<std::string> words, CliOptions& options, std::string* said = nullptr) {
   words.insert(words.begin(), "lumet-cli");
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   std::string message;
   bool toStdout = false;
-  return ParseCli(static_cast<int>(argv.size()), argv.data(), options, message, toStdout);
+  const int stop = ParseCli(static_cast<int>(argv.size()), argv.data(), options, message, toStdout);
+  if (said) *said = message;
+  return stop;
 }
 
 TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
@@ -33,6 +35,8 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"download", "--all", "--port", "COM3"}, 2},        // both
       {{"download", "--port", "COM3", "--port", "COM4"}, -1},
       {{"download", "--all", "--name", ""}, -1},           // an empty name is no name
+      {{"download", "--all", "--separator", std::string(99, ';')}, -1},
+      {{"download", "--all", "--separator", std::string(100, ';')}, 2},  // never cut
       {{"time", "set", "--port", "COM3", "--format", "JP"}, 2},
       {{"time", "set", "--port", "COM3", "--format", "US", "12/31/2019,23:59:59"}, -1},
       {{"time", "set", "--port", "COM3", "2019/02/29,00:00:00"}, 2},  // no such day
@@ -61,6 +65,24 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
   for (const auto& row : rows) {
     CliOptions options;
     EXPECT_EQ(row.stop, Parse(row.words, options)) << ::testing::PrintToString(row.words);
+  }
+}
+
+TEST(CliOptions, HelpNamesWhatACommandTakes) {
+  const struct {
+    std::vector<std::string> words;
+    std::string shown;
+  } rows[] = {
+      {{"time", "--help"}, "time [OPTIONS] get|set\n"},
+      {{"time", "get", "--help"}, "time get [OPTIONS]\n"},
+      {{"service", "--help"}, "service [OPTIONS] install|uninstall\n"},
+      {{"--help"}, "lumet-cli [OPTIONS] SUBCOMMAND\n"},
+  };
+  for (const auto& row : rows) {
+    CliOptions options;
+    std::string message;
+    EXPECT_EQ(0, Parse(row.words, options, &message));
+    EXPECT_NE(std::string::npos, message.find(row.shown)) << message;
   }
 }
 

@@ -36,12 +36,21 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     std::string out;  // what stdout holds ({out}: the output folder, {today}: YYYYMMDD)
     bool nothingSent;
     std::function<void(CliWire&)> then = {};
+    std::function<void(CliWire&)> before = {};  // after the scanners are plugged
+    std::string err = {};                        // what stderr holds, among the rest
   } rows[] = {
       {"list", true, {"list"}, 0, "/dev/ttyACM0 usb framed KTA\n/dev/ttyACM1 usb plain KTB\n", false},
       {"list --json", true, {"list", "--json"}, 0,
        "{\"port\":\"/dev/ttyACM0\",\"kind\":\"usb\",\"mode\":\"framed\",\"serial\":\"KTA\"}\n"
        "{\"port\":\"/dev/ttyACM1\",\"kind\":\"usb\",\"mode\":\"plain\",\"serial\":\"KTB\"}\n",
        false},
+      {"list on a scanner that answers nothing", false, {"list"}, 0, "/dev/ttyACM0 usb - no answer\n",
+       false, {},
+       [](CliWire& t) {
+         kt52::DeviceOptions silent = Scanner("KTS", 1);
+         silent.silentAfter = 0;
+         t.Plug("ttyACM0", silent);
+       }},
       {"list --no-query", true, {"list", "--no-query"}, 0, "/dev/ttyACM0 usb\n/dev/ttyACM1 usb\n",
        true},
       {"list with no scanner", false, {"list"}, 3, "", true},
@@ -58,8 +67,29 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
        }},
       {"download, a scanner failing", true,
        {"download", "--port", "/dev/ttyACM0", "--port", "/dev/ttyACM9", "--out", "{out}"}, 2, "", true},
+      {"an output folder not there yet is made", true,
+       {"download", "--all", "--out", "{out}/new/deeper"}, 0,
+       "/dev/ttyACM0 KTA: Save Data Succeed!, 3 records in {out}/new/deeper/KTA_{today}_001.txt\n"
+       "/dev/ttyACM1 KTB: Save Data Succeed!, 2 records in {out}/new/deeper/KTB_{today}_001.txt\n",
+       false},
       {"an output folder that takes no file", true,
-       {"download", "--all", "--out", "{out}/no-such-folder"}, 2, "", true},
+       {"download", "--all", "--out", "{out}/list.csv/folder"}, 2, "", true},
+      {"the same port twice is one scanner", true,
+       {"download", "--port", "/dev/ttyACM1", "--port", "/dev/ttyACM1", "--out", "{out}/twice"}, 0,
+       "/dev/ttyACM1 KTB: Save Data Succeed!, 2 records in {out}/twice/KTB_{today}_001.txt\n", false},
+      {"a tty not listed as a scanner's is used as named", false,
+       {"download", "--port", "/dev/ttyUSB7", "--out", "{out}/unlisted"}, 0,
+       "/dev/ttyUSB7 KTU: Save Data Succeed!, 2 records in {out}/unlisted/KTU_{today}_001.txt\n",
+       false, {},
+       [](CliWire& t) {
+         t.Plug("ttyUSB7", Scanner("KTU", 2));
+         std::filesystem::remove(t.tree.At("sys/class/tty/ttyUSB7"));
+       },
+       "/dev/ttyUSB7 is not listed as a scanner port"},
+      {"a port that is no terminal", true, {"download", "--port", "/dev/ttyS9", "--out", "{out}"}, 2,
+       "", true, {}, [](CliWire& t) { t.tree.Write("dev/ttyS9", "a file"); }, "not a serial port"},
+      {"a port that names nothing, with no scanner", false, {"info", "--port", "/dev/ttyACM9"}, 3, "",
+       true, {}, {}, "no scanner found"},
       {"an unknown option", true, {"download", "--all", "--fast"}, 2, "", true},
       {"a time in the wrong format", true, {"time", "set", "--port", "/dev/ttyACM0", "2019-01-02"},
        2, "", true},
@@ -73,7 +103,10 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
        "/dev/ttyACM0: Delete Barcodes Succeed!\n", false,
        [](CliWire& t) { EXPECT_EQ("0", t.sims["ttyACM0"]->State("records")); }},
       {"info", true, {"info", "--port", "/dev/ttyACM0"}, 0,
-       "{Model:KT52};\n{SN:KTA};\n{Firmware:3.1.7};\n{Records:3}\n", false},
+       "/dev/ttyACM0: {Model:KT52}; {SN:KTA}; {Firmware:3.1.7}; {Records:3}\n", false},
+      {"a serial number holding line ends and escapes", false, {"list"}, 0,
+       "/dev/ttyACM0 usb framed K\\x0d\\x0aT\\x1b[2J\n", false, {},
+       [](CliWire& t) { t.Plug("ttyACM0", Scanner("K\r\nT\x1b[2J", 1)); }},
       {"time get", true, {"time", "get", "--port", "/dev/ttyACM1"}, 0, "", false,
        [](CliWire&) {}},
       {"time set", true, {"time", "set", "--port", "/dev/ttyACM0", "2020/02/29,23:59:58"}, 0,
@@ -96,6 +129,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
       Plug("ttyACM0", Scanner("KTA", 3));
       Plug("ttyACM1", Scanner("KTB", 2, kt52::Transport::Plain));
     }
+    if (row.before) row.before(*this);
     std::vector<std::string> arguments;
     for (const std::string& a : row.arguments) arguments.push_back(Filled(a, Out()));
     const CliResult result = Run(arguments);
@@ -108,6 +142,7 @@ TEST_F(CliWire, EveryCommandSaysWhatItDidAndEndsWithItsStatus) {
     if (row.exit >= 2) {
       EXPECT_FALSE(result.err.empty()) << "no word on stderr";
     }
+    EXPECT_NE(std::string::npos, result.err.find(row.err)) << result.err;
     if (std::string(row.name) == "an expected list with a line it cannot read") {
       EXPECT_NE(std::string::npos, result.err.find("line 3: the quantity is not a whole number"))
           << result.err;

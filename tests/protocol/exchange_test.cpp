@@ -106,6 +106,13 @@ TEST_F(Exchange, WakeUpAnsweredWithNakOrSilenceSelectsPlainMode) {
   EXPECT_TRUE(WakeDevice(session));  // silence is no failure
   EXPECT_EQ(0, session.framed);
   EXPECT_EQ(3000u, virtual_time::NowMs() - before);
+
+  // ... but it is told apart from an answer.
+  Framed();
+  EXPECT_EQ(WakeAnswer::Silent, WakeForAnswer(session));
+  EXPECT_EQ(0, session.framed);
+  link.ReplyToNextWrite({{Nak}});
+  EXPECT_EQ(WakeAnswer::Nak, WakeForAnswer(session));
 }
 
 TEST_F(Exchange, WakeUpAnsweredWithOtherByteKeepsTheMode) {
@@ -123,6 +130,7 @@ TEST_F(Exchange, WakeUpFailsOnlyWhenTheByteCannotBeWritten) {
   Framed();
   link.failWrites = true;
   EXPECT_FALSE(WakeDevice(session));
+  EXPECT_EQ(WakeAnswer::NotWritten, WakeForAnswer(session));
   EXPECT_EQ(1, session.framed);
 }
 
