@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The one test command: sets up a fresh Debian machine and runs every tier.
+#   0. the include graph: no include in src/ goes up a floor (scripts/include-graph.sh)
 #   1. unit tests of the portable core (ASan + UBSan, then TSan; virtual time)
 #   1b. a short run of every fuzz target (clang, ASan + UBSan)
 #   2. wire tests: the POSIX serial port against kt52sim on a pty (real time)
@@ -52,6 +53,12 @@ trap finish EXIT
 stage "probe: can this machine run i386 programs?"
 if i386=$(bash scripts/i386-probe.sh); then export LUMET_I386=yes; else export LUMET_I386=no; fi
 echo "$i386"
+
+# Seconds, and before anything is installed: only bash, grep and awk.
+stage "include graph: no include goes up a floor"
+floors=$(bash scripts/include-graph.sh)
+echo "$floors"
+note "$(tail -n 1 <<<"$floors")"
 
 stage "dependencies"
 bash scripts/install-deps.sh

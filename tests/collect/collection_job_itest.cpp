@@ -16,6 +16,7 @@
 #include "support/download_faults.h"
 #include "support/fixed_date.h"
 #include "support/hostile_records.h"
+#include "support/record_fields.h"
 #include "export/export_store.h"
 #include "kt52sim/kt52_device.h"
 #include "protocol/exchange.h"

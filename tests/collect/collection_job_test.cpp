@@ -19,6 +19,7 @@
 #include "support/download_faults.h"
 #include "support/gated_link.h"
 #include "support/hostile_records.h"
+#include "support/record_fields.h"
 #include "support/resource_limit.h"
 #include "support/scanner_desk.h"
 #include "support/scanner_script.h"

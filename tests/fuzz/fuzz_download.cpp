@@ -18,6 +18,7 @@
 #include "ui/dialog_session.h"
 #include "support/fixed_date.h"
 #include "support/hostile_records.h"
+#include "support/record_fields.h"
 #include "support/memory_controls.h"
 #include "support/port_records.h"
 #include "support/program_state.h"

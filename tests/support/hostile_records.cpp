@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/control_ids.h"
-#include "ui/controls.h"
-
 namespace {
 constexpr std::size_t PieceText = 10250 - 3;  // a host read less the separator
 const kt52::DeviceTime Scanned{2024, 5, 17, 9, 0, 0};
@@ -65,11 +62,6 @@ kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
   o.showSerial = false;
   o.showTime = false;
   return o;
-}
-
-void UncheckRecordFields(Controls& dialog) {
-  dialog.SetChecked(IDC_SHOW_SERIAL_NUMBER, false);
-  dialog.SetChecked(IDC_SHOW_TIME_STAMP, false);
 }
 
 kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,

@@ -7,8 +7,6 @@
 
 #include "kt52sim/device_options.h"
 
-class Controls;
-
 // Plain mode with the separator "END" and the usual piece size: every piece
 // begins with the barcode ENDIVE and holds LEGEND-0042 many times; the last
 // piece is short.
@@ -26,5 +24,3 @@ kt52::DeviceOptions Scanner(const std::string& serial, std::size_t records,
 kt52::DeviceOptions HiddenFieldsScanner(const std::string& serial,
                                         std::vector<kt52::StoredRecord> records,
                                         kt52::Transport transport);
-// Unchecks "Serial Number" and "Time Stamp", so a download asks for neither.
-void UncheckRecordFields(Controls& dialog);

@@ -1,13 +1,11 @@
-// The one ODBC binding, the same on Windows and elsewhere: only the headers
-// differ (Windows' sql.h needs <windows.h> first), and where the functions
-// come from (odbc_library.h): every call goes through the table below, so
-// Lumet.exe imports no ODBC library. SQLWCHAR is 16-bit UTF-16 on both;
-// wchar_t is 32-bit outside Windows, so text is converted here.
+// The one ODBC binding, the same on Windows and elsewhere, compiled as part of
+// odbc_connection_win32.cpp or odbc_connection_posix.cpp: only the headers
+// differ (Windows' sql.h needs the Windows headers first, which those bring),
+// and where the functions come from (odbc_library.h): every call goes through
+// the table below, so Lumet.exe imports no ODBC library. SQLWCHAR is 16-bit
+// UTF-16 on both; wchar_t is 32-bit outside Windows, so text is converted here.
 #include "export/odbc_connection.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -90,15 +88,8 @@ std::wstring Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 DbResult Failure(std::wstring text) { return {DbResult::Failed, std::move(text)}; }
 
-// The window a driver's connect dialog belongs to (none outside Windows).
-SQLHWND DialogOwner() {
-#ifdef _WIN32
-  HWND active = GetActiveWindow();
-  return active ? active : GetDesktopWindow();
-#else
-  return nullptr;
-#endif
-}
+// The window a driver's connect dialog belongs to: the platform file's.
+SQLHWND DialogOwner();
 
 // A statement handle freed on every way out.
 struct Statement {
