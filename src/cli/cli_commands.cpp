@@ -34,8 +34,6 @@ namespace {
 // Why a scanner that held no records is not erased; no failure.
 constexpr char NothingToErase[] = "nothing to erase";
 constexpr char DatabaseFailed[] = "Database Write Failed!";
-constexpr char OpenFailed[] = "Open Ports Failed!";
-constexpr char PortInUse[] = "Port In Use";
 constexpr int WatchPollMs = 1000;
 
 std::string Text(const std::wstring& wide) { return PathText(wide); }
@@ -95,6 +93,11 @@ void PrintExact(const std::string& line) {
 }
 
 void Print(const std::string& line) { PrintExact(OneLine(line)); }
+
+// Why a port did not open, in the words of the outcome table.
+std::string OpenWords(PortOpen opened) {
+  return Text(OutcomeWords(opened == PortOpen::InUse ? Outcome::PortInUse : Outcome::OpenPortsFailed));
+}
 
 // Whether files can be made in the folder: one is made and removed again,
 // named for this run, as another lumet-cli may be probing the same folder.
@@ -336,7 +339,7 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   ScannerSession session{&link};
   if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
     const bool inUse = opened == PortOpen::InUse;
-    line.outcome = inUse ? PortInUse : OpenFailed;
+    line.outcome = OpenWords(opened);
     line.notErased = inUse ? "another program has the port open" : "the port could not be opened";
     return line;
   }
@@ -476,7 +479,7 @@ int RunList(const CliOptions& o) {
       SerialPort link;
       ScannerSession session{&link};
       if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
-        serial = opened == PortOpen::InUse ? PortInUse : OpenFailed;
+        serial = OpenWords(opened);
         anyInUse = anyInUse || opened == PortOpen::InUse;
       } else if (const ScannerIdentity scanner = IdentifyScanner(session); !scanner.woken) {
         serial = Text(OutcomeWords(Outcome::WakeFailed));
@@ -541,7 +544,7 @@ int RunOnePort(const CliOptions& o) {
   SerialPort link;
   ScannerSession session{&link};
   if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
-    Print(port.name + ": " + (opened == PortOpen::InUse ? PortInUse : OpenFailed));
+    Print(port.name + ": " + OpenWords(opened));
     return ExitFailed;
   }
   bool ok = false;

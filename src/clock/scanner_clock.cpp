@@ -14,7 +14,6 @@
 namespace {
 constexpr std::uint32_t FormatToTimePauseMs = 100;
 
-constexpr wchar_t SendWakeFailed[] = L"Send '*' Failed!";
 
 
 struct FormatName {
@@ -130,7 +129,7 @@ Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const ClockCh
   if (!listed) {
     if (!CheckPortsOpen(session, front)) return Outcome::NoPortOpen;
     if (!WakeDevice(session)) {
-      if (!front.IsClosing()) ShowAppBox(front, SendWakeFailed, BoxIconError);
+      if (!front.IsClosing()) ShowAppBox(front, OutcomeWords(Outcome::WakeFailed), BoxIconError);
       return Outcome::WakeFailed;
     }
   }
@@ -148,7 +147,7 @@ Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const ClockCh
 int ReadScannerClock(ScannerSession& session, FrontEnd& front) {
   if (!CheckPortsOpen(session, front)) return 0;
   if (!WakeDevice(session)) {
-    ShowAppBox(front, SendWakeFailed, BoxIconError);
+    ShowAppBox(front, OutcomeWords(Outcome::WakeFailed), BoxIconError);
     return 0;
   }
   char format[Reply::TimeFormat.maxPayload + 1] = {};

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/ansi_text.h"
+#include "common/outcome.h"
 #include "protocol/catalogue.h"
 #include "protocol/exchange.h"
 
@@ -50,7 +51,7 @@ ScannerIdentity IdentifyScanner(ScannerSession& session) {
 bool ReportDeviceInfo(ScannerSession& session, FrontEnd& front) {
   if (!CheckPortsOpen(session, front)) return false;
   if (!WakeDevice(session)) {
-    ShowAppBox(front, L"Send '*' Failed!", BoxIconError);
+    ShowAppBox(front, OutcomeWords(Outcome::WakeFailed), BoxIconError);
     return false;
   }
   std::uint8_t reply[DeviceInfoBufferSize] = {};

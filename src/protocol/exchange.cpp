@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/outcome.h"
 #include "common/pause.h"
 #include "transport/port_discovery.h"
 
@@ -225,7 +226,9 @@ bool CheckPortsOpen(const ScannerSession& session, FrontEnd& front) {
   return false;
 }
 
-void WarnNoOpenPort(FrontEnd& front) { front.ShowBox(L"Please Open Ports!", L"Tip", BoxIconWarning); }
+void WarnNoOpenPort(FrontEnd& front) {
+  front.ShowBox(OutcomeWords(Outcome::NoPortOpen), L"Tip", BoxIconWarning);
+}
 
 bool OpenSessionPort(ScannerSession& session, std::uint32_t number) {
   const bool opened = session.link->Open(number, ScannerBaudRate, 8, 0, 0, FlowNone);

@@ -10,24 +10,16 @@
 #include "protocol/device_info.h"
 #include "protocol/scanner_session.h"
 #include "transport/serial_port.h"
+#include "../support/fixed_front_end.h"  // header only: nothing of the tests is linked
 
 namespace {
-class PrintingFrontEnd final : public FrontEnd {
+class PrintingFrontEnd final : public FixedFrontEnd {
  public:
-  std::wstring lastBox;
-  int ShowBox(const std::wstring& text, const std::wstring& caption, unsigned) override {
-    lastBox = text;
+  int ShowBox(const std::wstring& text, const std::wstring& caption, unsigned flags) override {
     std::printf("%s: %s\n", WideToAnsi(caption).c_str(), WideToAnsi(text).c_str());
+    FixedFrontEnd::ShowBox(text, caption, flags);
     return AnswerOk;
   }
-  bool ChooseSaveFile(const SaveFileRequest&, std::wstring&) override { return false; }
-  void ShowPortStatus(std::uint32_t, const std::wstring&) override {}
-  void ClearReceived() override {}
-  void ShowReceived(const std::string&) override {}
-  void ShowFileName(const std::wstring&) override {}
-  void ShowDateFormat(DateFormat) override {}
-  void ShowTime(const std::wstring&) override {}
-  bool IsClosing() override { return false; }
 };
 }  // namespace
 

@@ -5,7 +5,7 @@
 
 #include "common/front_end.h"
 
-class FixedFrontEnd final : public FrontEnd {
+class FixedFrontEnd : public FrontEnd {
  public:
   int ShowBox(const std::wstring& text, const std::wstring&, unsigned) override {
     lastBox = text;
