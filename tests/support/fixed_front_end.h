@@ -18,10 +18,14 @@ class FixedFrontEnd final : public FrontEnd {
   void ShowFileName(const std::wstring&) override {}
   void ShowDateFormat(DateFormat) override {}
   void ShowTime(const std::wstring&) override {}
-  // Files saved as TXT with Windows line ends, named automatically, both fields shown.
-  bool IsChosen(Choice choice) override { return choice != Choice::UnixLineFeeds; }
+  // Files saved as TXT with Windows line ends, named automatically (unless
+  // customName is set), both fields shown.
+  bool IsChosen(Choice choice) override {
+    if (choice == Choice::AutoNaming) return customName.empty();
+    return choice != Choice::UnixLineFeeds;
+  }
   std::string SeparatorText(std::size_t) override { return ","; }
-  std::wstring TypedFileName(std::size_t) override { return {}; }
+  std::wstring TypedFileName(std::size_t) override { return customName; }
   std::string TypedTime(std::size_t) override { return {}; }
   DateFormat CheckedDateFormat() override { return DateFormat::CN; }
   std::vector<std::wstring> TickedColumns() override { return {}; }
@@ -29,4 +33,5 @@ class FixedFrontEnd final : public FrontEnd {
   bool IsClosing() override { return false; }
 
   std::wstring lastBox;
+  std::wstring customName;
 };
