@@ -13,6 +13,7 @@
 #include "cli/clock_check.h"
 #include "cli/console_front_end.h"
 #include "cli/parallel_run.h"
+#include "cli/progress_board.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
@@ -369,6 +370,7 @@ struct SharedRun {
   // file, so numbered names never collide and each scanner's lines lie
   // together, where its read-back check finds exactly them.
   KeyedLocks files;
+  ProgressBoard progress{StderrIsTerminal()};  // one line a scanner downloading
 };
 
 // The lock of the file the scanner's download goes into: its custom name, or
@@ -409,7 +411,7 @@ void EraseAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, Scanner
 
 // One scanner's download, its archive, its summary records, its records in
 // the database and its erase; several may run at once, sharing shared.
-ScannerLine DownloadScanner(SharedRun& shared, const CliPort& port, bool showProgress) {
+ScannerLine DownloadScanner(SharedRun& shared, const CliPort& port) {
   const CliOptions& o = shared.o;
   ScannerLine line;
   line.port = port.name;
@@ -421,7 +423,8 @@ ScannerLine DownloadScanner(SharedRun& shared, const CliPort& port, bool showPro
     return line;
   }
   ConsoleFrontEnd front(o.choices);
-  front.ShowProgress(port.name, showProgress);
+  front.ShowProgress(port.name, false);
+  front.ShowProgressOn(&shared.progress);
   SerialPort link;
   link.SetStop(&StopRequested);
   ScannerSession session{&link};
@@ -530,9 +533,9 @@ int RunDownload(const CliOptions& o) {
   std::mutex printLock;  // a line, the workbook and the verdict, one scanner at a time
   bool allSucceeded = true;
   RunEach(ports.size(), o.jobs, [&](std::size_t i) {
-    const ScannerLine line = DownloadScanner(shared, ports[i], ports.size() == 1 && StderrIsTerminal());
+    const ScannerLine line = DownloadScanner(shared, ports[i]);
     std::lock_guard<std::mutex> guard(printLock);
-    PrintLine(line, o.json);
+    shared.progress.PrintAbove([&] { PrintLine(line, o.json); }, line.port);
     if (!o.xlsxFile.empty() && line.succeeded && !AddToWorkbook(o, workbook, ports[i], line))
       allSucceeded = false;
     allSucceeded = allSucceeded && LineSucceeded(o, line);
@@ -686,11 +689,11 @@ int RunWatch(const CliOptions& o) {
   std::mutex printLock;
   bool anyFailed = false;  // under printLock
   const auto serve = [&](const CliPort& port) {
-    ScannerLine line = DownloadScanner(shared, port, false);
+    ScannerLine line = DownloadScanner(shared, port);
     const bool failed = !LineSucceeded(o, line);
     if (failed) line.note = "tried again when plugged in again";
     std::lock_guard<std::mutex> guard(printLock);
-    PrintLine(line, o.json, UtcNowText());
+    shared.progress.PrintAbove([&] { PrintLine(line, o.json, UtcNowText()); }, line.port);
     if (!o.xlsxFile.empty() && line.succeeded) AddToWorkbook(o, workbook, port, line);
     anyFailed = anyFailed || failed;
   };
@@ -705,7 +708,7 @@ int RunWatch(const CliOptions& o) {
         continue;
       }
       std::lock_guard<std::mutex> guard(printLock);
-      PrintEvent(o, it->first, "went");
+      shared.progress.PrintAbove([&] { PrintEvent(o, it->first, "went"); });
       it = present.erase(it);
     }
     for (const CliPort& port : ports) {
@@ -713,7 +716,7 @@ int RunWatch(const CliOptions& o) {
       present[port.name] = port.identity;
       {
         std::lock_guard<std::mutex> guard(printLock);
-        PrintEvent(o, port.name, "came");
+        shared.progress.PrintAbove([&] { PrintEvent(o, port.name, "came"); });
       }
       if (!workers.Start([&serve, port] { serve(port); })) serve(port);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/progress_board.h"
 #include "common/front_end.h"
 
 struct ShownBox {
@@ -25,6 +26,8 @@ class ConsoleFrontEnd final : public FrontEnd {
   void AnswerQuestions(bool yes) { answerYes_ = yes; }
   // The label progress lines begin with (the port), and whether they are shown.
   void ShowProgress(const std::string& label, bool shown);
+  // Progress goes to the board instead, as one of several scanners' lines.
+  void ShowProgressOn(ProgressBoard* board) { board_ = board; }
   // A time to set, typed on the command line; the format it is in.
   void SetTypedTime(const std::string& time, DateFormat format);
 
@@ -65,6 +68,7 @@ class ConsoleFrontEnd final : public FrontEnd {
   std::string progressLabel_;
   bool progress_ = false;
   bool progressShown_ = false;
+  ProgressBoard* board_ = nullptr;
   std::uint64_t receivedBytes_ = 0;
   std::uint64_t receivedRecords_ = 0;
 };
