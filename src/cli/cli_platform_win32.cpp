@@ -14,7 +14,7 @@ std::vector<CliPort> FindCliPorts() {
   std::vector<CliPort> ports;
   for (const ScannerPort& port : EnumerateScannerPorts())
     ports.push_back({"COM" + std::to_string(port.number), SerialPort::DevicePath(port.number),
-                     port.bluetooth});
+                     port.bluetooth, {}});
   return ports;
 }
 
