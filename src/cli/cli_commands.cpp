@@ -374,10 +374,14 @@ struct SharedRun {
 };
 
 // The lock of the file the scanner's download goes into: its custom name, or
-// its serial number, which begins its automatic names.
+// its serial number, which begins its automatic names, as a file name (two
+// serial numbers may make the same one) in one case (as Windows finds files).
 std::mutex& FileLock(SharedRun& shared, const std::wstring& serial) {
   const CliChoices& c = shared.o.choices;
-  return shared.files.For(c.autoName ? L"auto:" + serial : L"name:" + c.name);
+  std::wstring key = c.autoName ? L"auto:" + SafeFileName(serial) : L"name:" + c.name;
+  for (wchar_t& ch : key)
+    if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - L'a' + L'A');
+  return shared.files.For(key);
 }
 
 void KeepArchive(SharedRun& shared, const std::wstring& serial, const DownloadReport& report,
