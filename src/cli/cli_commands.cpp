@@ -1,8 +1,10 @@
 #include "cli/cli_commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <random>
 #include <set>
 #include <thread>
@@ -12,6 +14,8 @@
 #include "cli/console_front_end.h"
 #include "cli/console_text.h"
 #include "cli/port_choice.h"
+#include "cli/parallel_run.h"
+#include "cli/progress_board.h"
 #include "cli/stock_count.h"
 #include "clock/scanner_clock.h"
 #include "clock/time_text.h"
@@ -199,6 +203,7 @@ struct ScannerLine {
   bool clockSetAsked = false;
   bool clockSet = false;
   std::string clockNotSet;  // why, when asked and not set
+  std::string note;         // what happens next (watch: tried again when plugged in again)
 };
 
 void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
@@ -224,6 +229,7 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
       line.Add("clockSet", s.clockSet);
       if (!s.clockNotSet.empty()) line.Add("clockNotSet", s.clockNotSet);
     }
+    if (!s.note.empty()) line.Add("note", s.note);
     Print(line.Done());
     return;
   }
@@ -236,7 +242,14 @@ void PrintLine(const ScannerLine& s, bool json, const std::string& when = {}) {
   if (s.eraseAsked) text += s.erased ? "; erased" : "; not erased: " + s.notErased;
   if (s.clockChecked && !ClockWords(s.clock).empty()) text += "; " + ClockWords(s.clock);
   if (s.clockSetAsked) text += s.clockSet ? "; clock set" : "; clock not set: " + s.clockNotSet;
+  if (!s.note.empty()) text += "; " + s.note;
   Print(text);
+}
+
+// Whether the scanner's line is a success: downloaded, and erased when asked
+// (or holding nothing to erase).
+bool LineSucceeded(const CliOptions& o, const ScannerLine& line) {
+  return line.succeeded && (!o.erase || line.erased || line.notErased == NothingToErase);
 }
 
 // Connects to the database the options name and makes its table when it is
@@ -325,18 +338,84 @@ void SetClockAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, cons
   }
 }
 
+// What the scanners of one run share, each part behind a lock of its own.
+struct SharedRun {
+  explicit SharedRun(const CliOptions& options) : o(options) {}
+  const CliOptions& o;
+  ScanSummary* summary = nullptr;
+  ScanDatabase* database = nullptr;  // one connection, taken in turn
+  std::mutex summaryLock;
+  std::mutex databaseLock;
+  std::mutex archiveLock;  // ArchivePath's free name and its file made as one step
+  // Per output name: one scanner at a time names, writes and reads back its
+  // file, so numbered names never collide and each scanner's lines lie
+  // together, where its read-back check finds exactly them.
+  KeyedLocks files;
+  ProgressBoard progress{StderrIsTerminal()};  // one line a scanner downloading
+};
+
+// The lock of the file the scanner's download goes into: its custom name, or
+// its serial number, which begins its automatic names, as a file name (two
+// serial numbers may make the same one) in one case (as Windows finds files).
+std::mutex& FileLock(SharedRun& shared, const std::wstring& serial) {
+  const CliChoices& c = shared.o.choices;
+  std::wstring key = c.autoName ? L"auto:" + SafeFileName(serial) : L"name:" + c.name;
+  for (wchar_t& ch : key)
+    if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - L'a' + L'A');
+  return shared.files.For(key);
+}
+
+void KeepArchive(SharedRun& shared, const std::wstring& serial, const DownloadReport& report,
+                 ScannerLine& line) {
+  std::lock_guard<std::mutex> guard(shared.archiveLock);
+  const std::wstring path = ArchivePath(shared.o.archiveDir, serial);
+  if (WriteArchive(path, report.received)) {
+    line.archive = Text(path);
+  } else {
+    line.outcome = "Write File Failed!";
+    line.succeeded = false;
+  }
+}
+
+// The loss-proof erase, when asked for: only after a download that finished,
+// was stored and read back, and never once the run was asked to stop.
+void EraseAfterDownload(ScannerSession& session, ConsoleFrontEnd& front, ScannerLine& line) {
+  if (line.notErased.empty() && StopRequested) line.notErased = "stopped before the erase";
+  if (line.succeeded && line.notErased.empty()) {
+    front.AnswerQuestions(true);
+    // Each scanner stands on its own here: the erase trusts only this
+    // download's own checks (EraseDoubt), so no history is kept.
+    const Outcome erase = EraseScanners(session, front, DownloadHistory{}, nullptr);
+    line.erased = erase == Outcome::DeleteSucceed;
+    if (!line.erased) {
+      line.notErased = Text(OutcomeWords(erase));
+      line.succeeded = false;
+    }
+  } else if (line.notErased.empty()) {
+    line.notErased = "the download did not finish";
+  }
+}
+
 // One scanner's download, its archive, its summary records, its records in
-// the database and its erase.
-ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummary* summary,
-                            ScanDatabase* database) {
+// the database and its erase; several may run at once, sharing shared.
+ScannerLine DownloadScanner(SharedRun& shared, const CliPort& port) {
+  const CliOptions& o = shared.o;
   ScannerLine line;
   line.port = port.name;
   line.bluetooth = port.bluetooth;
   line.eraseAsked = o.erase;
+  if (StopRequested) {
+    line.outcome = Text(OutcomeWords(Outcome::Stopped));
+    line.notErased = "the download did not start";
+    return line;
+  }
   ConsoleFrontEnd front(o.choices);
-  front.ShowProgress(port.name, StderrIsTerminal());
+  front.ShowProgress(port.name, false);
+  front.ShowProgressOn(&shared.progress);
   SerialPort link;
+  link.SetStop(&StopRequested);
   ScannerSession session{&link};
+  session.stop = &StopRequested;
   if (const PortOpen opened = OpenCliPort(link, port); opened != PortOpen::Opened) {
     const bool inUse = opened == PortOpen::InUse;
     line.outcome = OpenWords(opened);
@@ -350,18 +429,20 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   std::string dateFormat = "CH";
   if (WakeDevice(session)) {
     if (QuerySerialNumber(session, serial, Reply::SerialNumberForFileName)) line.serial = Text(serial);
-    if (summary || database || !o.xlsxFile.empty() || o.checkClock) dateFormat = AskDateFormat(session);
+    if (shared.summary || shared.database || !o.xlsxFile.empty() || o.checkClock)
+      dateFormat = AskDateFormat(session);
     line.order = OrderOf(dateFormat);
     if (o.checkClock) {
       line.clockChecked = true;
       line.clock = CheckScannerClock(session, line.order);
     }
   }
+  std::unique_lock<std::mutex> fileTurn(FileLock(shared, serial));
   DownloadRun run;
   run.keepReceived = !o.archiveDir.empty();
-  DownloadScanners(session, front, front.ChosenForDownload(), names, nullptr, &run);
-  if (run.reports.empty()) {  // only when the port was not open
-    line.outcome = Text(OutcomeWords(Outcome::NoPortOpen));
+  if (!StopRequested) DownloadScanners(session, front, front.ChosenForDownload(), names, nullptr, &run);
+  if (run.reports.empty()) {  // the port was not open, or the run was stopped meanwhile
+    line.outcome = Text(OutcomeWords(StopRequested ? Outcome::Stopped : Outcome::NoPortOpen));
     line.notErased = "the download did not start";
     CloseSessionPort(session);
     return line;
@@ -371,37 +452,22 @@ ScannerLine DownloadScanner(const CliOptions& o, const CliPort& port, ScanSummar
   line.succeeded = report.succeeded;
   line.records = report.recordsInFile;
   line.file = Text(report.filePath);
-  if (!o.archiveDir.empty() && !report.received.empty()) {
-    const std::wstring path = ArchivePath(o.archiveDir, serial);
-    if (WriteArchive(path, report.received)) {
-      line.archive = Text(path);
-    } else {
-      line.outcome = "Write File Failed!";
-      line.succeeded = false;
-    }
+  if (!o.archiveDir.empty() && !report.received.empty()) KeepArchive(shared, serial, report, line);
+  if (shared.summary) {
+    std::lock_guard<std::mutex> guard(shared.summaryLock);
+    AddScans(*shared.summary, report.records, line.order);
   }
-  if (summary) AddScans(*summary, report.records, OrderOf(dateFormat));
-  if (database && line.succeeded && line.records > 0)
-    StoreRecords(o, *database, report.records, serial, OrderOf(dateFormat), port, line);
-  if (o.erase) {
+  if (shared.database && line.succeeded && line.records > 0) {
+    std::lock_guard<std::mutex> guard(shared.databaseLock);
+    StoreRecords(o, *shared.database, report.records, serial, line.order, port, line);
+  }
+  if (o.erase)
     line.notErased = line.databaseError.empty() ? EraseDoubt(report)
                                                 : "the database did not take the records";
-    if (line.succeeded && line.notErased.empty()) {
-      front.AnswerQuestions(true);
-      // Each scanner stands on its own here: the erase trusts only this
-      // download's own checks (EraseDoubt), so no history is kept.
-      const Outcome erase = EraseScanners(session, front, DownloadHistory{}, nullptr);
-      line.erased = erase == Outcome::DeleteSucceed;
-      if (!line.erased) {
-        line.notErased = Text(OutcomeWords(erase));
-        line.succeeded = false;
-      }
-    } else if (line.notErased.empty()) {
-      line.notErased = "the download did not finish";
-    }
-  }
+  fileTurn.unlock();  // the file was read back: other scanners may append to it now
+  if (o.erase) EraseAfterDownload(session, front, line);
   line.taken = std::move(report.records);
-  if (o.setClock) SetClockAfterDownload(session, front, dateFormat, line);
+  if (o.setClock && !StopRequested) SetClockAfterDownload(session, front, dateFormat, line);
   CloseSessionPort(session);
   return line;
 }
@@ -448,17 +514,19 @@ int RunDownload(const CliOptions& o) {
   if (!o.database.empty())
     if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
   ScanSummary summary;
+  SharedRun shared(o);
+  if (!o.summaryFile.empty()) shared.summary = &summary;
+  if (!o.database.empty()) shared.database = &database;
+  std::mutex printLock;  // a line, the workbook and the verdict, one scanner at a time
   bool allSucceeded = true;
-  for (const CliPort& port : ports) {
-    if (StopRequested) break;
-    const ScannerLine line = DownloadScanner(o, port, o.summaryFile.empty() ? nullptr : &summary,
-                                             o.database.empty() ? nullptr : &database);
-    PrintLine(line, o.json);
-    if (!o.xlsxFile.empty() && line.succeeded && !AddToWorkbook(o, workbook, port, line))
+  RunEach(ports.size(), o.jobs, [&](std::size_t i) {
+    const ScannerLine line = DownloadScanner(shared, ports[i]);
+    std::lock_guard<std::mutex> guard(printLock);
+    shared.progress.PrintAbove([&] { PrintLine(line, o.json); }, line.port);
+    if (!o.xlsxFile.empty() && line.succeeded && !AddToWorkbook(o, workbook, ports[i], line))
       allSucceeded = false;
-    allSucceeded = allSucceeded && line.succeeded && (!o.erase || line.erased ||
-                                                       line.notErased == NothingToErase);
-  }
+    allSucceeded = allSucceeded && LineSucceeded(o, line);
+  });
   if (!o.summaryFile.empty()) {
     RemoveFile(o.summaryFile);
     const std::string csv = SummaryCsv(summary, o.expectedFile.empty() ? nullptr : &expected);
@@ -579,8 +647,18 @@ int RunOnePort(const CliOptions& o) {
   return ok ? ExitSucceeded : ExitFailed;
 }
 
-// Looks for scanners every second and downloads each once each time it
-// appears; one that failed is tried again only once it has been away.
+void PrintEvent(const CliOptions& o, const std::string& port, const char* event) {
+  const std::string when = UtcNowText();
+  if (o.json)
+    Print(JsonLine().Add("time", when).Add("port", port).Add("event", std::string(event)).Done());
+  else
+    Print(when + " " + port + " " + event);
+}
+
+// Looks for scanners every second and starts each one's download, on a
+// worker of its own, as soon as it appears, whatever else runs. A scanner is
+// downloaded once each time it appears: one that failed is tried again only
+// once it has been away, or another device took its name.
 int RunWatch(const CliOptions& o) {
   if (int stop = CheckFolders(o); stop >= 0) return stop;
   ExpectedList expected;
@@ -590,39 +668,48 @@ int RunWatch(const CliOptions& o) {
   ScanDatabase database;
   if (!o.database.empty())
     if (int stop = OpenDatabase(o, database, true); stop >= 0) return stop;
-  std::set<std::string> present;
+  SharedRun shared(o);
+  if (!o.database.empty()) shared.database = &database;
+  std::mutex printLock;
+  bool anyFailed = false;  // under printLock
+  const auto serve = [&](const CliPort& port) {
+    ScannerLine line = DownloadScanner(shared, port);
+    const bool failed = !LineSucceeded(o, line);
+    if (failed) line.note = "tried again when plugged in again";
+    std::lock_guard<std::mutex> guard(printLock);
+    shared.progress.PrintAbove([&] { PrintLine(line, o.json, UtcNowText()); }, line.port);
+    if (!o.xlsxFile.empty() && line.succeeded) AddToWorkbook(o, workbook, port, line);
+    anyFailed = anyFailed || failed;
+  };
+  WorkerSet workers;
+  std::map<std::string, std::string> present;  // port name: the device behind it
   while (!StopRequested) {
-    std::set<std::string> now;
-    for (const CliPort& port : FindCliPorts()) {
-      now.insert(port.name);
-      if (present.count(port.name) || StopRequested) continue;
-      present.insert(port.name);
-      const std::string when = UtcNowText();
-      if (o.json)
-        Print(JsonLine().Add("time", when).Add("port", port.name).Add("event", std::string("came")).Done());
-      else
-        Print(when + " " + port.name + " came");
-      const ScannerLine line =
-          DownloadScanner(o, port, nullptr, o.database.empty() ? nullptr : &database);
-      PrintLine(line, o.json, UtcNowText());
-      if (!o.xlsxFile.empty() && line.succeeded) AddToWorkbook(o, workbook, port, line);
-    }
+    const std::vector<CliPort> ports = FindCliPorts();
     for (auto it = present.begin(); it != present.end();) {
-      if (now.count(*it)) {
+      const auto same = [&](const CliPort& p) { return p.name == it->first && p.identity == it->second; };
+      if (std::any_of(ports.begin(), ports.end(), same)) {
         ++it;
         continue;
       }
-      const std::string when = UtcNowText();
-      if (o.json)
-        Print(JsonLine().Add("time", when).Add("port", *it).Add("event", std::string("went")).Done());
-      else
-        Print(when + " " + *it + " went");
+      std::lock_guard<std::mutex> guard(printLock);
+      shared.progress.PrintAbove([&] { PrintEvent(o, it->first, "went"); });
       it = present.erase(it);
     }
+    for (const CliPort& port : ports) {
+      if (present.count(port.name) || StopRequested) continue;
+      present[port.name] = port.identity;
+      {
+        std::lock_guard<std::mutex> guard(printLock);
+        shared.progress.PrintAbove([&] { PrintEvent(o, port.name, "came"); });
+      }
+      if (!workers.Start([&serve, port] { serve(port); })) serve(port);
+    }
+    workers.Reap();
     for (int waited = 0; waited < WatchPollMs && !StopRequested; waited += 50)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  return ExitSucceeded;
+  workers.JoinAll();
+  return anyFailed ? ExitFailed : ExitSucceeded;
 }
 // The stored records, or the counts per barcode, as CSV on stdout.
 int RunReport(const CliOptions& o) {

@@ -74,6 +74,8 @@ int ParseCli(int argc, char** argv, CliOptions& o, std::string& message, bool& t
   CLI::App* download = app.add_subcommand("download", "download the scanners' barcodes into files");
   download->add_option("--port", o.ports, "a scanner's port (COM3, /dev/ttyACM0); again for more");
   download->add_flag("--all", o.all, "every scanner found");
+  download->add_option("--jobs", o.jobs, "at most this many scanners at once (default: all, up to 32)")
+      ->check(CLI::Range(1, 32));
   download->add_flag("--erase", o.erase,
                      "erase a scanner once its download is complete, saved and read back");
   download->add_flag("--json", o.json, "one JSON object a scanner");

@@ -36,6 +36,7 @@ struct CliOptions {
   bool checkClock = false;  // download, watch: the scanner's clock against this PC's
   bool setClock = false;    // ... and set to this PC's after a complete download
   std::vector<std::string> ports;
+  std::size_t jobs = 0;  // download: scanners served at once (0: every one found, up to 32)
   DateFormat format = DateFormat::CN;  // time set
   bool formatGiven = false;            // time set: --format; without it the scanner's is kept
   std::string time;                    // time set: the time to set, in format's order

@@ -15,6 +15,9 @@ struct CliPort {
   std::string name;      // as the user names it: "COM3", "/dev/ttyACM0"
   std::string openPath;  // what is opened: "\\.\COM3", <root>/dev/ttyACM0
   bool bluetooth = false;
+  // Which device is behind the name now: a scanner swapped on the same name
+  // has another (empty where the system does not tell).
+  std::string identity;
 };
 
 std::vector<CliPort> FindCliPorts();

@@ -23,8 +23,15 @@ std::string SysfsRoot() {
 std::vector<CliPort> FindCliPorts() {
   const std::string root = SysfsRoot();
   std::vector<CliPort> ports;
-  for (const TtyPort& tty : FindScannerTtys(root))
-    ports.push_back({tty.path, TtyOpenPath(root, tty), tty.kind == TtyKind::Bluetooth});
+  for (const TtyPort& tty : FindScannerTtys(root)) {
+    const std::string openPath = TtyOpenPath(root, tty);
+    // The device node too: a link that now leads to another one (a made-up
+    // tree's pseudo-terminal) is another scanner.
+    char* node = realpath(openPath.c_str(), nullptr);
+    std::string identity = tty.identity + (node ? std::string(" ") + node : std::string());
+    std::free(node);
+    ports.push_back({tty.path, openPath, tty.kind == TtyKind::Bluetooth, identity});
+  }
   return ports;
 }
 

@@ -14,7 +14,7 @@ std::vector<CliPort> FindCliPorts() {
   std::vector<CliPort> ports;
   for (const ScannerPort& port : EnumerateScannerPorts())
     ports.push_back({"COM" + std::to_string(port.number), SerialPort::DevicePath(port.number),
-                     port.bluetooth});
+                     port.bluetooth, {}});
   return ports;
 }
 
@@ -55,7 +55,20 @@ std::wstring PcName() {
   return std::wstring(name, length);
 }
 
-bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
+// Progress lines are redrawn with ANSI cursor moves: a console that cannot
+// take them (before Windows 10) shows none.
+bool StderrIsTerminal() {
+  if (_isatty(_fileno(stderr)) == 0) return false;
+  HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(console, &mode)) return false;
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
 
 std::tm UtcNow() {
   const std::time_t now = std::time(nullptr);

@@ -29,6 +29,7 @@ void ConsoleFrontEnd::ClearReceived() {
 void ConsoleFrontEnd::ShowReceived(const std::string& text) {
   receivedBytes_ += text.size();
   receivedRecords_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\r'));
+  if (board_) board_->Update(progressLabel_, receivedRecords_, receivedBytes_);
   if (!progress_) return;
   std::fprintf(stderr, "\r%s: %llu records, %llu bytes", progressLabel_.c_str(),
                static_cast<unsigned long long>(receivedRecords_),

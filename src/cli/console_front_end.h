@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/progress_board.h"
 #include "collect/download_choices.h"
 #include "common/front_end.h"
 
@@ -28,6 +29,8 @@ class ConsoleFrontEnd final : public FrontEnd {
   void ShowProgress(const std::string& label, bool shown);
   // The download choices the options and --config make.
   DownloadChoices ChosenForDownload() const;
+  // Progress goes to the board instead, as one of several scanners' lines.
+  void ShowProgressOn(ProgressBoard* board) { board_ = board; }
 
   const std::vector<ShownBox>& Boxes() const { return boxes_; }
   const std::wstring& ShownTime() const { return shownTime_; }
@@ -55,6 +58,7 @@ class ConsoleFrontEnd final : public FrontEnd {
   std::string progressLabel_;
   bool progress_ = false;
   bool progressShown_ = false;
+  ProgressBoard* board_ = nullptr;
   std::uint64_t receivedBytes_ = 0;
   std::uint64_t receivedRecords_ = 0;
 };

@@ -154,6 +154,7 @@ void CloseDroppingEmptyFile(FrontEnd& front, OutputFile& file, const std::wstrin
 std::optional<Outcome> FailureOf(const DownloadOutcome& got) {
   // Not finished: the line failed, the scanner went silent or could not vouch
   // for the end, the command was not taken, or text was left open.
+  if (got.end == DownloadEnd::Stopped) return Outcome::Stopped;
   if (got.end != DownloadEnd::Complete || got.leftOpen || got.altered) return Outcome::GetDataFailed;
   if (!got.written) return Outcome::WriteFileFailed;
   return std::nullopt;

@@ -30,6 +30,7 @@ constexpr OutcomeRow OutcomeTable[] = {
     {Outcome::OpenFileFailed, L"Open File Failed!"},
     {Outcome::WriteFileFailed, L"Write File Failed!"},
     {Outcome::Cancelled, L"Cancelled"},
+    {Outcome::Stopped, L"Stopped"},
 };
 }  // namespace
 

@@ -34,6 +34,8 @@ enum class Outcome {
   WriteFileFailed,
   // The user said no.
   Cancelled,
+  // Asked to stop (Ctrl-C, a service stop) while it ran: unfinished.
+  Stopped,
 };
 
 // The words of the code, letter for letter as the user sees them.

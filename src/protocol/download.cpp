@@ -55,6 +55,7 @@ class Download {
   DownloadEnd Receive() {
     for (;;) {
       if (Overdue()) return DownloadEnd::TooLong;
+      if (StopAsked(session_)) return DownloadEnd::Stopped;
       std::optional<DownloadEnd> end = session_.framed ? FramedStep() : PlainStep();
       if (end) return *end;
     }
@@ -196,6 +197,7 @@ class Download {
           tail.erase(0, front);
         }
         if (Overdue()) return DownloadEnd::TooLong;
+        if (StopAsked(session_)) return DownloadEnd::Stopped;
         n = link_.Read(raw, PlainPieceBytes, WindowMs, GapMs);
         if (LineFaulted()) return DownloadEnd::LineFailed;
         if (n == 0) break;

@@ -41,6 +41,7 @@ enum class DownloadEnd {
                 // separator, text after the last separator, a frame refused
                 // until given up
   TooLong,      // past DownloadLimits
+  Stopped,      // the session was asked to stop (ScannerSession::stop)
 };
 
 struct DownloadResult {

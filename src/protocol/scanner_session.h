@@ -3,6 +3,7 @@
 // mode it woke in, and the bounds and choices every exchange with it uses.
 // Every operation on a scanner takes its session; two sessions share
 // nothing, so two threads may each run one.
+#include <atomic>
 #include <cstdint>
 
 #include "transport/port_id.h"
@@ -25,7 +26,14 @@ struct ScannerSession {
   DownloadLimits limits;
   // How the scanner tells that the host took its data: 0 None, 1 Beep, 2 Vibration.
   std::uint8_t responseMode = 0;
+  // Set by whoever runs the session (Ctrl-C, a service stop): a download under
+  // way ends at its next read, unfinished. nullptr: never asked to stop.
+  const std::atomic<bool>* stop = nullptr;
 };
+
+inline bool StopAsked(const ScannerSession& session) {
+  return session.stop && session.stop->load();
+}
 
 // Opens COM<number> on the session's link with the scanner settings; the
 // port is then the session's.

@@ -1,6 +1,7 @@
 #pragma once
 // The few byte operations the scanner protocol needs from a COM port. The real
 // port (SerialPort) implements them; tests put a scripted link in its place.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -38,13 +39,22 @@ class SerialLink {
   // whoever must tell a broken line from a quiet one asks here.
   virtual LinkFault TakeFault();
 
+  // Once *stop is set, a read under way returns within StopSliceMs with what
+  // it has (nullptr: reads run their windows out). Backends that cannot cut a
+  // read short ignore it.
+  void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
+  static constexpr long StopSliceMs = 100;
+
  protected:
+  bool StopWatched() const { return stop_ != nullptr; }
+  bool StopSet() const { return stop_ && stop_->load(); }
   // Backends note each fault they meet; Open forgets the old port's.
   void NoteFault(LinkFault fault);
   void ForgetFault() { fault_ = LinkFault::None; }
 
  private:
   LinkFault fault_ = LinkFault::None;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 // Where a message states its own size: a big-endian field of `size` bytes at

@@ -201,7 +201,8 @@ std::size_t SerialPort::Read(std::uint8_t* buffer, std::size_t count, std::uint3
   std::size_t got = 0;
   while (got < count) {
     long left = static_cast<long>(totalTimeoutMs) - MsSince(start);
-    if (left <= 0) break;
+    if (left <= 0 || StopSet()) break;
+    if (StopWatched() && left > StopSliceMs) left = StopSliceMs;
     if (got > 0 && intervalTimeoutMs) {
       long gapLeft = static_cast<long>(intervalTimeoutMs) - MsSince(lastByte);
       if (gapLeft <= 0) break;

@@ -12,6 +12,9 @@ enum class TtyKind { Usb, Bluetooth };
 struct TtyPort {
   std::string path;  // as the user names it: "/dev/ttyACM0", "/dev/rfcomm0"
   TtyKind kind = TtyKind::Usb;
+  // Which USB device it is (its sysfs folder, bus number, serial number):
+  // another scanner on the same tty name has another. Empty for rfcomm.
+  std::string identity;
 };
 
 // Bounds that keep a hostile tree from holding or flooding the search: the

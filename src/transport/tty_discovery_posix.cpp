@@ -100,9 +100,23 @@ bool IsUsbId(std::string& text) {
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// Whether the tty's device belongs to a USB scanner. The nearest folder with
-// either id decides; the walk never leaves the tree's sys folder.
-bool IsUsbScanner(const std::string& ttyFolder, const std::string& sysFolder) {
+// What tells one plugged-in USB device from the next: its folder, and the
+// number the bus gave it (new at each plugging) and its serial number, when
+// it has them.
+std::string UsbIdentity(const std::string& folder) {
+  std::string identity = folder;
+  for (const char* name : {"busnum", "devnum", "serial"}) {
+    std::string value;
+    if (ReadAttribute(folder, name, value) == Attribute::Read) identity += " " + value;
+  }
+  return identity;
+}
+
+// Whether the tty's device belongs to a USB scanner (then identity says which
+// device it is). The nearest folder with either id decides; the walk never
+// leaves the tree's sys folder.
+bool IsUsbScanner(const std::string& ttyFolder, const std::string& sysFolder,
+                  std::string& identity) {
   std::string folder;
   if (!RealPath(ttyFolder + "/device", folder)) return false;
   for (int depth = 0; depth < MaxDeviceDepth && IsInside(folder, sysFolder); ++depth) {
@@ -112,6 +126,7 @@ bool IsUsbScanner(const std::string& ttyFolder, const std::string& sysFolder) {
     if (hasVendor != Attribute::Missing || hasProduct != Attribute::Missing) {
       if (hasVendor != Attribute::Read || hasProduct != Attribute::Read) return false;
       if (!IsUsbId(vendor) || !IsUsbId(product)) return false;
+      identity = UsbIdentity(folder);
       return MatchScannerInstanceId(Widen("USB\\VID_" + vendor + "&PID_" + product));
     }
     folder = Parent(folder);
@@ -165,10 +180,11 @@ std::vector<TtyPort> FindScannerTtys(const std::string& root) {
     if (entry == nullptr) break;
     std::string name = entry->d_name;
     if (!UsableName(name)) continue;
+    std::string identity;
     if (IsRfcommName(name))
-      ports.push_back({"/dev/" + name, TtyKind::Bluetooth});
-    else if (IsUsbScanner(ttyFolder + "/" + name, sysFolder))
-      ports.push_back({"/dev/" + name, TtyKind::Usb});
+      ports.push_back({"/dev/" + name, TtyKind::Bluetooth, {}});
+    else if (IsUsbScanner(ttyFolder + "/" + name, sysFolder, identity))
+      ports.push_back({"/dev/" + name, TtyKind::Usb, identity});
   }
   closedir(dir);
   std::sort(ports.begin(), ports.end(),

@@ -46,6 +46,9 @@ TEST(CliOptions, RefusesWhatCannotBeDoneAndTakesTheRest) {
       {{"report", "--db", "sqlite:x.db", "--expected", "list.csv"}, 2},
       {{"report", "--db", "sqlite:x.db", "--counts", "--expected", "list.csv"}, -1},
       {{"download", "--all", "--set-clock"}, -1},
+      {{"download", "--all", "--jobs", "32"}, -1},
+      {{"download", "--all", "--jobs", "0"}, 2},             // 1 to 32 scanners at once
+      {{"download", "--all", "--jobs", "33"}, 2},
       {{"erase"}, 2},                                      // no port
       {{"watch", "--config", "/no/such/Config.ini"}, 2},
       {{"report"}, 2},                                     // no --db

@@ -77,6 +77,49 @@ TEST_P(CliDatabase, ADownloadLandsOnceAndTheSameMemoryAgainAddsNothing) {
   EXPECT_EQ(1u, Lines(Report({"--since", "2999-01-01"})));
 }
 
+// Four scanners at once, each its own transaction and its own line; one
+// hangs up midway and one refuses the download: neither is stored or erased,
+// and the summary counts every record taken once.
+TEST_P(CliDatabase, FourScannersAtOnceEachStoredOrFailedOnItsOwn) {
+  kt52::DeviceOptions hangs = Scanner("KTH", 400);
+  hangs.hangUpAfterBytes = 3000;
+  kt52::DeviceOptions refuses = Scanner("KTR", 5);
+  refuses.refused = {"0206"};
+  Plug("ttyACM0", Scanner("KTA", 3));
+  Plug("ttyACM1", hangs);
+  Plug("ttyACM2", Scanner("KTB", 2, kt52::Transport::Plain));
+  Plug("ttyACM3", refuses);
+  const CliResult result = Run({"download", "--all", "--out", Out(), "--db", db, "--erase",
+                                "--summary", Out() + "/summary.csv"});
+  EXPECT_EQ(1, result.exit) << result.out << result.err;
+  ASSERT_EQ(4u, Lines(result.out)) << result.out;
+  std::size_t hangsKept = 0;
+  for (const std::string& line : LinesOf(result.out)) {
+    const bool good = line.find(" KTA: ") != std::string::npos || line.find(" KTB: ") != std::string::npos;
+    EXPECT_EQ(good, line.find("Save Data Succeed!") != std::string::npos) << line;
+    EXPECT_EQ(good, line.find("; erased") != std::string::npos) << line;
+    if (line.find(" KTH: Get Data Failed!, ") != std::string::npos)
+      hangsKept = std::stoul(line.substr(line.find("Failed!, ") + 9));
+  }
+  EXPECT_EQ("0", sims["ttyACM0"]->State("records"));
+  EXPECT_EQ("400", sims["ttyACM1"]->State("records"));
+  EXPECT_EQ("0", sims["ttyACM2"]->State("records"));
+  EXPECT_EQ("5", sims["ttyACM3"]->State("records"));
+  const std::string report = Report();
+  EXPECT_EQ(1u + 3 + 2, Lines(report)) << report;
+  EXPECT_EQ(3u, LinesHolding(report, "KTA,"));
+  std::size_t counted = 0;
+  std::ifstream summary(Out() + "/summary.csv");
+  std::string row;
+  std::getline(summary, row);  // the header
+  // Barcode,Count,"First","Last": the count follows the barcode (quoted when it must be).
+  while (std::getline(summary, row)) {
+    const std::size_t comma = row.rfind(",\"", row.rfind(",\"") - 1);
+    counted += std::stoul(row.substr(row.rfind(',', comma - 1) + 1));
+  }
+  EXPECT_EQ(3 + 2 + hangsKept, counted);
+}
+
 TEST_P(CliDatabase, TwoPcsWritingAtOnceLoseAndDoubleNothing) {
   Plug("ttyACM0", Scanner("KTA", 2000));
   Plug("ttyACM1", Scanner("KTB", 2000));

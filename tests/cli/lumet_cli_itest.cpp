@@ -390,4 +390,61 @@ TEST_F(CliWire, WatchDownloadsAScannerEachTimeItComes) {
   }
   EXPECT_EQ(2, downloads);
 }
+// A scanner put in its cradle while another downloads starts at once, on its
+// own: it is done long before the slow one.
+TEST_F(CliWire, WatchStartsAScannerThatComesWhileAnotherDownloads) {
+  CliProcess watch(tree.Root(), {"watch", "--out", Out()});
+  Plug("ttyACM0", Scanner("KTS", 1500), {"--baud", "115200"});
+  ASSERT_TRUE(WaitForDownloadCommand("ttyACM0"));
+  const auto plugged = std::chrono::steady_clock::now();
+  Plug("ttyACM1", Scanner("KTF", 4));
+  ASSERT_TRUE(WaitForDownloadCommand("ttyACM1", 3000));
+  const auto startedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - plugged).count();
+  RecordProperty("ArrivalToDownloadMs", static_cast<int>(startedMs));
+  EXPECT_LT(startedMs, 2000);
+  EXPECT_NE("", watch.WaitForLine("KTF: Save Data Succeed!, 4 records in"));
+  for (const std::string& line : watch.Lines())
+    EXPECT_EQ(std::string::npos, line.find("KTS: ")) << "the slow scanner ended first: " << line;
+  EXPECT_NE("", watch.WaitForLine("KTS: Save Data Succeed!, 1500 records in", 60000));
+  EXPECT_EQ(0, watch.Stop());
+}
+
+// A scanner that never stops sending holds nothing up: a good one plugged in
+// meanwhile is served within 2 s, and Ctrl-C ends everything within a second,
+// the endless download stopped and not erased.
+TEST_F(CliWire, WatchBesideAnEndlessScannerServesOthersAndStopsAtCtrlC) {
+  CliProcess watch(tree.Root(), {"watch", "--out", Out(), "--erase"});
+  kt52::DeviceOptions endless = Scanner("KTE", 10);
+  endless.endless = true;
+  Plug("ttyACM0", endless, {"--baud", "115200"});
+  ASSERT_TRUE(WaitForDownloadCommand("ttyACM0"));
+  Plug("ttyACM1", Scanner("KTG", 4));
+  EXPECT_NE("", watch.WaitForLine("KTG: Save Data Succeed!, 4 records in", 2000));
+  const auto interrupted = std::chrono::steady_clock::now();
+  EXPECT_EQ(1, watch.Stop(1000, SIGINT));
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::milliseconds(1100));
+  const std::string stopped = watch.WaitForLine("KTE: ", 1000);
+  EXPECT_NE(std::string::npos, stopped.find("KTE: Stopped")) << stopped;
+  EXPECT_NE(std::string::npos, stopped.find("not erased")) << stopped;
+  const std::string erase = "$$%^1200";
+  const std::vector<std::uint8_t> got = sims["ttyACM0"]->ReceivedBytes();
+  EXPECT_EQ(got.end(), std::search(got.begin(), got.end(), erase.begin(), erase.end()));
+  EXPECT_EQ("0", sims["ttyACM1"]->State("records"));
+}
+
+// Another scanner on the same tty name is a new arrival, even unseen between two looks.
+TEST_F(CliWire, WatchDownloadsAScannerSwappedOnTheSameTty) {
+  CliProcess watch(tree.Root(), {"watch", "--out", Out()});
+  Plug("ttyACM0", Scanner("KTA", 3));
+  EXPECT_NE("", watch.WaitForLine("KTA: Save Data Succeed!, 3 records in"));
+  const std::unique_ptr<SimProcess> first = std::move(sims["ttyACM0"]);
+  sims["ttyACM0"] = std::make_unique<SimProcess>(Scanner("KTB", 2));
+  ASSERT_TRUE(sims["ttyACM0"]->Started());
+  // The device node changes in one step: the tty is never seen without one.
+  tree.Link("dev/ttyACM0.new", sims["ttyACM0"]->PtyPath());
+  std::filesystem::rename(tree.At("dev/ttyACM0.new"), tree.At("dev/ttyACM0"));
+  EXPECT_NE("", watch.WaitForLine("KTB: Save Data Succeed!, 2 records in"));
+  EXPECT_EQ(0, watch.Stop());
+}
 }  // namespace

@@ -2,6 +2,8 @@
 // thread of its own: neither sees the other's bytes, records or file names.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "collect/collection_job.h"
@@ -60,5 +62,32 @@ TEST(ParallelSessions, TwoScannersOnTwoThreadsEachGetTheirOwnRecordsAndFile) {
   }
   EXPECT_EQ(1, desks[0].session.framed);
   EXPECT_EQ(0, desks[1].session.framed);
+}
+// A stop asked from another thread ends a download that would never end on
+// its own: unfinished, what came kept whole in the file, nothing erased.
+TEST(ParallelSessions, AStopFromAnotherThreadEndsAnEndlessDownload) {
+  VirtualTimeScope time;
+  kt52::DeviceOptions options = Scanner("KT52E", kt52::Transport::Framed, 20);
+  options.endless = true;
+  Desk desk(options);
+  desk.names.folder = desk.folder.Wide();
+  std::atomic<bool> stop{false};
+  desk.session.stop = &stop;
+  ASSERT_TRUE(desk.link.OpenPort(3));
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop = true;
+  });
+  DownloadScanners(desk.session, desk.front, {}, desk.names, nullptr, &desk.run);
+  stopper.join();
+
+  ASSERT_EQ(1u, desk.run.reports.size());
+  const DownloadReport& report = desk.run.reports[0];
+  EXPECT_EQ(Outcome::Stopped, report.outcome);
+  EXPECT_FALSE(report.succeeded);
+  EXPECT_LT(20u, report.records.size());
+  EXPECT_EQ(report.records.size(), report.recordsInFile);
+  EXPECT_TRUE(FileHoldsWhatWasWritten(report));
+  EXPECT_EQ(20u, desk.link.Device().Records().size());
 }
 }  // namespace

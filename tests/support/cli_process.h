@@ -8,6 +8,7 @@
 //   CliProcess watch(tree.Root(), {"watch", "--out", dir});   // runs on
 //   watch.WaitForLine("came");                                 // a line holding it
 //   watch.Stop();                                              // SIGTERM; its exit status
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,9 @@ class CliProcess {
   // comes within boundMs; the lines read meanwhile are in Lines().
   std::string WaitForLine(const std::string& text, int boundMs = 30000);
   const std::vector<std::string>& Lines() const { return lines_; }
-  // SIGTERM, then the exit status (-1 when it had to be killed).
-  int Stop(int boundMs = 20000);
+  // SIGTERM (or the signal given: SIGINT is Ctrl-C), then the exit status
+  // (-1 when it had not ended within boundMs and had to be killed).
+  int Stop(int boundMs = 20000, int signal = SIGTERM);
 
  private:
   int pid_ = -1;

@@ -149,9 +149,9 @@ std::string CliProcess::WaitForLine(const std::string& text, int boundMs) {
   }
 }
 
-int CliProcess::Stop(int boundMs) {
+int CliProcess::Stop(int boundMs, int signal) {
   if (pid_ <= 0) return -1;
-  kill(pid_, SIGTERM);
+  kill(pid_, signal);
   const int status = Reap(pid_, boundMs);
   pid_ = -1;
   return status;

@@ -30,6 +30,9 @@ class CliWire : public ::testing::Test {
   // program's result once it ends.
   CliResult RunWhileDownloading(const std::string& tty, const std::vector<std::string>& arguments,
                                 const std::function<void()>& during);
+  // Waits (at most boundMs) until the scanner on tty has taken the download
+  // command; false when it did not.
+  bool WaitForDownloadCommand(const std::string& tty, int boundMs = 10000);
   std::string Out() const { return work.Path().string(); }
   std::string File(const std::string& name) const { return work.Read(name); }
   bool NothingSent() const;

@@ -34,16 +34,20 @@ CliResult CliWire::RunWhileDownloading(const std::string& tty,
                                        const std::function<void()>& during) {
   std::future<CliResult> running =
       std::async(std::launch::async, [this, arguments] { return Run(arguments); });
-  const std::string command = "$$%^0206";
-  bool downloading = false;
-  for (int waited = 0; waited < 10000 && !downloading; waited += 20) {
-    const std::vector<std::uint8_t> got = sims.at(tty)->ReceivedBytes();
-    downloading = std::search(got.begin(), got.end(), command.begin(), command.end()) != got.end();
-    if (!downloading) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const bool downloading = WaitForDownloadCommand(tty);
   EXPECT_TRUE(downloading) << "the download command never reached " << tty;
   if (downloading) during();
   return running.get();
+}
+
+bool CliWire::WaitForDownloadCommand(const std::string& tty, int boundMs) {
+  const std::string command = "$$%^0206";
+  for (int waited = 0; waited < boundMs; waited += 20) {
+    const std::vector<std::uint8_t> got = sims.at(tty)->ReceivedBytes();
+    if (std::search(got.begin(), got.end(), command.begin(), command.end()) != got.end()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 bool CliWire::NothingSent() const {
