@@ -587,7 +587,7 @@ bool SetClock(const CliOptions& o, ScannerSession& session, ConsoleFrontEnd& fro
   DateFormat format = o.format;
   std::string typed = o.time;
   if (!o.formatGiven) {
-    if (ReadScannerClock(session, front) != 1) return false;
+    if (ReadScannerClock(session, front) != Outcome::GetTimeSucceed) return false;
     front.Forget();
     format = front.ShownFormat();
     CalendarTime time;
@@ -621,7 +621,7 @@ int RunOnePort(const CliOptions& o) {
       ok = ReportDeviceInfo(session, front);
       break;
     case CliCommand::TimeGet:
-      ok = ReadScannerClock(session, front) == 1;
+      ok = ReadScannerClock(session, front) == Outcome::GetTimeSucceed;
       if (ok) {
         const char* names[] = {"US", "EU", "CN"};
         Print(port.name + ": " + Text(front.ShownTime()) + " " +

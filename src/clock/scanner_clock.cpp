@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "common/ansi_text.h"
@@ -47,15 +48,19 @@ void ShowScannerFormat(FrontEnd& front, const char* answer) {
   }
 }
 
-// One query of "Get Time"; false after the box that says what failed.
-bool AskClock(ScannerSession& session, FrontEnd& front, const char* command, const ReplyRead& read, char* reply,
-              std::size_t capacity, const wchar_t* replyFailed) {
+// One query of "Get Time"; nothing when it was answered, otherwise what
+// failed, after the box that says so.
+std::optional<Outcome> AskClock(ScannerSession& session, FrontEnd& front, const char* command,
+                                const ReplyRead& read, char* reply, std::size_t capacity,
+                                Outcome replyFailed) {
+  std::optional<Outcome> failure;
   switch (Query(session, command, read, reinterpret_cast<std::uint8_t*>(reply), capacity, nullptr)) {
-    case QueryOutcome::Ok: return true;
-    case QueryOutcome::SendFailed: ShowErrorBox(front, L"Send Get KT52 Time Command Failed!"); break;
-    case QueryOutcome::ReplyFailed: ShowErrorBox(front, replyFailed); break;
+    case QueryOutcome::Ok: return failure;
+    case QueryOutcome::SendFailed: failure = Outcome::SendGetTimeFailed; break;
+    case QueryOutcome::ReplyFailed: failure = replyFailed; break;
   }
-  return false;
+  ShowErrorBox(front, OutcomeWords(*failure));
+  return failure;
 }
 
 // The time text of a time the user typed, or empty text for the PC's time
@@ -144,22 +149,24 @@ Outcome SetScannerClocks(ScannerSession& session, FrontEnd& front, const ClockCh
   return overall;
 }
 
-int ReadScannerClock(ScannerSession& session, FrontEnd& front) {
-  if (!CheckPortsOpen(session, front)) return 0;
+Outcome ReadScannerClock(ScannerSession& session, FrontEnd& front) {
+  if (!CheckPortsOpen(session, front)) return Outcome::NoPortOpen;
   if (!WakeDevice(session)) {
     ShowAppBox(front, OutcomeWords(Outcome::WakeFailed), BoxIconError);
-    return 0;
+    return Outcome::WakeFailed;
   }
   char format[Reply::TimeFormat.maxPayload + 1] = {};
-  if (!AskClock(session, front, Command::GetTimeFormat, Reply::TimeFormat, format, sizeof format,
-                L"Get Time Format Failed!"))
-    return 0;
+  if (const std::optional<Outcome> failure =
+          AskClock(session, front, Command::GetTimeFormat, Reply::TimeFormat, format,
+                   sizeof format, Outcome::GetTimeFormatFailed))
+    return *failure;
   ShowScannerFormat(front, format);
   char clock[Reply::Time.maxPayload + 1] = {};
-  if (!AskClock(session, front, Command::GetTime, Reply::Time, clock, sizeof clock, L"Get Time Failed!"))
-    return 0;
+  if (const std::optional<Outcome> failure = AskClock(
+          session, front, Command::GetTime, Reply::Time, clock, sizeof clock, Outcome::GetTimeFailed))
+    return *failure;
   // Shown as received, up to a zero byte.
   front.ShowTime(AnsiToWide(clock, std::strlen(clock)));
-  front.ShowBox(L"Get Time Succeed!", L"Information", BoxIconInformation);
-  return 1;
+  front.ShowBox(OutcomeWords(Outcome::GetTimeSucceed), L"Information", BoxIconInformation);
+  return Outcome::GetTimeSucceed;
 }

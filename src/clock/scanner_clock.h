@@ -15,8 +15,8 @@ struct PortList;
 // The time box is read as 8-bit text, at most 99 characters (as it is saved).
 inline constexpr std::size_t TimeBoxCapacity = 100;
 
-// "Get Time", on the open scanner. 1 on success, 0 otherwise (a box says why).
-int ReadScannerClock(ScannerSession& session, FrontEnd& front);
+// "Get Time", on the open scanner: GetTimeSucceed, or what failed (a box says it too).
+Outcome ReadScannerClock(ScannerSession& session, FrontEnd& front);
 
 // What "Set Time" sends, as chosen when the run starts.
 struct ClockChoices {

@@ -62,7 +62,7 @@ bool ShowDeviceInfo(Controls& dialog) {
 
 int GetDeviceTime(Controls& dialog) {
   WindowFrontEnd window(dialog);
-  return ReadScannerClock(DialogScanner(dialog), window);
+  return ReadScannerClock(DialogScanner(dialog), window) == Outcome::GetTimeSucceed ? 1 : 0;
 }
 
 bool DeleteBarcodes(Controls& dialog) {
