@@ -37,7 +37,7 @@ std::vector<CliPort> FindCliPorts() {
 
 NamedPort FindNamedPort(const std::string& name, CliPort& port) {
   if (name.empty() || name.find('\0') != std::string::npos) return NamedPort::Missing;
-  const std::string path = name[0] == '/' ? TtyOpenPath(SysfsRoot(), TtyPort{name}) : name;
+  const std::string path = name[0] == '/' ? TtyOpenPath(SysfsRoot(), TtyPort{name, TtyKind::Usb, {}}) : name;
   struct stat about {};
   if (::stat(path.c_str(), &about) != 0) return NamedPort::Missing;
   if (!S_ISCHR(about.st_mode)) return NamedPort::NotSerial;
@@ -50,7 +50,7 @@ NamedPort FindNamedPort(const std::string& name, CliPort& port) {
   const bool terminal = fd < 0 || ::tcgetattr(fd, &settings) == 0;
   if (fd >= 0) ::close(fd);
   if (!terminal) return NamedPort::NotSerial;
-  port = {name, path, false};
+  port = {name, path, false, {}};
   return NamedPort::Found;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/cli_platform.h"
 #include "common/ansi_text.h"
+#include "common/utf8_text.h"
 #include "transport/port_discovery.h"
 #include "transport/serial_port.h"
 
@@ -14,7 +15,7 @@ std::vector<CliPort> FindCliPorts() {
   std::vector<CliPort> ports;
   for (const ScannerPort& port : EnumerateScannerPorts())
     ports.push_back({"COM" + std::to_string(port.number), SerialPort::DevicePath(port.number),
-                     port.bluetooth, {}});
+                     port.bluetooth, Utf8Text(port.instanceId)});
   return ports;
 }
 

@@ -20,6 +20,8 @@ struct DownloadLimits {
 };
 
 struct ScannerSession {
+  explicit ScannerSession(SerialLink* onLink = nullptr) : link(onLink) {}
+
   SerialLink* link = nullptr;  // never null while an operation runs
   PortId port;                 // the port the link has open; empty when closed
   std::int32_t framed = 0;     // 1 after the scanner answered the wake-up with ACK

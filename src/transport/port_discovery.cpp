@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 constexpr std::uint32_t HighestPort = 65536;
@@ -107,7 +108,9 @@ std::vector<ScannerPort> EnumerateScannerPorts() {
   (source ? *source : MachinePortDevices()).VisitDevices([&](PortDevice& device) {
     ScannerPort port;
     port.number = ScannerPortNumber(device, &port.bluetooth);
-    if (port.number != 0) ports.push_back(port);
+    if (port.number == 0) return ports.size() < MaxPorts;
+    if (!device.InstanceId(port.instanceId)) port.instanceId.clear();
+    ports.push_back(std::move(port));
     return ports.size() < MaxPorts;
   });
   std::sort(ports.begin(), ports.end(),

@@ -81,9 +81,12 @@ void SetPortDeviceSource(PortDeviceSource* source);
 // The scanner ports of the current device source, ascending, at most capacity.
 std::uint32_t EnumerateDevicePorts(std::uint32_t* numbers, std::uint32_t capacity);
 
-// The same with what each port is: USB or Bluetooth. At most MaxPorts.
+// The same with what each port is: USB or Bluetooth, and the device's
+// instance id, which tells one scanner from another on the same COM number
+// (empty when the platform cannot give it). At most MaxPorts.
 struct ScannerPort {
   std::uint32_t number = 0;
   bool bluetooth = false;
+  std::wstring instanceId;
 };
 std::vector<ScannerPort> EnumerateScannerPorts();

@@ -28,17 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ScriptedLink link;
   ScannerSession session{&link};
   ResetProgramState();
-  session.link = &link;
   SetLocalTimeSource(&SecondOfJanuary2019);
   link.Open(1, 115200, 8, 0, 0, 0);
   session.framed = framed;
   OutputNames names;
   names.folder = folder.Wide();
-  dialog.SetChecked(IDC_AUTO_NAMING, true);
 
   ScriptQueryReply(link, framed, reply);
   WindowFrontEnd window(dialog);
-  if (Makenames.fileName(session, window, names, true)) {
+  DownloadChoices choices;  // automatic naming, TXT
+  if (MakeOutputFileName(session, window, names, choices)) {
     if (names.fileName.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) __builtin_trap();
     for (wchar_t c : names.fileName)
       if (c < 0x20) __builtin_trap();

@@ -117,6 +117,20 @@ TEST(CollectScannerPorts, ListsScannersInNumericOrder) {
   EXPECT_TRUE(Collect({}).empty());
 }
 
+TEST(EnumerateScannerPorts, NamesEachPortsDeviceSoASwappedScannerIsAnother) {
+  PortDeviceRecord first = Usb(L"COM3"), second = Usb(L"COM3");
+  second.instanceId = L"USB\\VID_2F3C&PID_0A17\\KT52OTHER";
+  for (const PortDeviceRecord& device : {first, second}) {
+    const std::vector<PortDeviceRecord> devices{device, {std::nullopt, std::nullopt, L"COM4"}};
+    SetPortDeviceRecords(&devices);
+    const std::vector<ScannerPort> ports = EnumerateScannerPorts();
+    SetPortDeviceRecords(nullptr);
+    ASSERT_EQ(1u, ports.size());
+    EXPECT_EQ(3u, ports[0].number);
+    EXPECT_EQ(*device.instanceId, ports[0].instanceId);
+  }
+}
+
 TEST(CollectScannerPorts, SkipsUnusableDevicesSilently) {
   PortDeviceRecord noId = Usb(L"COM4");
   noId.instanceId.reset();

@@ -136,7 +136,7 @@ TEST(FindScannerTtys, AHugeFolderIsReadOnlyInPartAndListsAtMostItsBound) {
 }
 
 TEST(TtyOpenPath, JoinsTheRootAndThePath) {
-  const TtyPort port{"/dev/ttyACM0", TtyKind::Usb};
+  const TtyPort port{"/dev/ttyACM0", TtyKind::Usb, {}};
   EXPECT_EQ(TtyOpenPath("/", port), "/dev/ttyACM0");
   EXPECT_EQ(TtyOpenPath("/tmp/tree", port), "/tmp/tree/dev/ttyACM0");
   EXPECT_EQ(TtyOpenPath("/tmp/tree//", port), "/tmp/tree/dev/ttyACM0");
