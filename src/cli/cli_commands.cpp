@@ -23,6 +23,7 @@
 #include "collect/delete_barcodes.h"
 #include "collect/output_naming.h"
 #include "common/ansi_text.h"
+#include "common/ascii_fold.h"
 #include "common/local_time.h"
 #include "common/output_file.h"
 #include "common/scan_summary.h"
@@ -359,10 +360,8 @@ struct SharedRun {
 // serial numbers may make the same one) in one case (as Windows finds files).
 std::mutex& FileLock(SharedRun& shared, const std::wstring& serial) {
   const CliChoices& c = shared.o.choices;
-  std::wstring key = c.autoName ? L"auto:" + SafeFileName(serial) : L"name:" + c.name;
-  for (wchar_t& ch : key)
-    if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - L'a' + L'A');
-  return shared.files.For(key);
+  return shared.files.For(FoldedAscii(c.autoName ? L"auto:" + SafeFileName(serial)
+                                                  : L"name:" + c.name));
 }
 
 void KeepArchive(SharedRun& shared, const std::wstring& serial, const DownloadReport& report,
@@ -372,7 +371,7 @@ void KeepArchive(SharedRun& shared, const std::wstring& serial, const DownloadRe
   if (WriteArchive(path, report.received)) {
     line.archive = Text(path);
   } else {
-    line.outcome = "Write File Failed!";
+    line.outcome = Text(OutcomeWords(Outcome::WriteFileFailed));
     line.succeeded = false;
   }
 }
